@@ -1,0 +1,71 @@
+#pragma once
+// The thin socket layer: Winsock 1.1 on Windows (net_win32.cpp), BSD sockets
+// elsewhere (net_posix.cpp). The only platform-specific code of the engine.
+#include <cstdint>
+
+using SocketHandle = std::uintptr_t;
+constexpr SocketHandle kNoSocket = ~SocketHandle(0);
+
+enum { kMaxWatchedSockets = 64 };
+
+// Up to 64 handles in insertion order.
+struct SocketSet {
+    int count;
+    SocketHandle handles[kMaxWatchedSockets];
+};
+
+void socketSetClear(SocketSet& set);
+// Does nothing if the handle is present or the set is full.
+void socketSetAdd(SocketSet& set, SocketHandle handle);
+// Shifts later handles toward the front; an absent handle changes nothing.
+void socketSetRemove(SocketSet& set, SocketHandle handle);
+int socketSetContains(const SocketSet& set, SocketHandle handle);
+
+// An IPv4 socket address as accepting reports it (16 bytes).
+struct PeerAddress {
+    std::uint16_t family;
+    std::uint16_t portNetworkOrder;
+    std::uint8_t address[4];
+    std::uint8_t zero[8];
+};
+static_assert(sizeof(PeerAddress) == 16, "an IPv4 socket address is 16 bytes");
+
+// Start-up asks for version 1.1; 1 on success. Each success must be matched by
+// one netCleanup. On POSIX both succeed and do nothing but count.
+int netStartup();
+void netCleanup();
+// Start-ups not yet matched by a clean-up.
+int netStartupBalance();
+
+// IPv4 stream socket, default protocol; kNoSocket on failure.
+SocketHandle netCreateStreamSocket();
+// Binds to 0.0.0.0 on the low 16 bits of `port`. 1 on success.
+int netBindAny(SocketHandle socket, int port);
+// Listens with the given backlog and makes the socket non-blocking. 1 on success.
+int netListen(SocketHandle socket, int backlog);
+// The local port a socket is bound to, 0 if unknown.
+int netLocalPort(SocketHandle socket);
+
+enum NetAcceptResult { NetAccepted, NetNothingToAccept, NetAcceptFailed };
+// Accepts one caller as a non-blocking socket. NetNothingToAccept when the
+// caller went away between the readiness wait and the accept.
+NetAcceptResult netAccept(SocketHandle listener, SocketHandle& caller, PeerAddress& peer);
+
+// Waits at most `timeoutMs` for any socket of `watched` to become readable.
+// `ready` receives the readable ones. Returns their count, or -1 when the wait
+// fails. `highest` is the highest handle ever watched (the select count).
+int netWaitReadable(const SocketSet& watched, SocketHandle highest, int timeoutMs, SocketSet& ready);
+
+enum { NetReceiveWouldBlock = -2, NetReceiveFailed = -1 };
+// > 0 bytes received, 0 the peer closed, NetReceiveFailed, NetReceiveWouldBlock
+// when nothing is available now.
+int netReceive(SocketHandle socket, char* buffer, int length);
+
+// Sends `length` bytes without waiting. 1 when all of them were taken at once
+// (a length of 0 always succeeds), 0 otherwise.
+int netSend(SocketHandle socket, const char* buffer, int length);
+
+void netClose(SocketHandle socket);
+
+// The dotted-decimal text of the peer's IPv4 address.
+void netAddressText(const PeerAddress& peer, char text[16]);
