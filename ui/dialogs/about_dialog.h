@@ -1,0 +1,8 @@
+#pragma once
+// About Velmoranth: banner, name and version, and the maker's two links.
+#include <windows.h>
+
+// Runs the dialog modally over `owner`.
+void openAboutDialog(HWND owner);
+
+INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

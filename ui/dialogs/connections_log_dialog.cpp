@@ -1,0 +1,83 @@
+#include "ui/dialogs/connections_log_dialog.h"
+
+#include "engine/error_notice.h"
+#include "resources/resource.h"
+#include "storage/connection_log.h"
+#include "ui/program_state.h"
+
+#include <commctrl.h>
+
+namespace {
+
+struct Column {
+    const char* header;
+    int width;
+};
+
+const Column kColumns[] = {{"IP Address", 110}, {"Port", 65}, {"Date", 85}, {"Time", 60}};
+
+// Placed in pixels, not dialog units.
+HWND createList(HWND dialog)
+{
+    return CreateWindowExA(WS_EX_CLIENTEDGE, "SysListView32", nullptr,
+                           WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT, 10, 0, 345, 150, dialog,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_CONNECTIONS_LIST)),
+                           program.module, nullptr);
+}
+
+// Column 0 is the item text itself and so carries no sub-item index.
+void insertColumns(HWND list)
+{
+    for (int i = 0; i < 4; ++i) {
+        LVCOLUMNA column;
+        ZeroMemory(&column, sizeof column);
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+        column.fmt = LVCFMT_LEFT;
+        column.cx = kColumns[i].width;
+        column.pszText = const_cast<char*>(kColumns[i].header);
+        if (i > 0) {
+            column.mask |= LVCF_SUBITEM;
+            column.iSubItem = i;
+        }
+        SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+// Ending the dialog here keeps it from ever being shown.
+INT_PTR onInitDialog(HWND dialog)
+{
+    HWND list = createList(dialog);
+    insertColumns(list);
+    if (!readConnectionLog(list, program.logPath)) {
+        showErrorNotice(dialog, NoticeFileNotFound);
+        EndDialog(dialog, IDC_CONNECTIONS_OK);
+    }
+    return TRUE;
+}
+
+INT_PTR onCommand(HWND dialog, int id)
+{
+    if (id != IDC_CONNECTIONS_OK && id != IDCANCEL)
+        return FALSE;
+    EndDialog(dialog, IDC_CONNECTIONS_OK);
+    return TRUE;
+}
+
+} // namespace
+
+void openConnectionsLogDialog(HWND owner)
+{
+    DialogBoxParamA(program.module, MAKEINTRESOURCEA(IDD_CONNECTIONS_LOG), owner, connectionsLogDialogProc, 0);
+}
+
+INT_PTR CALLBACK connectionsLogDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return onInitDialog(dialog);
+    case WM_COMMAND:
+        return onCommand(dialog, LOWORD(wParam));
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,9 @@
+#pragma once
+// Connections Log: the log file as a four-column table, read once at opening.
+#include <windows.h>
+
+// Runs the dialog modally over `owner`; when the log cannot be opened only
+// notice 10 is shown.
+void openConnectionsLogDialog(HWND owner);
+
+INT_PTR CALLBACK connectionsLogDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

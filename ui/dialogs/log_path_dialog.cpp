@@ -1,0 +1,79 @@
+#include "ui/dialogs/log_path_dialog.h"
+
+#include "resources/resource.h"
+#include "ui/program_state.h"
+
+#include <commdlg.h>
+
+namespace {
+
+const char kLogFilter[] = "Log Files (*.log)\0*.log\0All Files (*.*)\0*.*\0";
+
+INT_PTR onInitDialog(HWND dialog)
+{
+    SetDlgItemTextA(dialog, IDC_LOG_PATH_EDIT, program.logPath);
+    return TRUE;
+}
+
+// The chosen path goes into the field only; OK commits it.
+void onBrowse(HWND dialog)
+{
+    char fileName[kPathSize];
+    fileName[0] = '\0';
+    OPENFILENAMEA form;
+    ZeroMemory(&form, sizeof form);
+    form.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    form.hwndOwner = dialog;
+    form.lpstrFilter = kLogFilter;
+    form.lpstrFile = fileName;
+    form.nMaxFile = sizeof fileName;
+    form.lpstrDefExt = "log";
+    form.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    if (GetOpenFileNameA(&form))
+        SetDlgItemTextA(dialog, IDC_LOG_PATH_EDIT, fileName);
+}
+
+// A longer path is cut after its 299th character.
+void onOk(HWND dialog)
+{
+    GetDlgItemTextA(dialog, IDC_LOG_PATH_EDIT, program.logPath, sizeof program.logPath);
+    program.settingsChanged = 1;
+    EndDialog(dialog, IDC_LOG_PATH_OK);
+}
+
+INT_PTR onCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDC_LOG_PATH_CANCEL:
+    case IDCANCEL:
+        EndDialog(dialog, IDC_LOG_PATH_CANCEL);
+        return TRUE;
+    case IDC_LOG_PATH_BROWSE:
+        onBrowse(dialog);
+        return TRUE;
+    case IDC_LOG_PATH_OK:
+        onOk(dialog);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+void openLogPathDialog(HWND owner)
+{
+    DialogBoxParamA(program.module, MAKEINTRESOURCEA(IDD_LOG_PATH), owner, logPathDialogProc, 0);
+}
+
+INT_PTR CALLBACK logPathDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return onInitDialog(dialog);
+    case WM_COMMAND:
+        return onCommand(dialog, LOWORD(wParam));
+    default:
+        return FALSE;
+    }
+}
