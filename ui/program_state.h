@@ -13,12 +13,12 @@ struct ProgramState {
     HWND window;
     HWND statusBar;
     HFONT font;
-    DaemonScript scriptTable[kScriptTableSize];
+    DaemonScript scriptTable[kScriptTableSize];  // slot 0 is the active script
     ListenerState listener;
     char logPath[kPathSize];
     int listening;
     int settingsChanged;
-    NOTIFYICONDATAA trayIcon;  // used in its first, 88-byte form
+    NOTIFYICONDATAA trayIcon;  // used in its first form (NOTIFYICONDATAA_V1_SIZE)
     HMENU trayMenu;
 };
 

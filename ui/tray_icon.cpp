@@ -1,0 +1,112 @@
+#include "ui/tray_icon.h"
+
+#include "engine/daemon_script.h"
+#include "engine/listener.h"
+#include "resources/resource.h"
+#include "ui/program_state.h"
+
+namespace {
+
+// Message, icon and tip go together with every change.
+const UINT kTrayFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+
+HICON loadTrayPicture(int iconId)
+{
+    return static_cast<HICON>(LoadImageA(program.module, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 16, 16,
+                                         LR_DEFAULTCOLOR));
+}
+
+void storeState(int iconId, const char* tip)
+{
+    program.trayIcon.hIcon = loadTrayPicture(iconId);
+    copyText(program.trayIcon.szTip, tip, sizeof program.trayIcon.szTip);
+}
+
+HMENU buildTrayMenu()
+{
+    HMENU menu = CreatePopupMenu();
+    AppendMenuA(menu, MF_STRING, IDM_RESTORE, "&Restore Velmoranth");
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, IDC_PREVIEW, "View &Daemon");
+    AppendMenuA(menu, MF_STRING, IDC_VIEW_LOG, "View &Log");
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, IDM_ABOUT, "&About Velmoranth");
+    AppendMenuA(menu, MF_STRING, IDM_HELP, "&Help");
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, IDM_EXIT, "E&xit");
+    SetMenuDefaultItem(menu, IDM_RESTORE, FALSE);
+    return menu;
+}
+
+void showTrayMenu(HWND window)
+{
+    POINT cursor;
+    GetCursorPos(&cursor);
+    SetForegroundWindow(window);
+    TrackPopupMenu(program.trayMenu, TPM_RIGHTALIGN, cursor.x, cursor.y, 0, window, nullptr);
+    // Lets the menu close properly when the user clicks elsewhere.
+    PostMessageA(window, WM_NULL, 0, 0);
+}
+
+} // namespace
+
+void trayIconAdd(HWND window)
+{
+    const DisplayStateTexts& standingBy = displayStateTexts(DisplayStandingBy);
+    NOTIFYICONDATAA& icon = program.trayIcon;
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = window;
+    icon.uID = kTrayIconId;
+    icon.uFlags = kTrayFlags;
+    icon.uCallbackMessage = kTrayMessage;
+    storeState(standingBy.iconId, standingBy.tip);
+    Shell_NotifyIconA(NIM_ADD, &icon);
+    program.trayMenu = buildTrayMenu();
+}
+
+void trayIconSetState(int iconId, const char* tip)
+{
+    // The shell keeps its own copy of the picture, so the one shown before
+    // can go; otherwise every caller would leak two icons.
+    HICON previous = program.trayIcon.hIcon;
+    storeState(iconId, tip);
+    program.trayIcon.uFlags = kTrayFlags;
+    Shell_NotifyIconA(NIM_MODIFY, &program.trayIcon);
+    if (previous && previous != program.trayIcon.hIcon)
+        DestroyIcon(previous);
+}
+
+void trayIconAddAgain()
+{
+    Shell_NotifyIconA(NIM_ADD, &program.trayIcon);
+}
+
+void trayIconRemove()
+{
+    Shell_NotifyIconA(NIM_DELETE, &program.trayIcon);
+    DestroyMenu(program.trayMenu);
+    program.trayMenu = nullptr;
+}
+
+LRESULT trayIconNotify(HWND window, WPARAM iconId, LPARAM mouseMessage)
+{
+    if (iconId != kTrayIconId)
+        return 0;
+    switch (static_cast<UINT>(mouseMessage)) {
+    case WM_LBUTTONDBLCLK:
+        showMainWindow(window);
+        break;
+    case WM_RBUTTONDOWN:
+        showTrayMenu(window);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void showMainWindow(HWND window)
+{
+    ShowWindow(window, SW_SHOW);
+    ShowWindow(window, SW_RESTORE);
+}
