@@ -5,6 +5,11 @@
 #include "engine/listener.h"
 #include "resources/resource.h"
 #include "storage/settings_file.h"
+#include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/connections_log_dialog.h"
+#include "ui/dialogs/custom_daemon_dialog.h"
+#include "ui/dialogs/log_path_dialog.h"
+#include "ui/dialogs/preview_dialog.h"
 #include "ui/program_state.h"
 #include "ui/tray_icon.h"
 
@@ -257,8 +262,14 @@ void logCheckRule(HWND window)
 // The five modal dialogs: owner the main window, no parameter, result ignored.
 void openDialog(HWND window, int templateId)
 {
-    (void)window;
-    (void)templateId;
+    switch (templateId) {
+    case IDD_CUSTOM_DAEMON: openCustomDaemonDialog(window); break;
+    case IDD_LOG_PATH: openLogPathDialog(window); break;
+    case IDD_CONNECTIONS_LOG: openConnectionsLogDialog(window); break;
+    case IDD_PREVIEW: openPreviewDialog(window); break;
+    case IDD_ABOUT: openAboutDialog(window); break;
+    default: break;
+    }
 }
 
 void openPreview(HWND window)
