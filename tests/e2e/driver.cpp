@@ -42,10 +42,19 @@
 //   dialog-checked <caption> <id> check state of a control in that dialog
 //   dialog-command <caption> <id> post WM_COMMAND <id> to that dialog
 //   windows                       every visible top-level window of the program: class "caption"
+//   dialog-put-text <caption> <id> <escaped text>   WM_SETTEXT with \r \n \t \\ \xNN decoded
+//   dialog-shown <caption>        1 when a dialog or box with that caption is shown, else 0
+//   dialog-enabled <caption> <id> enabled state of a control in that dialog: 0 or 1
+//   dialog-check <caption> <id> <0|1>   set the check state of a check box
+//   dialog-select <caption> <id> <index>   select a list entry, then send CBN_CLOSEUP
+//   dialog-selected <caption> <id> selected index of a list (-1: none)
+//   dialog-rows <caption> <id>    row count of a list view
+//   dialog-row <caption> <id> <row>   texts of a list view row, columns joined by tabs
+//   file-dialog <caption> <path>  type <path> into an open or save dialog and press its OK
 //   menu-open                     1 when a popup menu of the program is shown, else 0
 //   menu-key <vk>                 post a key press to the open popup menu
 //   menu-char <code>              post a typed character (a mnemonic) to the open popup menu
-//   snap <file.bmp>               write the main window's picture on the screen as a BMP
+//   snap <file.bmp> [caption]     write the main window's (or that dialog's) picture on the screen as a BMP
 //   timeout <ms>                  time-out of the wait commands (default 5000)
 //   wait <expected> <command...>  repeat <command> until its value is <expected>
 //   wait-gone <command...>        repeat <command> until it answers with an error
@@ -835,16 +844,172 @@ Result menuChar(const Args& args)
     return ok();
 }
 
+// ---- the program's dialogs: lists, check boxes, list views, file dialogs -----------
+
+// The reverse of escape(): lets one command line carry line breaks.
+std::string unescape(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 >= text.size()) {
+            out += text[i];
+            continue;
+        }
+        char c = text[++i];
+        if (c == 'r')
+            out += '\r';
+        else if (c == 'n')
+            out += '\n';
+        else if (c == 't')
+            out += '\t';
+        else if (c == 'x' && i + 2 < text.size()) {
+            out += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
+            i += 2;
+        } else
+            out += c;
+    }
+    return out;
+}
+
+Result dialogPutText(const Args& args)
+{
+    return dialogControl(args, 1, [&](HWND, HWND c) {
+        std::string value = unescape(args[3]);
+        SendMessageA(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
+        return ok();
+    });
+}
+
+Result dialogShown(const Args& args)
+{
+    if (args.size() < 2)
+        return fail("usage: dialog-shown <caption>");
+    return ok(flag(findDialog(args[1]) != nullptr));
+}
+
+Result dialogEnabled(const Args& args)
+{
+    return dialogControl(args, 0, [](HWND, HWND c) { return ok(flag(IsWindowEnabled(c) != FALSE)); });
+}
+
+Result dialogCheck(const Args& args)
+{
+    return dialogControl(args, 1, [&](HWND, HWND c) {
+        SendMessageA(c, BM_SETCHECK, number(args[3]) ? BST_CHECKED : BST_UNCHECKED, 0);
+        return ok();
+    });
+}
+
+// As a user's choice with the mouse ends: the selection, then the list's
+// notification that its drop-down closed.
+Result dialogSelect(const Args& args)
+{
+    return dialogControl(args, 1, [&](HWND dialog, HWND c) {
+        SendMessageA(c, CB_SETCURSEL, static_cast<WPARAM>(number(args[3])), 0);
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), CBN_CLOSEUP), reinterpret_cast<LPARAM>(c));
+        return ok();
+    });
+}
+
+Result dialogSelected(const Args& args)
+{
+    return dialogControl(args, 0, [](HWND, HWND c) {
+        return ok(std::to_string(static_cast<int>(SendMessageA(c, CB_GETCURSEL, 0, 0))));
+    });
+}
+
+Result dialogRows(const Args& args)
+{
+    return dialogControl(args, 0, [](HWND, HWND c) {
+        return ok(std::to_string(static_cast<int>(SendMessageA(c, LVM_GETITEMCOUNT, 0, 0))));
+    });
+}
+
+// LVM_GETITEMTEXTA writes through pointers, so the item record and its text
+// buffer are lent inside the program.
+std::string listViewText(HWND list, int row, int column)
+{
+    const int textSize = 512;
+    RemoteBuffer buffer(sizeof(LVITEMA) + textSize);
+    if (!buffer.valid())
+        return "";
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = reinterpret_cast<char*>(buffer.address() + static_cast<LPARAM>(sizeof(LVITEMA)));
+    item.cchTextMax = textSize;
+    buffer.write(&item, sizeof item);
+    LRESULT length = SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), buffer.address());
+    if (length <= 0)
+        return "";
+    return buffer.read(sizeof(LVITEMA) + static_cast<std::size_t>(length)).substr(sizeof(LVITEMA));
+}
+
+Result dialogRow(const Args& args)
+{
+    return dialogControl(args, 1, [&](HWND, HWND c) {
+        HWND header = reinterpret_cast<HWND>(SendMessageA(c, LVM_GETHEADER, 0, 0));
+        int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+        int row = static_cast<int>(number(args[3]));
+        if (row < 0 || row >= static_cast<int>(SendMessageA(c, LVM_GETITEMCOUNT, 0, 0)))
+            return fail("no such row");
+        std::string out;
+        for (int column = 0; column < columns; ++column)
+            out += (column ? "\t" : "") + listViewText(c, row, column);
+        return ok(out);
+    });
+}
+
+BOOL CALLBACK findVisibleEdit(HWND window, LPARAM param)
+{
+    if (className(window) != "Edit" || !IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+}
+
+// The file name field is edt1 (1152) in the older template and the edit
+// inside the combo box cmb13 (0x47C) in the newer one.
+HWND fileNameField(HWND dialog)
+{
+    HWND field = GetDlgItem(dialog, 1152);
+    if (field && IsWindowVisible(field))
+        return field;
+    HWND combo = GetDlgItem(dialog, 0x47C);
+    field = nullptr;
+    if (combo)
+        EnumChildWindows(combo, findVisibleEdit, reinterpret_cast<LPARAM>(&field));
+    return field;
+}
+
+Result fileDialog(const Args& args)
+{
+    if (args.size() < 3)
+        return fail("usage: file-dialog <caption> <path>");
+    HWND dialog = findDialog(args[1]);
+    if (!dialog)
+        return fail("no dialog");
+    HWND field = fileNameField(dialog);
+    if (!field)
+        return fail("no file name field");
+    std::string path = windowsPath(args[2]);
+    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    return ok();
+}
+
 // ---- pictures -----------------------------------------------------------------------
 
 Result snap(const Args& args)
 {
     if (args.size() < 2)
-        return fail("usage: snap <file.bmp>");
+        return fail("usage: snap <file.bmp> [caption]");
     if (!haveProgram())
         return fail("no main window");
+    HWND target = args.size() > 2 ? findDialog(args[2]) : program.window;
+    if (!target)
+        return fail("no dialog");
     RECT r;
-    GetWindowRect(program.window, &r);
+    GetWindowRect(target, &r);
     int width = r.right - r.left;
     int height = r.bottom - r.top;
     HDC screen = GetDC(nullptr);
@@ -985,6 +1150,16 @@ std::map<std::string, Command>& commands()
         {"exited", [](const Args&) { return exitState(); }},
         {"wait-exit", waitExit},
         {"kill", killProgram},
+        // the program's dialogs
+        {"dialog-shown", dialogShown},
+        {"dialog-put-text", dialogPutText},
+        {"dialog-enabled", dialogEnabled},
+        {"dialog-check", dialogCheck},
+        {"dialog-select", dialogSelect},
+        {"dialog-selected", dialogSelected},
+        {"dialog-rows", dialogRows},
+        {"dialog-row", dialogRow},
+        {"file-dialog", fileDialog},
     };
     return table;
 }
