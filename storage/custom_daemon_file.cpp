@@ -1,0 +1,111 @@
+#include "storage/custom_daemon_file.h"
+
+#include "engine/error_notice.h"
+#include "storage/file_replace.h"
+#include "storage/stored_values.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kCurrentHeader[] = "[Velmoranth Custom Protocol v1.9]";
+const char kUnversionedHeader[] = "[Velmoranth Custom Protocol]";
+const char kV18Header[] = "[Velmoranth Custom Protocol v1.8]";
+
+enum { kHeaderLineSize = 600 };
+
+bool versionOfHeader(const char* header, CustomFileVersion& version)
+{
+    if (std::strcmp(header, kCurrentHeader) == 0)
+        version = CustomFileCurrent;
+    else if (std::strcmp(header, kUnversionedHeader) == 0)
+        version = CustomFileUnversioned;
+    else if (std::strcmp(header, kV18Header) == 0)
+        version = CustomFileV18;
+    else
+        return false;
+    return true;
+}
+
+void readBody(std::FILE* file, CustomFileVersion version, DaemonScript& script)
+{
+    readNumber(file, "CRN=%d\n", script.replyCount);
+    readNumber(file, "CPN=%d\n", script.port);
+    readEncodedText(file, "CWE=%599s", script.welcome, sizeof script.welcome);
+    readEncodedText(file, "CR1=%599s", script.reply, sizeof script.reply);
+    readEncodedText(file, "CR2=%599s", script.goodbye, sizeof script.goodbye);
+    if (version == CustomFileUnversioned) {
+        script.timerChoice = 0;
+        script.echoWelcome = 0;
+        script.echoReply = 0;
+        script.repeat = 0;
+        return;
+    }
+    readNumber(file, "CCT=%d\n", script.timerChoice);
+    readNumber(file, "CE1=%d\n", script.echoWelcome);
+    readNumber(file, "CE2=%d\n", script.echoReply);
+    if (version == CustomFileV18)
+        script.repeat = script.timerChoice > 0 ? 1 : 0;
+    else
+        readNumber(file, "CWR=%d\n", script.repeat);
+}
+
+void writeBody(std::FILE* file, const DaemonScript& script)
+{
+    std::fprintf(file, "%s\r\n", kCurrentHeader);
+    std::fprintf(file, "CRN=%d\r\nCPN=%d\r\n", script.replyCount, script.port);
+    writeEncodedText(file, "CWE=%s\r\n", script.welcome);
+    writeEncodedText(file, "CR1=%s\r\n", script.reply);
+    writeEncodedText(file, "CR2=%s\r\n", script.goodbye);
+    std::fprintf(file, "CCT=%d\r\n", script.timerChoice);
+    std::fprintf(file, "CE1=%d\r\nCE2=%d\r\n", script.echoWelcome, script.echoReply);
+    std::fprintf(file, "CWR=%d\r\n", script.repeat);
+}
+
+} // namespace
+
+CustomFileReadResult readCustomDaemonFile(const char* fileName, DaemonScript& script,
+                                          CustomFileVersion& version)
+{
+    std::FILE* file = std::fopen(fileName, "rb");
+    if (!file)
+        return CustomFileNotFound;
+    char header[kHeaderLineSize];
+    readFirstLine(file, "%599[^\n]", header);
+    if (!versionOfHeader(header, version)) {
+        std::fclose(file);
+        return CustomFileUnknownFormat;
+    }
+    readBody(file, version, script);
+    std::fclose(file);
+    return CustomFileRead;
+}
+
+int customFileNoticeCode(CustomFileReadResult result)
+{
+    switch (result) {
+    case CustomFileNotFound:
+        return NoticeFileNotFound;
+    case CustomFileUnknownFormat:
+        return NoticeUnknownFormat;
+    default:
+        return 0;
+    }
+}
+
+int writeCustomDaemonFile(const char* fileName, const DaemonScript& script)
+{
+    char scratch[kScratchPathSize];
+    if (!scratchPathFor(fileName, scratch, sizeof scratch))
+        return 0;
+    std::FILE* file = std::fopen(scratch, "wb");
+    if (!file)
+        return 0;
+    writeBody(file, script);
+    if (!closeWritten(file)) {
+        std::remove(scratch);
+        return 0;
+    }
+    return replaceFile(scratch, fileName);
+}

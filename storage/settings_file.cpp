@@ -1,0 +1,132 @@
+#include "storage/settings_file.h"
+
+#include "storage/file_replace.h"
+#include "storage/stored_values.h"
+#include "storage/text_encoding.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kCurrentHeader[] = "[Velmoranth Settings v1.9]";
+const char kUnversionedHeader[] = "[Velmoranth Settings]";
+const char kV18Header[] = "[Velmoranth Settings v1.8]";
+
+enum { kUpgradeLineSize = 300, kLoadLineSize = 600 };
+
+// A "CCT=" token whose value starts above "0" (a v1.8 timer that was set).
+bool isTimerSetToken(const char* token)
+{
+    return std::strncmp(token, "CCT", 3) == 0 && std::strlen(token) >= 5 &&
+           static_cast<unsigned char>(token[4]) > '0';
+}
+
+// Copies the body of an old file one token per line; 1 when a set timer was seen.
+int copyTokens(std::FILE* in, std::FILE* out)
+{
+    char token[kUpgradeLineSize];
+    int timerSet = 0;
+    while (std::fscanf(in, "%299s", token) == 1) {
+        std::fscanf(in, "%*[^ \t\r\n\v\f]");
+        if (isTimerSetToken(token))
+            timerSet = 1;
+        std::fprintf(out, "%s\r\n", token);
+    }
+    return timerSet;
+}
+
+// Writes the upgraded form of an old file, whose header has been read, to
+// `scratch`. 1 when it was read and written whole.
+int writeUpgraded(std::FILE* in, bool unversioned, const char* scratch)
+{
+    std::FILE* out = std::fopen(scratch, "wb");
+    if (!out)
+        return 0;
+    std::fprintf(out, "%s\r\n", kCurrentHeader);
+    int timerSet = copyTokens(in, out);
+    if (unversioned) {
+        std::fprintf(out, "CCT=%d\r\n", 0);
+        std::fprintf(out, "CE1=%d\r\nCE2=%d\r\n", 0, 0);
+        std::fprintf(out, "CWR=%d\r\n", 0);
+    } else {
+        std::fprintf(out, "CWR=%d\r\n", timerSet);
+    }
+    bool readWhole = !std::ferror(in);
+    if (closeWritten(out) && readWhole)
+        return 1;
+    std::remove(scratch);
+    return 0;
+}
+
+} // namespace
+
+int upgradeSettingsFile(const char* fileName)
+{
+    std::FILE* in = std::fopen(fileName, "rb");
+    if (!in)
+        return 0;
+    char header[kUpgradeLineSize];
+    readFirstLine(in, "%299[^\n]", header);
+    bool unversioned = std::strcmp(header, kUnversionedHeader) == 0;
+    bool old = unversioned || std::strcmp(header, kV18Header) == 0;
+    char scratch[kScratchPathSize];
+    int written = old && scratchPathFor(fileName, scratch, sizeof scratch) &&
+                  writeUpgraded(in, unversioned, scratch);
+    // Closed before the replace: Windows will not replace a file that is open.
+    std::fclose(in);
+    if (written)
+        replaceFile(scratch, fileName);
+    return 1;
+}
+
+void loadSettings(std::int32_t& listenOnStart, std::int32_t& daemonKind, std::int32_t& logEnabled,
+                  char logPath[kPathSize], DaemonScript& customScript, const char* fileName)
+{
+    std::FILE* file = std::fopen(fileName, "rb");
+    if (!file)
+        return;
+    char header[kLoadLineSize];
+    readFirstLine(file, "%599[^\n]", header);
+    readNumber(file, "LSN=%d\n", listenOnStart);
+    readNumber(file, "MDN=%d\n", daemonKind);
+    readNumber(file, "MLD=%d\n", logEnabled);
+    readEncodedText(file, "MLP=%599s", logPath, kPathSize);
+    readNumber(file, "CRN=%d\n", customScript.replyCount);
+    readNumber(file, "CPN=%d\n", customScript.port);
+    readEncodedText(file, "CWE=%599s", customScript.welcome, sizeof customScript.welcome);
+    readEncodedText(file, "CR1=%599s", customScript.reply, sizeof customScript.reply);
+    readEncodedText(file, "CR2=%599s", customScript.goodbye, sizeof customScript.goodbye);
+    readNumber(file, "CCT=%d\n", customScript.timerChoice);
+    readNumber(file, "CE1=%d\n", customScript.echoWelcome);
+    readNumber(file, "CE2=%d\n", customScript.echoReply);
+    readNumber(file, "CWR=%d\n", customScript.repeat);
+    std::fclose(file);
+}
+
+void saveSettings(int listenOnStart, int daemonKind, int logEnabled, const char* logPath,
+                  DaemonScript customScript, const char* fileName)
+{
+    char scratch[kScratchPathSize];
+    if (!scratchPathFor(fileName, scratch, sizeof scratch))
+        return;
+    std::FILE* file = std::fopen(scratch, "wb");
+    if (!file)
+        return;
+    std::fprintf(file, "%s\r\n", kCurrentHeader);
+    char encodedPath[kEncodedSize];
+    encodeText(logPath, encodedPath, sizeof encodedPath);
+    std::fprintf(file, "LSN=%d\r\nMDN=%d\r\nMLD=%d\r\nMLP=%s\r\n", listenOnStart, daemonKind,
+                 logEnabled, encodedPath);
+    std::fprintf(file, "CRN=%d\r\nCPN=%d\r\n", customScript.replyCount, customScript.port);
+    writeEncodedText(file, "CWE=%s\r\n", customScript.welcome);
+    writeEncodedText(file, "CR1=%s\r\n", customScript.reply);
+    writeEncodedText(file, "CR2=%s\r\n", customScript.goodbye);
+    std::fprintf(file, "CCT=%d\r\n", customScript.timerChoice);
+    std::fprintf(file, "CE1=%d\r\nCE2=%d\r\n", customScript.echoWelcome, customScript.echoReply);
+    std::fprintf(file, "CWR=%d\r\n", customScript.repeat);
+    if (closeWritten(file))
+        replaceFile(scratch, fileName);
+    else
+        std::remove(scratch);
+}

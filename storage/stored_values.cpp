@@ -1,0 +1,67 @@
+#include "storage/stored_values.h"
+
+#include "storage/text_encoding.h"
+
+#include <cstring>
+
+namespace {
+
+// One conversion with `format` into `target`; on a mismatch the stream returns
+// to where it was (the files are binary, so the position is exact).
+template <typename Target>
+bool scanOne(std::FILE* file, const char* format, Target* target)
+{
+    long start = std::ftell(file);
+    if (std::fscanf(file, format, target) == 1)
+        return true;
+    if (start >= 0)
+        std::fseek(file, start, SEEK_SET);
+    return false;
+}
+
+// The rest of a token that did not fit its buffer, then the white space after it.
+void skipTokenRest(std::FILE* file)
+{
+    std::fscanf(file, "%*[^ \t\r\n\v\f]");
+    std::fscanf(file, " ");
+}
+
+} // namespace
+
+void readFirstLine(std::FILE* file, const char* format, char* line)
+{
+    line[0] = '\0';
+    std::fscanf(file, format, line);
+    std::size_t length = std::strlen(line);
+    if (length > 0 && line[length - 1] == '\r')
+        line[length - 1] = '\0';
+    std::fscanf(file, "%*[^\n]");
+    std::fscanf(file, " ");
+}
+
+void readNumber(std::FILE* file, const char* format, int& value)
+{
+    scanOne(file, format, &value);
+}
+
+void readEncodedText(std::FILE* file, const char* format, char* field, unsigned fieldSize)
+{
+    char encoded[kEncodedSize];
+    if (!scanOne(file, format, encoded))
+        return;
+    skipTokenRest(file);
+    decodeText(encoded, field, fieldSize);
+}
+
+void writeEncodedText(std::FILE* file, const char* format, const char* text)
+{
+    char encoded[kEncodedSize];
+    encodeText(text, encoded, sizeof encoded);
+    std::fprintf(file, format, encoded);
+}
+
+bool closeWritten(std::FILE* file)
+{
+    bool written = std::fflush(file) == 0 && !std::ferror(file);
+    return std::fclose(file) == 0 && written;
+}
