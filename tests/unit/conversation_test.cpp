@@ -481,6 +481,14 @@ TEST_F(ConversationTest, SecondCallerWaitsInTheBacklogThenGetsItsOwnAlertLogAndT
     EXPECT_EQ(log.rfind(head, 0), 0u) << log;
     EXPECT_EQ(log.compare(secondRecord, head.size(), head), 0) << log;
     EXPECT_EQ(log.size(), 2 * (head.size() + 20)) << log;  // "dd.mm.yyyy / hh:mm\r\n" each
+
+    resetFakeFront();
+    ListHandle list = reinterpret_cast<ListHandle>(0x4C);
+    ASSERT_EQ(readConnectionLog(list, logPath), 1);
+    const std::vector<FrontEvent> inserted = frontEventsOf(FrontEvent::ListInsert);
+    ASSERT_EQ(inserted.size(), 2u);
+    EXPECT_EQ(inserted[1].text, "127.0.0.1");
+    EXPECT_EQ(frontEventsOf(FrontEvent::ListSubItem)[3].text, std::to_string(port));
 }
 
 TEST_F(ConversationTest, LogSwitchIsReadAtEachAccept)
