@@ -6,8 +6,9 @@
 #include "engine/listener.h"
 
 // Bytes of a caller's line read in one poll at most, so that a caller who
-// streams without ever ending a line cannot stretch a tick.
-enum { kMaxLineBytesPerPoll = 4096 };
+// streams without ever ending a line cannot stretch a tick: each byte costs a
+// receive and, under echo, a send. Typed lines are far shorter.
+enum { kMaxLineBytesPerPoll = 256 };
 
 // For every poll timer message: polls while the caller has answers due,
 // otherwise hangs up (timerChoice 0) or starts the conversation over.

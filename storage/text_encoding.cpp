@@ -1,19 +1,11 @@
 #include "storage/text_encoding.h"
 
-#include <cstring>
-
 namespace {
 
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // Longest encoded value looked at: the 600-byte work buffer less its zero.
 enum { kMaxEncodedLength = kEncodedSize - 1 };
-
-// Whole encoded characters for n bytes: 8n bits filled up to a multiple of 6.
-unsigned encodedLength(unsigned byteCount)
-{
-    return (byteCount * 8 + 5) / 6;
-}
 
 // The 6-bit value of one character, searched per class. Anything that is not a
 // letter or digit falls into the "+" / "/" class, whose miss value is 61.
@@ -41,10 +33,12 @@ void encodeText(const char* text, char* encoded, unsigned encodedSize)
     encoded[0] = '\0';
     if (encodedSize < 3)
         return;
-    unsigned byteCount = static_cast<unsigned>(std::strlen(text));
-    // Room for the characters, "==" and the terminating zero.
-    while (byteCount > 0 && encodedLength(byteCount) > encodedSize - 3)
-        --byteCount;
+    // Room for the characters, "==" and the terminating zero: c characters
+    // carry the bits of floor(6c / 8) whole bytes.
+    unsigned maxBytes = static_cast<unsigned>((static_cast<unsigned long long>(encodedSize - 3) * 6) / 8);
+    unsigned byteCount = 0;
+    while (byteCount < maxBytes && text[byteCount] != '\0')
+        ++byteCount;
 
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
     unsigned out = 0;

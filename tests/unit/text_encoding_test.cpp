@@ -143,6 +143,15 @@ TEST(TextEncodingBounds, A448ByteTextIsCutTo447Bytes)
     EXPECT_EQ(decoded(value), text.substr(0, 447));
 }
 
+TEST(TextEncodingBounds, TheEncoderReadsNoFurtherThanItCanStore)
+{
+    std::unique_ptr<char[]> text(new char[447]);
+    std::memset(text.get(), 'u', 447);
+    char value[kEncodedSize];
+    encodeText(text.get(), value, sizeof value);
+    EXPECT_EQ(std::strlen(value), 598u);
+}
+
 TEST(TextEncodingBounds, ALongTextIsCutToFitASmallBuffer)
 {
     // 10 bytes leave 7 characters: 5 bytes need exactly 7.
