@@ -44,7 +44,7 @@ int echoesLineAt(const DaemonScript& script, std::int32_t stage)
     return (stage == 1 && script.echoWelcome) || (stage == 2 && script.echoReply);
 }
 
-// The caller's handles to visit, ascending: the walk over 0..highestSocket
+// The watched handles in ascending order: the walk over 0..highestSocket
 // only ever stops at watched handles.
 void ascendingHandles(const SocketSet& watched, SocketSet& sorted)
 {
