@@ -24,6 +24,8 @@
 //   post-registered <name> [w l]  post a message registered by name
 //   key <vk> | char <code> | syschar <code>   post keyboard messages to the main window
 //   click <id>                    press child <id> as a mouse click would (BM_CLICK)
+//   keys <combo>                  make the main window the foreground window and type <combo>
+//                                 as real input (SendInput), e.g. alt+x, ctrl+l, esc, f1
 //   tray <mouse-message> [icon-id]   post message 2024 (names: lbuttondblclk, rbuttondown, ...)
 //   status [part]                 status bar text of part 0 (default) or <part>
 //   text [id]                     window text of the main window or of child <id>
@@ -68,6 +70,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -519,6 +522,60 @@ Result click(const Args& args)
         return fail("no such control");
     DWORD_PTR result = 0;
     SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, 1000, &result);
+    return ok();
+}
+
+WORD virtualKey(const std::string& name)
+{
+    static const std::map<std::string, WORD> names = {
+        {"ctrl", VK_CONTROL}, {"alt", VK_MENU}, {"shift", VK_SHIFT}, {"esc", VK_ESCAPE}, {"enter", VK_RETURN},
+        {"tab", VK_TAB},      {"f1", VK_F1},    {"f2", VK_F2},       {"space", VK_SPACE}};
+    auto named = names.find(name);
+    if (named != names.end())
+        return named->second;
+    if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
+        return static_cast<WORD>(std::toupper(static_cast<unsigned char>(name[0])));
+    return 0;
+}
+
+INPUT keyInput(WORD key, bool up)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+Result typeKeys(const Args& args)
+{
+    if (args.size() < 2)
+        return fail("usage: keys <combo>");
+    if (!haveProgram())
+        return fail("no main window");
+    std::vector<WORD> keys;
+    std::string combo = args[1];
+    for (std::size_t start = 0; start <= combo.size();) {
+        std::size_t end = combo.find('+', start);
+        if (end == std::string::npos)
+            end = combo.size();
+        WORD key = virtualKey(combo.substr(start, end - start));
+        if (!key)
+            return fail("unknown key in " + combo);
+        keys.push_back(key);
+        start = end + 1;
+    }
+    SetForegroundWindow(program.window);
+    if (!waitFor([] { return GetForegroundWindow() == program.window; }))
+        return fail("the main window is not in the foreground");
+    std::vector<INPUT> inputs;
+    for (WORD key : keys)
+        inputs.push_back(keyInput(key, false));
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key)
+        inputs.push_back(keyInput(*key, true));
+    if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size())
+        return fail("input refused");
     return ok();
 }
 
@@ -1117,6 +1174,7 @@ std::map<std::string, Command>& commands()
         {"char", postChar},
         {"syschar", postSysChar},
         {"click", click},
+        {"keys", typeKeys},
         {"tray", postTray},
         {"status", statusText},
         {"text", text},
