@@ -46,6 +46,8 @@
 //   windows                       every visible top-level window of the program: class "caption"
 //   dialog-put-text <caption> <id> <escaped text>   WM_SETTEXT with \r \n \t \\ \xNN decoded
 //   dialog-shown <caption>        1 when a dialog or box with that caption is shown, else 0
+//   dialog-type <caption> <id> <escaped text>   post one WM_CHAR per character, as typing does
+//   dialog-send <caption> <id> <msg> <wparam> <lparam>   send a message to a control, print the result
 //   dialog-enabled <caption> <id> enabled state of a control in that dialog: 0 or 1
 //   dialog-check <caption> <id> <0|1>   set the check state of a check box
 //   dialog-select <caption> <id> <index>   select a list entry, then send CBN_CLOSEUP
@@ -944,6 +946,26 @@ Result dialogShown(const Args& args)
     return ok(flag(findDialog(args[1]) != nullptr));
 }
 
+Result dialogType(const Args& args)
+{
+    return dialogControl(args, 1, [&](HWND, HWND c) {
+        for (unsigned char typed : unescape(args[3]))
+            PostMessageA(c, WM_CHAR, typed, 1);
+        return ok();
+    });
+}
+
+Result dialogSend(const Args& args)
+{
+    return dialogControl(args, 3, [&](HWND, HWND c) {
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutA(c, static_cast<UINT>(number(args[3])), static_cast<WPARAM>(number(args[4])),
+                                 static_cast<LPARAM>(number(args[5])), SMTO_NORMAL, 5000, &result))
+            return fail("no answer");
+        return ok(std::to_string(static_cast<long long>(result)));
+    });
+}
+
 Result dialogEnabled(const Args& args)
 {
     return dialogControl(args, 0, [](HWND, HWND c) { return ok(flag(IsWindowEnabled(c) != FALSE)); });
@@ -1211,6 +1233,8 @@ std::map<std::string, Command>& commands()
         // the program's dialogs
         {"dialog-shown", dialogShown},
         {"dialog-put-text", dialogPutText},
+        {"dialog-type", dialogType},
+        {"dialog-send", dialogSend},
         {"dialog-enabled", dialogEnabled},
         {"dialog-check", dialogCheck},
         {"dialog-select", dialogSelect},

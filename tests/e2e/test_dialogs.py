@@ -26,6 +26,7 @@ ABOUT_DIALOG = "About Velmoranth"
 ABOUT_OK, EMAIL, WEB, NAME = 8002, 8003, 8004, 6660
 
 OPEN_FILE, SAVE_FILE = "Open", "Save As"
+EM_SETSEL, EM_GETLIMITTEXT = 0x00B1, 0x00D5
 
 # Under Wine the shell hands links to the first of these programs it finds on
 # the PATH. The About test puts stand-ins for all of them first on the PATH:
@@ -214,6 +215,29 @@ class CustomDaemonDialogTests(DialogTestCase):
         self.assertEqual(self.state("dialog-enabled", CUSTOM, REPEAT), "1")
         self.assertEqual(self.state("dialog-checked", CUSTOM, REPEAT), "0")
         self.close_dialog(CUSTOM, CANCEL)
+
+    def test_texts_take_300_typed_characters_and_ok_keeps_300(self):
+        self.start()
+        self.open_dialog(SET_CUSTOM, CUSTOM)
+        d = self.driver
+        for control in (WELCOME, REPLY, GOODBYE):
+            self.assertEqual(d.ok("dialog-send", CUSTOM, control, EM_GETLIMITTEXT, 0, 0), "300")
+        # A line break typed at 298 takes the last two characters; then
+        # typing stops.
+        self.put(CUSTOM, WELCOME, "w" * 298)
+        d.ok("dialog-send", CUSTOM, WELCOME, EM_SETSEL, 298, 298)
+        d.ok("dialog-type", CUSTOM, WELCOME, escaped("\rxyz"))
+        d.wait("w" * 298 + "\r\n", "dialog-text", CUSTOM, WELCOME)
+        d.ok("sleep", 200)
+        self.assertEqual(self.text(CUSTOM, WELCOME), "w" * 298 + "\r\n")
+        # A longer text put there is shown whole; OK keeps its first 300.
+        self.put(CUSTOM, REPLY, "r" * 299 + "st")
+        self.assertEqual(len(self.text(CUSTOM, REPLY)), 301)
+        self.close_dialog(CUSTOM, OK)
+        self.command(SAVE_SETTINGS)
+        settings = self.wait_settings()
+        self.assertIn("CWE=" + encode_text("w" * 298 + "\r\n") + "\r\n", settings)
+        self.assertIn("CR1=" + encode_text("r" * 299 + "s") + "\r\n", settings)
 
     def test_save_then_load_gives_back_every_control(self):
         self.start()
