@@ -177,6 +177,20 @@ class CustomDaemonDialogTests(DialogTestCase):
         self.wait_exit()
         self.assertFalse(self.has_settings())
 
+    def test_hand_edited_list_values_open_at_the_nearest_entry(self):
+        self.write_settings(custom=self.custom_script(1, reply_count=5, timer=9, repeat=1))
+        self.start()
+        os.remove(self.path("velmo.sav"))  # read at the start; the save below writes it anew
+        self.open_dialog(SET_CUSTOM, CUSTOM)
+        controls = self.custom_controls()
+        self.assertEqual((controls["reply_count"], controls["timer"], controls["repeat"], controls["repeat_enabled"]),
+                         ("1", "4", "1", "1"))
+        self.close_dialog(CUSTOM, OK)
+        self.command(SAVE_SETTINGS)
+        settings = self.wait_settings()
+        self.assertIn("CRN=2\r\n", settings)
+        self.assertTrue(settings.endswith("CCT=4\r\nCE1=0\r\nCE2=0\r\nCWR=1\r\n"))
+
     def test_port_checks_on_ok_and_save(self):
         self.start()
         self.open_dialog(SET_CUSTOM, CUSTOM)
