@@ -31,8 +31,7 @@ class SettingsTests(ProgramTestCase):
         self.command(LISTEN)
         self.assert_listening()
         self.command(SAVE_SETTINGS)
-        self.driver.ok("sleep", 300)
-        saved = self.settings()
+        saved = self.settings_when(lambda text: "LSN=1" in text and "CWR=" in text)
         self.assertTrue(saved.startswith("[Velmoranth Settings v1.9]\r\nLSN=1\r\nMDN=5\r\nMLD=0\r\n"), saved)
         # Saved means unchanged: the close neither asks nor writes.
         os.utime(os.path.join(self.folder, "velmo.sav"), (0, 0))

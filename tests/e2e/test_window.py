@@ -1,4 +1,5 @@
 """The main window: first start, layout, hiding and showing, tray, keys."""
+import os
 import unittest
 
 from velmo_e2e import (CONFIRM_EXIT, DAEMON_BUTTONS, EXIT, LISTEN, LOG_CHECK, RESTORE, SAVE_QUESTION, SC_MINIMIZE,
@@ -134,9 +135,9 @@ class WindowTests(ProgramTestCase):
         self.assert_listening()
         d.ok("char", CTRL_L)
         self.assert_standing_by()
+        os.remove(os.path.join(self.folder, "velmo.sav"))
         d.ok("char", CTRL_S)
-        d.ok("sleep", 300)
-        self.assertIn("LSN=0\r\nMDN=5\r\n", self.settings())
+        self.assertIn("LSN=0\r\nMDN=5\r\n", self.settings_when(lambda text: "CWR=" in text))
         # Real key presses, typed into the window in the foreground.
         d.ok("keys", "ctrl+l")
         self.assert_listening()

@@ -205,6 +205,8 @@ class ProgramTestCase(unittest.TestCase):
         os.makedirs(self.folder)
         self.driver = Driver(os.path.join(WORK_ROOT, self.id().split(".", 1)[1] + ".driver.log"))
         self.addCleanup(self.driver.close)
+        # Waits poll, so a generous bound costs nothing when all goes well.
+        self.driver.ok("timeout", 10000)
 
     def write_settings(self, **values):
         with open(os.path.join(self.folder, "velmo.sav"), "wb") as f:
@@ -212,6 +214,15 @@ class ProgramTestCase(unittest.TestCase):
 
     def settings(self):
         return read_settings(self.folder)
+
+    def settings_when(self, condition, timeout=10.0):
+        """The settings file's text once `condition` holds for it."""
+        deadline = time.monotonic() + timeout
+        while True:
+            text = self.settings() if self.has_settings() else ""
+            if condition(text) or time.monotonic() >= deadline:
+                return text
+            time.sleep(0.05)
 
     def has_settings(self):
         return os.path.exists(os.path.join(self.folder, "velmo.sav"))
