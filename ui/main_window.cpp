@@ -67,7 +67,6 @@ const int kDaemonButtonIds[] = {IDC_DAEMON_FREEBSD, IDC_DAEMON_REDHAT, IDC_DAEMO
 
 const char kStatusProgramName[] = "Velmoranth (v1.9)";
 
-// ---- creation --------------------------------------------------------------
 
 HWND createChild(HWND window, const ChildControl& control)
 {
@@ -150,7 +149,6 @@ LRESULT onCreate(HWND window)
     return 0;
 }
 
-// ---- operating states --------------------------------------------------------
 
 void enableControl(HWND window, int id, BOOL enabled)
 {
@@ -221,7 +219,6 @@ void standBySequence(HWND window)
     program.settingsChanged = 1;
 }
 
-// ---- settings ----------------------------------------------------------------
 
 int logSwitchChecked(HWND window)
 {
@@ -257,7 +254,6 @@ void logCheckRule(HWND window)
     }
 }
 
-// ---- commands ----------------------------------------------------------------
 
 // The five modal dialogs: owner the main window, no parameter, result ignored.
 void openDialog(HWND window, int templateId)
@@ -318,7 +314,6 @@ LRESULT onCommand(HWND window, int id)
     return 0;
 }
 
-// ---- other messages ----------------------------------------------------------
 
 LRESULT onTimer(HWND window, WPARAM timerId)
 {
