@@ -67,7 +67,6 @@ const int kDaemonButtonIds[] = {IDC_DAEMON_FREEBSD, IDC_DAEMON_REDHAT, IDC_DAEMO
 
 const char kStatusProgramName[] = "Velmoranth (v1.9)";
 
-
 HWND createChild(HWND window, const ChildControl& control)
 {
     HWND child = CreateWindowExA(0, control.className, control.text, WS_CHILD | WS_VISIBLE | control.style,
@@ -149,7 +148,6 @@ LRESULT onCreate(HWND window)
     return 0;
 }
 
-
 void enableControl(HWND window, int id, BOOL enabled)
 {
     EnableWindow(GetDlgItem(window, id), enabled);
@@ -219,7 +217,6 @@ void standBySequence(HWND window)
     program.settingsChanged = 1;
 }
 
-
 int logSwitchChecked(HWND window)
 {
     return SendDlgItemMessageA(window, IDC_LOG_CHECK, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
@@ -253,7 +250,6 @@ void logCheckRule(HWND window)
         showErrorNotice(window, NoticeNoLogPath);
     }
 }
-
 
 // The five modal dialogs: owner the main window, no parameter, result ignored.
 void openDialog(HWND window, int templateId)
@@ -313,7 +309,6 @@ LRESULT onCommand(HWND window, int id)
     }
     return 0;
 }
-
 
 LRESULT onTimer(HWND window, WPARAM timerId)
 {
