@@ -1,6 +1,6 @@
 #include "storage/text_encoding.h"
 
-#include "storage_scratch.h"
+#include "support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
