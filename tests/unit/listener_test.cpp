@@ -31,8 +31,10 @@ protected:
         return netLocalPort(listener.listenSocket);
     }
 
-    SocketHandle acceptOne()
+    // Connects `client` to `port` and accepts it on the listening socket.
+    SocketHandle connectAndAccept(int port)
     {
+        EXPECT_TRUE(client.connectTo(port));
         SocketSet ready;
         for (int attempt = 0; attempt < 40; ++attempt) {
             if (netWaitReadable(listener.watchedSockets, listener.highestSocket, 50, ready) > 0)
@@ -48,8 +50,14 @@ protected:
     }
 
     ListenerState listener;
+    LoopbackClient client;
     int balanceBefore = 0;
 };
+
+std::vector<SocketHandle> handlesOf(const SocketSet& set)
+{
+    return std::vector<SocketHandle>(set.handles, set.handles + set.count);
+}
 
 TEST(SocketSetTest, KeepsInsertionOrderAndShiftsOnRemove)
 {
@@ -57,14 +65,9 @@ TEST(SocketSetTest, KeepsInsertionOrderAndShiftsOnRemove)
     socketSetClear(set);
     for (SocketHandle h : {7u, 3u, 9u, 3u})
         socketSetAdd(set, h);
-    ASSERT_EQ(set.count, 3);
-    EXPECT_EQ(set.handles[0], 7u);
-    EXPECT_EQ(set.handles[1], 3u);
-    EXPECT_EQ(set.handles[2], 9u);
+    EXPECT_EQ(handlesOf(set), (std::vector<SocketHandle>{7, 3, 9}));
     socketSetRemove(set, 7);
-    ASSERT_EQ(set.count, 2);
-    EXPECT_EQ(set.handles[0], 3u);
-    EXPECT_EQ(set.handles[1], 9u);
+    EXPECT_EQ(handlesOf(set), (std::vector<SocketHandle>{3, 9}));
     socketSetRemove(set, 42);
     EXPECT_EQ(set.count, 2);
     EXPECT_TRUE(socketSetContains(set, 9));
@@ -83,23 +86,27 @@ TEST(SocketSetTest, HoldsAtMostSixtyFour)
 
 TEST(DisplayStates, StatusFirstThenTrayWithTheStateIconAndTip)
 {
+    const struct {
+        DisplayState state;
+        const char* text;
+        int icon;
+    } kStates[] = {
+        {DisplayDetected, "Detected!", 10002},
+        {DisplayStandingBy, "Standing By", 10001},
+        {DisplayListening, "Listening", 10000},
+    };
     resetFakeFront();
-    showDisplayState(&mainWindow, DisplayDetected);
-    showDisplayState(&mainWindow, DisplayStandingBy);
-    showDisplayState(&mainWindow, DisplayListening);
+    for (const auto& s : kStates)
+        showDisplayState(&mainWindow, s.state);
     const std::vector<FrontEvent>& events = fakeFront().events;
     ASSERT_EQ(events.size(), 6u);
-    EXPECT_EQ(events[0].kind, FrontEvent::Status);
-    EXPECT_EQ(events[0].text, "Detected!");
-    EXPECT_EQ(events[1].kind, FrontEvent::Tray);
-    EXPECT_EQ(events[1].number, 10002);
-    EXPECT_EQ(events[1].text, "Velmoranth(v1.9) - Detected!");
-    EXPECT_EQ(events[2].text, "Standing By");
-    EXPECT_EQ(events[3].number, 10001);
-    EXPECT_EQ(events[3].text, "Velmoranth(v1.9) - Standing By");
-    EXPECT_EQ(events[4].text, "Listening");
-    EXPECT_EQ(events[5].number, 10000);
-    EXPECT_EQ(events[5].text, "Velmoranth(v1.9) - Listening");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(events[2 * i].kind, FrontEvent::Status);
+        EXPECT_EQ(events[2 * i].text, kStates[i].text);
+        EXPECT_EQ(events[2 * i + 1].kind, FrontEvent::Tray);
+        EXPECT_EQ(events[2 * i + 1].number, kStates[i].icon);
+        EXPECT_EQ(events[2 * i + 1].text, std::string("Velmoranth(v1.9) - ") + kStates[i].text);
+    }
 }
 
 TEST_F(Listener, AcceptsARealConnectionOnAFreePort)
@@ -111,9 +118,7 @@ TEST_F(Listener, AcceptsARealConnectionOnAFreePort)
     EXPECT_EQ(listener.highestSocket, listener.listenSocket);
     EXPECT_TRUE(fakeFront().events.empty());
 
-    LoopbackClient client;
-    ASSERT_TRUE(client.connectTo(port));
-    SocketHandle caller = acceptOne();
+    SocketHandle caller = connectAndAccept(port);
     ASSERT_NE(caller, kNoSocket);
     ASSERT_TRUE(netSend(caller, "hi", 2));
     EXPECT_EQ(client.receiveExactly(2), "hi");
@@ -150,10 +155,7 @@ TEST_F(Listener, StartUpsAndCleanUpsStayPairedAcrossFailedAndGoodStarts)
 
 TEST_F(Listener, EndConversationClosesTheCallerAndShowsListening)
 {
-    int port = startOnFreePort();
-    LoopbackClient client;
-    ASSERT_TRUE(client.connectTo(port));
-    SocketHandle caller = acceptOne();
+    SocketHandle caller = connectAndAccept(startOnFreePort());
     // Not added to the watched set: it is still closed and the state reset.
     listener.callerSocket = caller;
     listener.callerActive = 1;
@@ -175,9 +177,7 @@ TEST_F(Listener, EndConversationClosesTheCallerAndShowsListening)
 TEST_F(Listener, StopWithACallerClosesItStopsItsTimerAndLeavesTheDisplay)
 {
     int port = startOnFreePort();
-    LoopbackClient client;
-    ASSERT_TRUE(client.connectTo(port));
-    listener.callerSocket = acceptOne();
+    listener.callerSocket = connectAndAccept(port);
     socketSetAdd(listener.watchedSockets, listener.callerSocket);
     listener.callerActive = 1;
     listener.stage = 1;
@@ -215,9 +215,7 @@ TEST_F(Listener, ListenAgainOnTheSamePortRightAfterAServedCaller)
 {
     int port = startOnFreePort();
     ASSERT_GT(port, 0);
-    LoopbackClient client;
-    ASSERT_TRUE(client.connectTo(port));
-    SocketHandle caller = acceptOne();
+    SocketHandle caller = connectAndAccept(port);
     // The decoy closes first, so its side of the connection waits in TIME_WAIT.
     netClose(caller);
     EXPECT_TRUE(client.peerClosed());
