@@ -63,34 +63,6 @@ Events sequence(std::initializer_list<Events> parts)
     return all;
 }
 
-// What the window was told, in order, as short texts.
-Events windowEvents()
-{
-    Events described;
-    for (const FrontEvent& e : fakeFront().events) {
-        switch (e.kind) {
-        case FrontEvent::Notice:
-            described.push_back("notice " + e.text);
-            break;
-        case FrontEvent::Status:
-            described.push_back("status " + e.text);
-            break;
-        case FrontEvent::Tray:
-            described.push_back("tray " + std::to_string(e.number) + " " + e.text);
-            break;
-        case FrontEvent::StartTimer:
-            described.push_back("start " + std::to_string(e.number) + " " + std::to_string(e.number2));
-            break;
-        case FrontEvent::StopTimer:
-            described.push_back("stop " + std::to_string(e.number));
-            break;
-        default:
-            described.push_back("list");
-        }
-    }
-    return described;
-}
-
 class ConversationTest : public ::testing::Test {
 protected:
     ListenerState listener;
@@ -191,7 +163,7 @@ TEST_F(ConversationTest, FreeBsdCallerTranscriptByteForByte)
     disconnectTimerFired(listener, kWindow);
     EXPECT_TRUE(caller.client.peerClosed());
     EXPECT_EQ(listener.callerActive, 0);
-    EXPECT_EQ(windowEvents(), sequence({kDetected, {"start 10005 60000"}, kListening, {"stop 10005"}}));
+    EXPECT_EQ(frontEventTexts(), sequence({kDetected, {"start 10005 60000"}, kListening, {"stop 10005"}}));
     expectLogRecords(1, port);
 }
 
@@ -258,7 +230,7 @@ TEST_F(ConversationTest, ReplyCountZeroWithoutTimerHangsUpAtTheNextTick)
     caller.expect("W");
     EXPECT_TRUE(caller.client.peerClosed());
     EXPECT_EQ(listener.callerActive, 0);
-    EXPECT_EQ(windowEvents(), sequence({kDetected, kListening}));
+    EXPECT_EQ(frontEventTexts(), sequence({kDetected, kListening}));
 }
 
 TEST_F(ConversationTest, ReplyCountZeroWithTimerReadsNothingUntilTheTimerFires)
@@ -345,7 +317,7 @@ TEST_F(ConversationTest, CallerClosingMidLineGetsNoAnswerAndTheNextCallerIsServe
     tick();
     EXPECT_EQ(listener.callerActive, 0);
     EXPECT_EQ(listener.stage, 0);
-    EXPECT_EQ(windowEvents(), sequence({kDetected, {"start 10005 30000"}, kListening, {"stop 10005"}}));
+    EXPECT_EQ(frontEventTexts(), sequence({kDetected, {"start 10005 30000"}, kListening, {"stop 10005"}}));
 
     Caller second;
     admit(second);
@@ -372,7 +344,7 @@ TEST_F(ConversationTest, SecondCallerWaitsInTheBacklogThenGetsItsOwnAlertLogAndT
     tick();
     second.expect("W");
     EXPECT_EQ(listener.callerActive, 1);
-    EXPECT_EQ(windowEvents(), sequence({kDetected, {"start 10005 30000"}, kListening, {"stop 10005"}, kDetected,
+    EXPECT_EQ(frontEventTexts(), sequence({kDetected, {"start 10005 30000"}, kListening, {"stop 10005"}, kDetected,
                                         {"start 10005 30000"}}));
     expectLogRecords(2, port);
 
@@ -475,7 +447,7 @@ TEST_F(ConversationTest, DisconnectTimerWithoutACallerOnlyStopsItself)
 {
     listen(custom());
     disconnectTimerFired(listener, kWindow);
-    EXPECT_EQ(windowEvents(), Events{"stop 10005"});
+    EXPECT_EQ(frontEventTexts(), Events{"stop 10005"});
     admit(caller);
     caller.expect("W");
 }
