@@ -87,6 +87,12 @@ inline std::string joinLines(std::initializer_list<const char*> lines, const cha
     return text;
 }
 
+// `text` with the first `from` in it replaced by `to`.
+inline std::string replaced(std::string text, const std::string& from, const std::string& to)
+{
+    return text.replace(text.find(from), from.size(), to);
+}
+
 // `count` bytes of repeatable binary noise.
 inline std::string noise(unsigned seed, int count)
 {

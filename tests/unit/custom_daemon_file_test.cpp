@@ -175,9 +175,9 @@ TEST_F(CustomFileOlder, AnUnversionedFileImpliesNoTimerEchoOrRepeatAndReadsNoFur
 TEST_F(CustomFileOlder, AV18FileImpliesRepeatExactlyWhenItsTimerIsSet)
 {
     for (int timerChoice : {3, 0}) {
-        std::string text = exampleFile("[Velmoranth Custom Protocol v1.8]", 8);
-        text.replace(text.find("CCT=1"), 5, "CCT=" + std::to_string(timerChoice));
-        EXPECT_EQ(readFrom(text), CustomFileRead);
+        EXPECT_EQ(readFrom(replaced(exampleFile("[Velmoranth Custom Protocol v1.8]", 8), "CCT=1",
+                                    "CCT=" + std::to_string(timerChoice))),
+                  CustomFileRead);
         EXPECT_EQ(version, CustomFileV18);
         EXPECT_EQ(script, scriptWith("Hello\r\nLogin: ", "Name: ", "Bye.\r\n", 2, 23, timerChoice, 1, 0,
                                      timerChoice > 0 ? 1 : 0));
@@ -210,9 +210,8 @@ TEST_F(CustomFileHandEdited, AMissingLineKeepsItsValueAndDoesNotSpoilTheNext)
 
 TEST_F(CustomFileHandEdited, A5000CharacterValueIsCutAndTheNextLinesStillLoad)
 {
-    std::string text = exampleFile();
-    text.replace(text.find(kExampleBody[3]), std::strlen(kExampleBody[3]), "CR1=" + std::string(5000, 'Z') + "==");
-    EXPECT_EQ(readFrom(text), CustomFileRead);
+    EXPECT_EQ(readFrom(replaced(exampleFile(), kExampleBody[3], "CR1=" + std::string(5000, 'Z') + "==")),
+              CustomFileRead);
     EXPECT_EQ(std::strlen(script.reply), 449u);
     DaemonScript expected = exampleScript();
     copyText(expected.reply, script.reply, sizeof expected.reply);
@@ -234,10 +233,7 @@ TEST_F(CustomFileHandEdited, A2000CharacterLineInTheBodyStopsTheReadingThere)
 
 TEST_F(CustomFileHandEdited, ValuesOutsideTheDialogRangesAreTakenAsTheyAre)
 {
-    std::string text = exampleFile();
-    text.replace(text.find("CRN=2"), 5, "CRN=7");
-    text.replace(text.find("CCT=1"), 5, "CCT=-9");
-    EXPECT_EQ(readFrom(text), CustomFileRead);
+    EXPECT_EQ(readFrom(replaced(replaced(exampleFile(), "CRN=2", "CRN=7"), "CCT=1", "CCT=-9")), CustomFileRead);
     EXPECT_EQ(script.replyCount, 7);
     EXPECT_EQ(script.timerChoice, -9);
 }

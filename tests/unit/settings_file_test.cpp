@@ -55,9 +55,7 @@ std::string exampleFile(const char* lineEnd = "\r\n", int skipLine = -1)
 // The example file with line `index` replaced by `line`.
 std::string exampleFileWith(int index, const std::string& line)
 {
-    std::string text = exampleFile();
-    text.replace(text.find(kExampleLines[index]), std::strlen(kExampleLines[index]), line);
-    return text;
+    return replaced(exampleFile(), kExampleLines[index], line);
 }
 
 const std::set<std::string> kOnlySettings = {"velmo.sav"};
@@ -99,10 +97,7 @@ TEST_F(SettingsSave, ListeningIsLsn1AndAnEmptyLogPathIsThreeEqualsSigns)
     s.listenOnStart = 1;
     s.logPath[0] = '\0';
     save(s);
-    std::string expected = exampleFile();
-    expected.replace(expected.find("LSN=0"), 5, "LSN=1");
-    expected.replace(expected.find(kExampleLines[4]), std::strlen(kExampleLines[4]), "MLP===");
-    EXPECT_EQ(folder.read("velmo.sav"), expected);
+    EXPECT_EQ(folder.read("velmo.sav"), replaced(exampleFileWith(4, "MLP==="), "LSN=0", "LSN=1"));
     EXPECT_EQ(loaded(), s);
 }
 
