@@ -133,7 +133,7 @@ TEST(TextEncodingRoundTrip, LengthIsAlwaysWholeCharactersPlusTwo)
 
 // --- Bounds --------------------------------------------------------------------
 
-TEST(TextEncodingBounds, A447ByteTextFitsWhole)
+TEST(TextEncodingBounds, A447ByteTextFitsWholeAndA448ByteTextIsCutTo447)
 {
     std::string text(447, 'Z');
     text[0] = '\xff';
@@ -141,48 +141,22 @@ TEST(TextEncodingBounds, A447ByteTextFitsWhole)
     std::string value = encoded(text);
     EXPECT_EQ(value.size(), 598u);
     EXPECT_EQ(decoded(value), text);
+    EXPECT_EQ(encoded(text + "!"), value);
 }
 
-TEST(TextEncodingBounds, A448ByteTextIsCutTo447Bytes)
-{
-    std::string text = std::string(447, 'k') + "!";
-    std::string value = encoded(text);
-    EXPECT_LE(value.size(), 599u);
-    EXPECT_EQ(decoded(value), text.substr(0, 447));
-}
-
-TEST(TextEncodingBounds, TheEncoderReadsNoFurtherThanItCanStore)
-{
-    std::unique_ptr<char[]> text(new char[447]);
-    std::memset(text.get(), 'u', 447);
-    char value[kEncodedSize];
-    encodeText(text.get(), value, sizeof value);
-    EXPECT_EQ(std::strlen(value), 598u);
-}
-
-TEST(TextEncodingBounds, ALongTextIsCutToFitASmallBuffer)
+TEST(TextEncodingBounds, TextsAreCutToFitSmallBuffers)
 {
     // 10 bytes leave 7 characters: 5 bytes need exactly 7.
-    std::string value = encoded("abcdefgh", 10);
-    EXPECT_EQ(value, "YWJjZGU==");
-    EXPECT_EQ(encoded("abc", 2), "");
+    EXPECT_EQ(encoded("abcdefgh", 10), "YWJjZGU==");
     EXPECT_EQ(encoded("abc", 3), "==");
-}
-
-TEST(TextEncodingBounds, NothingIsWrittenIntoAZeroSizedBuffer)
-{
-    char buffer[4] = "xyz";
+    EXPECT_EQ(encoded("abc", 2), "");
+    EXPECT_EQ(decoded(encoded(std::string(400, 'p')), 300), std::string(299, 'p'));
+    EXPECT_EQ(decoded("YWJj", 3), "ab");
+    EXPECT_EQ(decoded("YWJj", 1), "");
+    char buffer[4] = "xyz";  // nothing is written into a zero-sized buffer
     encodeText("abc", buffer, 0);
     decodeText("YWJj", buffer, 0);
     EXPECT_STREQ(buffer, "xyz");
-}
-
-TEST(TextEncodingBounds, DecodedTextIsCutToItsDestination)
-{
-    std::string text(400, 'p');
-    EXPECT_EQ(decoded(encoded(text), 300), std::string(299, 'p'));
-    EXPECT_EQ(decoded("YWJj", 3), "ab");
-    EXPECT_EQ(decoded("YWJj", 1), "");
 }
 
 TEST(TextEncodingBounds, OnlyTheFirst599CharactersAreLookedAt)
@@ -193,13 +167,20 @@ TEST(TextEncodingBounds, OnlyTheFirst599CharactersAreLookedAt)
     EXPECT_EQ(decoded(value), expected);
 }
 
-TEST(TextEncodingBounds, AnUnterminated599CharacterValueIsNotOverrun)
+TEST(TextEncodingBounds, UnterminatedInputIsReadNoFurtherThanNeeded)
 {
-    std::unique_ptr<char[]> value(new char[599]);
-    std::memset(value.get(), 'Q', 599);
-    char text[kEncodedSize];
-    decodeText(value.get(), text, sizeof text);
-    EXPECT_EQ(std::strlen(text), 449u);
+    // Exactly as long as each side can use, with no terminator after it.
+    std::unique_ptr<char[]> text(new char[447]);
+    std::memset(text.get(), 'u', 447);
+    char value[kEncodedSize];
+    encodeText(text.get(), value, sizeof value);
+    EXPECT_EQ(std::strlen(value), 598u);
+
+    std::unique_ptr<char[]> longValue(new char[599]);
+    std::memset(longValue.get(), 'Q', 599);
+    char decodedText[kEncodedSize];
+    decodeText(longValue.get(), decodedText, sizeof decodedText);
+    EXPECT_EQ(std::strlen(decodedText), 449u);
 }
 
 // --- No files ------------------------------------------------------------------
