@@ -70,13 +70,13 @@ using CustomFileWrite = CustomFileTest;
 
 TEST_F(CustomFileWrite, WritesTheHeaderAndTheExampleLinesOverWhateverWasThere)
 {
-    for (const char* before : {"", "z"}) {
-        if (*before)
-            folder.write("mine.vlm", std::string(3000, *before));
-        EXPECT_EQ(write(exampleScript()), 1);
-        EXPECT_EQ(folder.read("mine.vlm"), exampleFile());
-        EXPECT_EQ(folder.names(), kOnlyTheFile);
-    }
+    EXPECT_EQ(write(exampleScript()), 1);
+    EXPECT_EQ(folder.read("mine.vlm"), exampleFile());
+    EXPECT_EQ(folder.names(), kOnlyTheFile);
+    folder.write("mine.vlm", std::string(3000, 'z'));
+    EXPECT_EQ(write(exampleScript()), 1);
+    EXPECT_EQ(folder.read("mine.vlm"), exampleFile());
+    EXPECT_EQ(folder.names(), kOnlyTheFile);
 }
 
 TEST_F(CustomFileWrite, SaveThenReadGivesEveryValueBack)

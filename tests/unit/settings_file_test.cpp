@@ -82,13 +82,13 @@ using SettingsSave = SettingsFileTest;
 
 TEST_F(SettingsSave, WritesTheExampleFileByteForByteOverWhateverWasThere)
 {
-    for (const char* before : {"", "x"}) {
-        if (*before)
-            folder.write("velmo.sav", std::string(5000, *before));
-        save(exampleSettings());
-        EXPECT_EQ(folder.read("velmo.sav"), exampleFile());
-        EXPECT_EQ(folder.names(), kOnlySettings);
-    }
+    save(exampleSettings());
+    EXPECT_EQ(folder.read("velmo.sav"), exampleFile());
+    EXPECT_EQ(folder.names(), kOnlySettings);
+    folder.write("velmo.sav", std::string(5000, 'x'));
+    save(exampleSettings());
+    EXPECT_EQ(folder.read("velmo.sav"), exampleFile());
+    EXPECT_EQ(folder.names(), kOnlySettings);
 }
 
 TEST_F(SettingsSave, ListeningIsLsn1AndAnEmptyLogPathIsThreeEqualsSigns)
