@@ -35,6 +35,24 @@ std::vector<int> shownNoticeCodes()
     return codes;
 }
 
+std::vector<std::string> frontEventTexts()
+{
+    std::vector<std::string> texts;
+    for (const FrontEvent& e : front.events) {
+        const std::string n = std::to_string(e.number), n2 = std::to_string(e.number2);
+        switch (e.kind) {
+        case FrontEvent::Notice: texts.push_back("notice " + e.text); break;
+        case FrontEvent::Status: texts.push_back("status " + e.text); break;
+        case FrontEvent::Tray: texts.push_back("tray " + n + " " + e.text); break;
+        case FrontEvent::StartTimer: texts.push_back("start " + n + " " + n2); break;
+        case FrontEvent::StopTimer: texts.push_back("stop " + n); break;
+        case FrontEvent::ListInsert: texts.push_back("insert " + n + " " + e.text); break;
+        case FrontEvent::ListSubItem: texts.push_back("item " + n + " " + n2 + " " + e.text); break;
+        }
+    }
+    return texts;
+}
+
 std::vector<FrontEvent> frontEventsOf(FrontEvent::Kind kind)
 {
     std::vector<FrontEvent> selected;

@@ -29,6 +29,9 @@ void resetFakeFront();
 
 // The codes of the notices shown so far, in order ("Error #N" -> N).
 std::vector<int> shownNoticeCodes();
+// Every event so far as a short text, in order: "notice Error #N", "status T",
+// "tray ICON TIP", "start TIMER PERIOD", "stop TIMER", "insert ROW T", "item ROW SUB T".
+std::vector<std::string> frontEventTexts();
 // The events of one kind, in order.
 std::vector<FrontEvent> frontEventsOf(FrontEvent::Kind kind);
 // Whether a timer was started and not stopped since.

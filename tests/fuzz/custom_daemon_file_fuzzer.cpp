@@ -3,35 +3,19 @@
 // written in the current layout and read again.
 #include "storage/custom_daemon_file.h"
 
-#include "fuzz_scratch.h"
+#include "fuzz_check.h"
+#include "support/scratch_folder.h"
+#include "support/scripts.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-bool sameAfterSave(const char* saved, const char* loaded)
-{
-    std::size_t length = std::strlen(saved);
-    if (length > 447)
-        length = 447;
-    return std::strlen(loaded) == length && std::memcmp(saved, loaded, length) == 0;
-}
-
-} // namespace
+#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static FuzzScratch scratch;
+    static ScratchFolder scratch;
     std::string file = scratch.path("input.vlm");
-    scratch.write("input.vlm", data, size);
+    scratch.write("input.vlm", std::string(reinterpret_cast<const char*>(data), size));
 
     DaemonScript first;
     std::memset(&first, 0, sizeof first);
@@ -48,11 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memset(&second, 0, sizeof second);
     check(readCustomDaemonFile(file.c_str(), second, version) == CustomFileRead);
     check(version == CustomFileCurrent);
-    check(sameAfterSave(first.welcome, second.welcome));
-    check(sameAfterSave(first.reply, second.reply));
-    check(sameAfterSave(first.goodbye, second.goodbye));
-    check(second.replyCount == first.replyCount && second.port == first.port &&
-          second.timerChoice == first.timerChoice && second.echoWelcome == first.echoWelcome &&
-          second.echoReply == first.echoReply && second.repeat == first.repeat);
+    check(second == asStored(first));
     return 0;
 }

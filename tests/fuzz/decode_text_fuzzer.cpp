@@ -2,19 +2,14 @@
 // out survives being encoded and decoded again (cut to what the encoder keeps).
 #include "storage/text_encoding.h"
 
+#include "fuzz_check.h"
+
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
 
 enum { kMaxInput = 2048, kEncoderLimit = 447 };
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 } // namespace
 

@@ -58,13 +58,13 @@ int waitReadable(NativeSocket s, int timeoutMs)
     return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }
 
+} // namespace
+
 long long nowMs()
 {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
-
-} // namespace
 
 void loopbackStartup()
 {

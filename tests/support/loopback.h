@@ -44,3 +44,6 @@ private:
 
 // Starts and ends the platform's socket use for the test process itself.
 void loopbackStartup();
+
+// A steady clock in milliseconds, for waits and for timing a poll.
+long long nowMs();

@@ -17,39 +17,19 @@ ListHandle const kList = reinterpret_cast<ListHandle>(0x4C);
 
 struct Row {
     std::string address, port, date, time;
-    bool operator==(const Row& other) const
-    {
-        return address == other.address && port == other.port && date == other.date && time == other.time;
-    }
 };
 
-std::ostream& operator<<(std::ostream& out, const Row& row)
+// What the list is told for `rows`: an insert at the next index, then
+// sub-items 1, 2, 3 of that same row.
+std::vector<std::string> listEvents(const std::vector<Row>& rows)
 {
-    return out << "{" << row.address << " | " << row.port << " | " << row.date << " | " << row.time << "}";
-}
-
-// The rows the list was given, checking that each one is an insert at the
-// next index followed by sub-items 1, 2, 3 of that same row.
-std::vector<Row> rowsShown()
-{
-    std::vector<Row> rows;
-    const std::vector<FrontEvent>& events = fakeFront().events;
-    for (std::size_t i = 0; i < events.size(); i += 4) {
-        EXPECT_LE(i + 4, events.size());
-        if (i + 4 > events.size())
-            break;
-        const int index = static_cast<int>(rows.size());
-        EXPECT_EQ(events[i].kind, FrontEvent::ListInsert);
-        EXPECT_EQ(events[i].number, index);
-        EXPECT_EQ(events[i].handle, kList);
-        for (int sub = 1; sub <= 3; ++sub) {
-            EXPECT_EQ(events[i + sub].kind, FrontEvent::ListSubItem);
-            EXPECT_EQ(events[i + sub].number, index);
-            EXPECT_EQ(events[i + sub].number2, sub);
-        }
-        rows.push_back({events[i].text, events[i + 1].text, events[i + 2].text, events[i + 3].text});
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string n = std::to_string(i);
+        texts.insert(texts.end(), {"insert " + n + " " + rows[i].address, "item " + n + " 1 " + rows[i].port,
+                                   "item " + n + " 2 " + rows[i].date, "item " + n + " 3 " + rows[i].time});
     }
-    return rows;
+    return texts;
 }
 
 class ConnectionLogTest : public ::testing::Test {
@@ -77,35 +57,29 @@ protected:
         content << in.rdbuf();
         return content.str();
     }
-    std::vector<Row> readBack()
+    // Reads the log into a fresh list, which must be shown exactly `rows`.
+    void expectRows(const std::vector<Row>& rows)
     {
+        resetFakeFront();
         EXPECT_EQ(readConnectionLog(kList, path.c_str()), 1);
-        return rowsShown();
+        EXPECT_EQ(frontEventTexts(), listEvents(rows));
+        for (const FrontEvent& event : fakeFront().events)
+            EXPECT_EQ(event.handle, kList);
     }
 };
 
 // --- writing -----------------------------------------------------------------
 
-TEST_F(ConnectionLogTest, RecordIsZeroPaddedDayMonthYearAndHoursMinutesEndingInCrLf)
-{
-    ASSERT_EQ(appendConnectionLogAt(path.c_str(), "10.0.0.7", 23, {2026, 3, 5, 9, 7}), 1);
-    EXPECT_EQ(fileBytes(), "10.0.0.7 :23 / 05.03.2026 / 09:07\r\n");
-}
-
-TEST_F(ConnectionLogTest, RecordsAreAppendedNeverRewritten)
+TEST_F(ConnectionLogTest, RecordsAreAppendedZeroPaddedWithASignedPortAndCrLf)
 {
     writeFile("1.2.3.4 :1 / 01.01.2025 / 00:00\r\n");
+    ASSERT_EQ(appendConnectionLogAt(path.c_str(), "10.0.0.7", 23, {2026, 3, 5, 9, 7}), 1);
     appendConnectionLogAt(path.c_str(), "127.0.0.1", 27374, {2026, 12, 31, 23, 59});
-    appendConnectionLogAt(path.c_str(), "127.0.0.1", 27374, {2026, 12, 31, 23, 59});
-    EXPECT_EQ(fileBytes(), "1.2.3.4 :1 / 01.01.2025 / 00:00\r\n"
-                           "127.0.0.1 :27374 / 31.12.2026 / 23:59\r\n"
-                           "127.0.0.1 :27374 / 31.12.2026 / 23:59\r\n");
-}
-
-TEST_F(ConnectionLogTest, PortIsWrittenAsSignedDecimal)
-{
     appendConnectionLogAt(path.c_str(), "9.9.9.9", -1, {2026, 1, 2, 3, 4});
-    EXPECT_EQ(fileBytes(), "9.9.9.9 :-1 / 02.01.2026 / 03:04\r\n");
+    EXPECT_EQ(fileBytes(), "1.2.3.4 :1 / 01.01.2025 / 00:00\r\n"
+                           "10.0.0.7 :23 / 05.03.2026 / 09:07\r\n"
+                           "127.0.0.1 :27374 / 31.12.2026 / 23:59\r\n"
+                           "9.9.9.9 :-1 / 02.01.2026 / 03:04\r\n");
 }
 
 TEST_F(ConnectionLogTest, RecordCarriesTheLocalDateAndTimeOfTheCall)
@@ -142,95 +116,62 @@ TEST_F(ConnectionLogTest, MissingFileGivesZeroAndLeavesTheListAlone)
     EXPECT_TRUE(fakeFront().events.empty());
 }
 
-TEST_F(ConnectionLogTest, EmptyFileGivesOneAndNoRows)
-{
-    writeFile("");
-    EXPECT_TRUE(readBack().empty());
-}
-
 TEST_F(ConnectionLogTest, AppendedRecordsReadBackAsOneRowEachInFileOrder)
 {
     appendConnectionLogAt(path.c_str(), "10.0.0.7", 23, {2026, 12, 6, 0, 21});
     appendConnectionLogAt(path.c_str(), "192.168.1.20", 27374, {2026, 3, 5, 9, 7});
     appendConnectionLogAt(path.c_str(), "127.0.0.1", 12345, {2027, 1, 1, 23, 0});
-    const std::vector<Row> expected = {
+    expectRows({
         {"10.0.0.7", "23", "06.12.2026", "00:21"},
         {"192.168.1.20", "27374", "05.03.2026", "09:07"},
         {"127.0.0.1", "12345", "01.01.2027", "23:00"},
+    });
+}
+
+TEST_F(ConnectionLogTest, HandEditedFilesAreReadTokenByToken)
+{
+    const struct {
+        const char* what;
+        std::string file;
+        std::vector<Row> rows;
+    } kCases[] = {
+        {"an empty file", "", {}},
+        {"blank lines and bare line feeds",
+         "\r\n\r\n1.1.1.1 :23 / 01.01.2026 / 10:00\n\n\n2.2.2.2 :24 / 02.02.2026 / 11:11\r\n\r\n  \t\r\n",
+         {{"1.1.1.1", "23", "01.01.2026", "10:00"}, {"2.2.2.2", "24", "02.02.2026", "11:11"}}},
+        {"tokens across line ends", "3.3.3.3\r\n:\r\n80\r\n/\r\n03.03.2026\r\n/\r\n12:34\r\n",
+         {{"3.3.3.3", "80", "03.03.2026", "12:34"}}},
+        // "broken" stops at the colon that is not there; the row keeps the rest.
+        // The third line misses its time: the next address is where "/" was due.
+        {"partial matches",
+         "1.1.1.1 :23 / 01.01.2026 / 10:00\r\nbroken\r\n2.2.2.2 :24 / 02.02.2026\r\n"
+         "4.4.4.4 :25 / 04.04.2026 / 04:04\r\n",
+         {{"1.1.1.1", "23", "01.01.2026", "10:00"},
+          {"broken", "23", "01.01.2026", "10:00"},
+          {"2.2.2.2", "24", "02.02.2026", "10:00"},
+          {"4.4.4.4", "25", "04.04.2026", "04:04"}}},
+        {"a partial first row", "lonely", {{"lonely", "", "", ""}}},
+        {"overlong tokens",
+         std::string(400, 'A') + " :23 / 01.01.2026 / 10:00\r\n5.5.5.5 :" + std::string(400, '9') +
+             " / 05.05.2026 / 05:05\r\n",
+         {{std::string(299, 'A'), "23", "01.01.2026", "10:00"},
+          {"5.5.5.5", std::string(299, '9'), "05.05.2026", "05:05"}}},
+        {"a token of exactly 299 characters", std::string(299, 'b') + " :1 / d / t\r\n",
+         {{std::string(299, 'b'), "1", "d", "t"}}},
     };
-    EXPECT_EQ(readBack(), expected);
-}
-
-TEST_F(ConnectionLogTest, BlankLinesAndBareLineFeedsMakeNoRows)
-{
-    writeFile("\r\n\r\n1.1.1.1 :23 / 01.01.2026 / 10:00\n\n\n2.2.2.2 :24 / 02.02.2026 / 11:11\r\n\r\n  \t\r\n");
-    const std::vector<Row> expected = {
-        {"1.1.1.1", "23", "01.01.2026", "10:00"},
-        {"2.2.2.2", "24", "02.02.2026", "11:11"},
-    };
-    EXPECT_EQ(readBack(), expected);
-}
-
-TEST_F(ConnectionLogTest, MatchingIsByTokensAcrossLineEnds)
-{
-    writeFile("3.3.3.3\r\n:\r\n80\r\n/\r\n03.03.2026\r\n/\r\n12:34\r\n");
-    const std::vector<Row> expected = {{"3.3.3.3", "80", "03.03.2026", "12:34"}};
-    EXPECT_EQ(readBack(), expected);
-}
-
-TEST_F(ConnectionLogTest, PartialMatchKeepsThePreviousRowsOtherFieldsAndReadingGoesOn)
-{
-    writeFile("1.1.1.1 :23 / 01.01.2026 / 10:00\r\n"
-              "broken\r\n"
-              "2.2.2.2 :24 / 02.02.2026\r\n"
-              "4.4.4.4 :25 / 04.04.2026 / 04:04\r\n");
-    // "broken" stops at the colon that is not there; the row keeps the rest.
-    // The third line misses its time: the next address is where "/" was due.
-    const std::vector<Row> expected = {
-        {"1.1.1.1", "23", "01.01.2026", "10:00"},
-        {"broken", "23", "01.01.2026", "10:00"},
-        {"2.2.2.2", "24", "02.02.2026", "10:00"},
-        {"4.4.4.4", "25", "04.04.2026", "04:04"},
-    };
-    EXPECT_EQ(readBack(), expected);
-}
-
-TEST_F(ConnectionLogTest, PartialFirstRowStartsFromEmptyFields)
-{
-    writeFile("lonely");
-    const std::vector<Row> expected = {{"lonely", "", "", ""}};
-    EXPECT_EQ(readBack(), expected);
-}
-
-TEST_F(ConnectionLogTest, OverlongTokenIsCutTo299AndTheRestOfTheRecordStillReads)
-{
-    const std::string longAddress(400, 'A');
-    writeFile(longAddress + " :23 / 01.01.2026 / 10:00\r\n" + "5.5.5.5 :" + std::string(400, '9') +
-              " / 05.05.2026 / 05:05\r\n");
-    const std::vector<Row> expected = {
-        {std::string(299, 'A'), "23", "01.01.2026", "10:00"},
-        {"5.5.5.5", std::string(299, '9'), "05.05.2026", "05:05"},
-    };
-    EXPECT_EQ(readBack(), expected);
-}
-
-TEST_F(ConnectionLogTest, TokenOfExactly299CharactersIsKeptWhole)
-{
-    writeFile(std::string(299, 'b') + " :1 / d / t\r\n");
-    const std::vector<Row> rows = readBack();
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].address, std::string(299, 'b'));
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.what);
+        writeFile(c.file);
+        expectRows(c.rows);
+    }
 }
 
 TEST_F(ConnectionLogTest, ReadingTwiceGivesTheSameRowsNotMore)
 {
     appendConnectionLogAt(path.c_str(), "10.0.0.7", 23, {2026, 12, 6, 0, 21});
-    EXPECT_EQ(readBack().size(), 1u);
+    expectRows({{"10.0.0.7", "23", "06.12.2026", "00:21"}});
     appendConnectionLogAt(path.c_str(), "10.0.0.8", 23, {2026, 12, 6, 0, 22});
-    resetFakeFront();
-    const std::vector<Row> rows = readBack();
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[1].address, "10.0.0.8");
+    expectRows({{"10.0.0.7", "23", "06.12.2026", "00:21"}, {"10.0.0.8", "23", "06.12.2026", "00:22"}});
 }
 
 } // namespace

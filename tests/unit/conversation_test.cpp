@@ -4,16 +4,17 @@
 #include "fakes/front_end_fake.h"
 #include "storage/connection_log.h"
 #include "support/loopback.h"
+#include "support/scripts.h"
 #include "support/socket_tuning.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -23,55 +24,24 @@ WindowHandle const kWindow = reinterpret_cast<WindowHandle>(0x57);
 const std::string kGreeting("\xFF\xFB\x01\xFF\xFD\x03\xFF\xFB\x03\xFF\xFE\x01", 12);
 const std::string kNul(1, '\0');
 
-DaemonScript builtIn(int kind)
+// A Custom daemon sending "W", "R" and "G", without echo or repeat.
+DaemonScript custom(int replyCount = 2, int timerChoice = 1, const char* welcome = "W")
 {
-    static DaemonScript table[kScriptTableSize];
-    std::memset(table, 0, sizeof table);
-    loadBuiltInScripts(table);
-    return table[kind];
-}
-
-struct CustomDaemon {
-    const char* welcome = "W";
-    const char* reply = "R";
-    const char* goodbye = "G";
-    int replyCount = 2;
-    int timerChoice = 1;
-    int echoWelcome = 0;
-    int echoReply = 0;
-    int repeat = 0;
-};
-
-DaemonScript custom(const CustomDaemon& d)
-{
-    DaemonScript script;
-    std::memset(&script, 0, sizeof script);
-    copyText(script.welcome, d.welcome, sizeof script.welcome);
-    copyText(script.reply, d.reply, sizeof script.reply);
-    copyText(script.goodbye, d.goodbye, sizeof script.goodbye);
-    script.replyCount = d.replyCount;
-    script.timerChoice = d.timerChoice;
-    script.echoWelcome = d.echoWelcome;
-    script.echoReply = d.echoReply;
-    script.repeat = d.repeat;
-    return script;
-}
-
-long long nowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return scriptWith(welcome, "R", "G", replyCount, 0, timerChoice, 0, 0, 0);
 }
 
 // One caller and every byte it has received, in order.
 struct Caller {
     LoopbackClient client;
     std::string received;
+    std::string expected;
 
-    // Reads until the stream is as long as `expected`, then takes whatever
-    // else is waiting: the whole stream so far must equal `expected`.
-    void expectStream(const std::string& expected)
+    // Adds `more` to what the caller should have received by now, reads until
+    // the stream is that long, then takes whatever else is waiting: the whole
+    // stream must equal it.
+    void expect(const std::string& more = "")
     {
+        expected += more;
         if (received.size() < expected.size())
             received += client.receiveExactly(expected.size() - received.size(), 3000);
         received += client.receiveAvailable(20);
@@ -80,12 +50,26 @@ struct Caller {
     void send(const std::string& bytes) { ASSERT_TRUE(client.sendBytes(bytes)); }
 };
 
+using Events = std::vector<std::string>;
+
+const Events kDetected = {"status Detected!", "tray 10002 Velmoranth(v1.9) - Detected!"};
+const Events kListening = {"status Listening", "tray 10000 Velmoranth(v1.9) - Listening"};
+
+Events sequence(std::initializer_list<Events> parts)
+{
+    Events all;
+    for (const Events& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
 class ConversationTest : public ::testing::Test {
 protected:
     ListenerState listener;
     DaemonScript script{};
     char logPath[kPathSize] = "";
     int port = 0;
+    Caller caller;
 
     void SetUp() override
     {
@@ -119,59 +103,42 @@ protected:
             tick();
     }
     // Connects and lets the next tick accept.
-    void admit(Caller& caller)
+    void admit(Caller& who)
     {
-        ASSERT_TRUE(caller.client.connectTo(port));
+        ASSERT_TRUE(who.client.connectTo(port));
         tick();
         ASSERT_EQ(listener.callerActive, 1);
     }
-    std::string logBytes()
+    // Listens with `daemon` and admits the test's caller.
+    void callIn(const DaemonScript& daemon)
+    {
+        listen(daemon);
+        admit(caller);
+    }
+    // The caller sends `bytes`; after one poll it has received `answer` more.
+    void exchange(const std::string& bytes, const std::string& answer)
+    {
+        caller.send(bytes);
+        tick();
+        caller.expect(answer);
+    }
+
+    // The log holds `count` records "127.0.0.1 :<loggedPort> / dd.mm.yyyy / hh:mm\r\n".
+    void expectLogRecords(std::size_t count, int loggedPort)
     {
         std::ifstream in(logPath, std::ios::binary);
         std::ostringstream content;
         content << in.rdbuf();
-        return content.str();
+        const std::string log = content.str();
+        const std::string head = "127.0.0.1 :" + std::to_string(loggedPort) + " / ";
+        const std::size_t size = head.size() + 20;
+        ASSERT_EQ(log.size(), count * size) << log;
+        for (std::size_t i = 0; i < count; ++i) {
+            EXPECT_EQ(log.compare(i * size, head.size(), head), 0) << log;
+            EXPECT_EQ(log.compare(i * size + size - 2, 2, "\r\n"), 0) << log;
+        }
     }
 };
-
-std::string describe(const FrontEvent& event)
-{
-    switch (event.kind) {
-    case FrontEvent::Notice:
-        return "notice " + event.text;
-    case FrontEvent::Status:
-        return "status " + event.text;
-    case FrontEvent::Tray:
-        return "tray " + std::to_string(event.number) + " " + event.text;
-    case FrontEvent::StartTimer:
-        return "start " + std::to_string(event.number) + " " + std::to_string(event.number2);
-    case FrontEvent::StopTimer:
-        return "stop " + std::to_string(event.number);
-    default:
-        return "list";
-    }
-}
-
-std::vector<std::string> windowEvents()
-{
-    std::vector<std::string> described;
-    for (const FrontEvent& event : fakeFront().events)
-        described.push_back(describe(event));
-    return described;
-}
-
-const char* const kDetected[] = {"status Detected!", "tray 10002 Velmoranth(v1.9) - Detected!"};
-const char* const kListening[] = {"status Listening", "tray 10000 Velmoranth(v1.9) - Listening"};
-
-std::vector<std::string> sequence(std::initializer_list<std::vector<std::string>> parts)
-{
-    std::vector<std::string> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-const std::vector<std::string> kDetectedEvents(std::begin(kDetected), std::end(kDetected));
-const std::vector<std::string> kListeningEvents(std::begin(kListening), std::end(kListening));
 
 // --- Telnet daemons: greeting, echo and line ends ------------------------------
 
@@ -179,42 +146,25 @@ TEST_F(ConversationTest, FreeBsdCallerTranscriptByteForByte)
 {
     listen(builtIn(DaemonFreeBSD));
     fakeFront().logSwitch = 1;
-    Caller caller;
     admit(caller);
-    std::string expected = kGreeting + "FreeBSD 5.1\r\n\r\nLogin: ";
-    caller.expectStream(expected);
-
-    caller.send("root\r\n");
-    tick();
-    expected += "root\r" "\n\r" "Password: ";
-    caller.expectStream(expected);
-
+    caller.expect(kGreeting + "FreeBSD 5.1\r\n\r\nLogin: ");
+    exchange("root\r\n", "root\r" "\n\r" "Password: ");
     // The LF left from "root" is read silently; the password is not echoed.
-    caller.send("x\r\n");
-    tick();
-    expected += "\n\r" "Incorrect Login.\r\n";
-    caller.expectStream(expected);
+    exchange("x\r\n", "\n\r" "Incorrect Login.\r\n");
 
     tick();  // every answer sent: the conversation starts over, nothing is sent
-    caller.expectStream(expected);
+    caller.expect();
     EXPECT_EQ(listener.stage, 1);
     EXPECT_EQ(listener.repeatPending, 2);
-
     tick();  // the prompt again on a fresh line, and the leftover LF read silently
-    expected += "\r\nLogin: ";
-    caller.expectStream(expected);
-
-    caller.send("ab\r\n");
-    tick();
-    expected += "ab\r" "\n\r" "Password: ";
-    caller.expectStream(expected);
+    caller.expect("\r\nLogin: ");
+    exchange("ab\r\n", "ab\r" "\n\r" "Password: ");
 
     disconnectTimerFired(listener, kWindow);
     EXPECT_TRUE(caller.client.peerClosed());
     EXPECT_EQ(listener.callerActive, 0);
-    EXPECT_EQ(windowEvents(), sequence({kDetectedEvents, {"start 10005 60000"}, kListeningEvents,
-                                        {"stop 10005"}}));
-    EXPECT_EQ(logBytes().rfind("127.0.0.1 :" + std::to_string(port) + " / ", 0), 0u) << logBytes();
+    EXPECT_EQ(frontEventTexts(), sequence({kDetected, {"start 10005 60000"}, kListening, {"stop 10005"}}));
+    expectLogRecords(1, port);
 }
 
 // echoReply only: the first line is not echoed but still ends in "\n\r"; the
@@ -222,52 +172,24 @@ TEST_F(ConversationTest, FreeBsdCallerTranscriptByteForByte)
 // and end in CR NUL, CR LF and a bare CR.
 TEST_F(ConversationTest, EchoOnTheSecondLineWithEveryLineEndAndLinesInPieces)
 {
-    CustomDaemon d;
-    d.welcome = "Hi\r\n> ";
+    DaemonScript d = custom(2, 1, "Hi\r\n> ");
     d.echoReply = 1;
     d.repeat = 1;
-    listen(custom(d));
-    Caller caller;
-    admit(caller);
-    std::string expected = kGreeting + "Hi\r\n> ";
-    caller.expectStream(expected);
-
-    caller.send("a");
-    tick();
-    caller.send("b");
-    tick();
-    caller.expectStream(expected);  // no echo on line 1, and no answer before the CR
+    callIn(d);
+    caller.expect(kGreeting + "Hi\r\n> ");
+    exchange("a", "");  // no echo on line 1, and no answer before the CR
+    exchange("b", "");
     EXPECT_EQ(listener.stage, 1);
-    caller.send("\r" + kNul);
-    tick();
-    expected += "\n\r" "R";
-    caller.expectStream(expected);
+    exchange("\r" + kNul, "\n\r" "R");
 
-    caller.send("c");  // the NUL left from line 1 begins line 2
-    tick();
-    expected += kNul + "c";
-    caller.expectStream(expected);
-    caller.send("\nd");
-    tick();
-    expected += "d";
-    caller.expectStream(expected);
-    caller.send("\r\n");
-    tick();
-    expected += "\r" "\n\r" "G";
-    caller.expectStream(expected);
+    exchange("c", kNul + "c");  // the NUL left from line 1 begins line 2
+    exchange("\nd", "d");
+    exchange("\r\n", "\r" "\n\r" "G");
 
     ticks(2);  // start over, then the prompt; the leftover LF starts line 1
-    expected += "\r\n> ";
-    caller.expectStream(expected);
-
-    caller.send("e\r");
-    tick();
-    expected += "\n\r" "R";
-    caller.expectStream(expected);
-    caller.send("f\r");
-    tick();
-    expected += "f\r" "\n\r" "G";
-    caller.expectStream(expected);
+    caller.expect("\r\n> ");
+    exchange("e\r", "\n\r" "R");
+    exchange("f\r", "f\r" "\n\r" "G");
     EXPECT_TRUE(shownNoticeCodes().empty());
 }
 
@@ -281,18 +203,18 @@ TEST_F(ConversationTest, SubSevenAndNetBusSendOnlyTheirBanner)
         SCOPED_TRACE(banners[i]);
         resetFakeFront();
         listen(builtIn(kinds[i]));
-        Caller caller;
-        admit(caller);
-        caller.send("hello\r\n");
+        Caller banner;
+        admit(banner);
+        banner.send("hello\r\n");
         ticks(3);  // answered with nothing, start over, poll
-        caller.send("again\r\n");
+        banner.send("again\r\n");
         ticks(4);
-        caller.expectStream(banners[i]);
+        banner.expect(banners[i]);
         EXPECT_EQ(listener.callerActive, 1);
         EXPECT_EQ(timerPeriod(kDisconnectTimerId), 60000u);
 
         disconnectTimerFired(listener, kWindow);
-        EXPECT_TRUE(caller.client.peerClosed());
+        EXPECT_TRUE(banner.client.peerClosed());
         EXPECT_EQ(lastStatusText(), "Listening");
         EXPECT_FALSE(timerRunning(kDisconnectTimerId));
         stopListening(listener, kWindow);
@@ -303,30 +225,22 @@ TEST_F(ConversationTest, SubSevenAndNetBusSendOnlyTheirBanner)
 
 TEST_F(ConversationTest, ReplyCountZeroWithoutTimerHangsUpAtTheNextTick)
 {
-    CustomDaemon d;
-    d.replyCount = 0;
-    d.timerChoice = 0;
-    listen(custom(d));
-    Caller caller;
-    admit(caller);
+    callIn(custom(0, 0));
     tick();
-    caller.expectStream("W");
+    caller.expect("W");
     EXPECT_TRUE(caller.client.peerClosed());
     EXPECT_EQ(listener.callerActive, 0);
-    EXPECT_EQ(windowEvents(), sequence({kDetectedEvents, kListeningEvents}));
+    EXPECT_EQ(frontEventTexts(), sequence({kDetected, kListening}));
 }
 
 TEST_F(ConversationTest, ReplyCountZeroWithTimerReadsNothingUntilTheTimerFires)
 {
-    CustomDaemon d;
-    d.replyCount = 0;
+    DaemonScript d = custom(0, 1);
     d.repeat = 1;
-    listen(custom(d));
-    Caller caller;
-    admit(caller);
+    callIn(d);
     caller.send("abc\r\n");
     ticks(4);
-    caller.expectStream("W");
+    caller.expect("W");
     EXPECT_EQ(listener.callerActive, 1);
     EXPECT_EQ(timerPeriod(kDisconnectTimerId), 30000u);
     disconnectTimerFired(listener, kWindow);
@@ -335,15 +249,9 @@ TEST_F(ConversationTest, ReplyCountZeroWithTimerReadsNothingUntilTheTimerFires)
 
 TEST_F(ConversationTest, ReplyCountOneAnswersWithReplyAndNeverSendsGoodbye)
 {
-    CustomDaemon d;
-    d.replyCount = 1;
-    d.timerChoice = 0;
-    listen(custom(d));
-    Caller caller;
-    admit(caller);
-    caller.send("line\r\n");
-    tick();
-    caller.expectStream("WR");
+    callIn(custom(1, 0));
+    caller.expect("W");
+    exchange("line\r\n", "R");
     tick();  // answered: hang up
     EXPECT_TRUE(caller.client.peerClosed());
     EXPECT_EQ(caller.received, "WR");
@@ -352,52 +260,33 @@ TEST_F(ConversationTest, ReplyCountOneAnswersWithReplyAndNeverSendsGoodbye)
 
 TEST_F(ConversationTest, ReplyCountOneStartsOverWithThePromptWhenRepeatIsOn)
 {
-    CustomDaemon d;
-    d.welcome = "Welcome\r\nName? ";
-    d.replyCount = 1;
+    DaemonScript d = custom(1, 1, "Welcome\r\nName? ");
     d.repeat = 1;
-    listen(custom(d));
-    Caller caller;
-    admit(caller);
-    caller.send("one\r");
+    callIn(d);
+    caller.expect("Welcome\r\nName? ");
+    exchange("one\r", "R");
+    tick();  // start over
+    caller.expect();
     tick();
-    caller.expectStream("Welcome\r\nName? R");
-    tick();
-    caller.expectStream("Welcome\r\nName? R");
-    tick();
-    caller.expectStream("Welcome\r\nName? R\r\nName? ");
-    caller.send("two\r");
-    tick();
-    caller.expectStream("Welcome\r\nName? R\r\nName? R");
+    caller.expect("\r\nName? ");
+    exchange("two\r", "R");
 }
 
 TEST_F(ConversationTest, ReplyCountOneStartsOverSilentlyWhenRepeatIsOff)
 {
-    CustomDaemon d;
-    d.welcome = "Welcome\r\nName? ";
-    d.replyCount = 1;
-    listen(custom(d));
-    Caller caller;
-    admit(caller);
-    caller.send("one\r");
-    ticks(3);
-    caller.send("two\r");
-    tick();
-    caller.expectStream("Welcome\r\nName? RR");
+    callIn(custom(1, 1, "Welcome\r\nName? "));
+    caller.expect("Welcome\r\nName? ");
+    exchange("one\r", "R");
+    ticks(2);
+    exchange("two\r", "R");
 }
 
 TEST_F(ConversationTest, ReplyCountTwoWithoutTimerHangsUpAfterGoodbye)
 {
-    CustomDaemon d;
-    d.timerChoice = 0;
-    listen(custom(d));
-    Caller caller;
-    admit(caller);
-    caller.send("one\r\n");
-    tick();
-    caller.send("two\r\n");
-    tick();
-    caller.expectStream("WRG");
+    callIn(custom(2, 0));
+    caller.expect("W");
+    exchange("one\r\n", "R");
+    exchange("two\r\n", "G");
     EXPECT_EQ(listener.callerActive, 1);
     tick();
     EXPECT_TRUE(caller.client.peerClosed());
@@ -406,23 +295,14 @@ TEST_F(ConversationTest, ReplyCountTwoWithoutTimerHangsUpAfterGoodbye)
 
 TEST_F(ConversationTest, ReplyCountThreeReadsAThirdLineAndAnswersNothing)
 {
-    CustomDaemon d;
-    d.replyCount = 3;
-    d.timerChoice = 0;
-    listen(custom(d));
-    Caller caller;
-    admit(caller);
-    caller.send("one\r");
-    tick();
-    caller.send("two\r");
-    tick();
-    caller.send("three");
-    tick();
+    callIn(custom(3, 0));
+    caller.expect("W");
+    exchange("one\r", "R");
+    exchange("two\r", "G");
+    exchange("three", "");
     EXPECT_EQ(listener.stage, 3);
-    caller.send("\r");
-    tick();
+    exchange("\r", "");
     EXPECT_EQ(listener.stage, 4);
-    caller.expectStream("WRG");
     tick();
     EXPECT_TRUE(caller.client.peerClosed());
 }
@@ -431,56 +311,42 @@ TEST_F(ConversationTest, ReplyCountThreeReadsAThirdLineAndAnswersNothing)
 
 TEST_F(ConversationTest, CallerClosingMidLineGetsNoAnswerAndTheNextCallerIsServed)
 {
-    CustomDaemon d;
-    listen(custom(d));
-    Caller first;
-    admit(first);
-    first.send("hal");
-    tick();
-    first.expectStream("W");
-    first.client.closeNow();
+    callIn(custom());
+    exchange("hal", "W");
+    caller.client.closeNow();
     tick();
     EXPECT_EQ(listener.callerActive, 0);
     EXPECT_EQ(listener.stage, 0);
-    EXPECT_EQ(windowEvents(), sequence({kDetectedEvents, {"start 10005 30000"}, kListeningEvents,
-                                        {"stop 10005"}}));
+    EXPECT_EQ(frontEventTexts(), sequence({kDetected, {"start 10005 30000"}, kListening, {"stop 10005"}}));
 
     Caller second;
     admit(second);
     second.send("x\r");
     tick();
-    second.expectStream("WR");
+    second.expect("WR");
 }
 
 TEST_F(ConversationTest, SecondCallerWaitsInTheBacklogThenGetsItsOwnAlertLogAndTimer)
 {
-    CustomDaemon d;
-    listen(custom(d));
+    listen(custom());
     fakeFront().logSwitch = 1;
-    Caller first, second;
-    admit(first);
+    admit(caller);
+    Caller second;
     ASSERT_TRUE(second.client.connectTo(port));
-    first.send("x\r");
+    caller.send("x\r");
     ticks(3);
-    first.expectStream("WR");
-    second.expectStream("");
+    caller.expect("WR");
+    second.expect();
     EXPECT_EQ(frontEventsOf(FrontEvent::StartTimer).size(), 1u);
 
     disconnectTimerFired(listener, kWindow);
-    EXPECT_TRUE(first.client.peerClosed());
+    EXPECT_TRUE(caller.client.peerClosed());
     tick();
-    second.expectStream("W");
+    second.expect("W");
     EXPECT_EQ(listener.callerActive, 1);
-    EXPECT_EQ(windowEvents(),
-              sequence({kDetectedEvents, {"start 10005 30000"}, kListeningEvents, {"stop 10005"},
-                        kDetectedEvents, {"start 10005 30000"}}));
-
-    const std::string log = logBytes();
-    const std::string head = "127.0.0.1 :" + std::to_string(port) + " / ";
-    const std::size_t secondRecord = log.find("\r\n") + 2;
-    EXPECT_EQ(log.rfind(head, 0), 0u) << log;
-    EXPECT_EQ(log.compare(secondRecord, head.size(), head), 0) << log;
-    EXPECT_EQ(log.size(), 2 * (head.size() + 20)) << log;  // "dd.mm.yyyy / hh:mm\r\n" each
+    EXPECT_EQ(frontEventTexts(), sequence({kDetected, {"start 10005 30000"}, kListening, {"stop 10005"}, kDetected,
+                                        {"start 10005 30000"}}));
+    expectLogRecords(2, port);
 
     resetFakeFront();
     ListHandle list = reinterpret_cast<ListHandle>(0x4C);
@@ -493,45 +359,33 @@ TEST_F(ConversationTest, SecondCallerWaitsInTheBacklogThenGetsItsOwnAlertLogAndT
 
 TEST_F(ConversationTest, LogSwitchIsReadAtEachAccept)
 {
-    CustomDaemon d;
-    d.replyCount = 0;
-    d.timerChoice = 0;
-    listen(custom(d));
-    Caller quiet;
-    admit(quiet);
+    callIn(custom(0, 0));
     tick();  // hang up
-    EXPECT_EQ(logBytes(), "");
+    expectLogRecords(0, port);
 
     fakeFront().logSwitch = 1;
     Caller logged;
     admit(logged);
-    const std::string log = logBytes();
-    EXPECT_EQ(log.rfind("127.0.0.1 :" + std::to_string(port) + " / ", 0), 0u) << log;
-    EXPECT_EQ(log.find("\r\n"), log.size() - 2);
+    expectLogRecords(1, port);
 }
 
 TEST_F(ConversationTest, LogRecordCarriesTheDaemonsPortNotTheListeningOrCallersPort)
 {
-    CustomDaemon d;
-    listen(custom(d));
+    listen(custom());
     script.port = 23;  // the script's port is what the log shows
     fakeFront().logSwitch = 1;
-    Caller caller;
     admit(caller);
-    EXPECT_EQ(logBytes().rfind("127.0.0.1 :23 / ", 0), 0u) << logBytes();
+    expectLogRecords(1, 23);
 }
 
 TEST_F(ConversationTest, UnwritableLogDoesNotStopTheConversation)
 {
-    CustomDaemon d;
-    listen(custom(d));
+    listen(custom());
     copyText(logPath, "no_such_folder_for_the_log/connections.log", sizeof logPath);
     fakeFront().logSwitch = 1;
-    Caller caller;
     admit(caller);
-    caller.send("x\r");
-    tick();
-    caller.expectStream("WR");
+    caller.expect("W");
+    exchange("x\r", "R");
     EXPECT_TRUE(shownNoticeCodes().empty());
 }
 
@@ -543,18 +397,15 @@ TEST_F(ConversationTest, UnwritableLogDoesNotStopTheConversation)
 // call; the engine then serves the next caller.
 TEST_F(ConversationTest, CallerThatNeverReadsCannotHoldTheWindow)
 {
-    CustomDaemon d;
-    d.replyCount = 1;
+    DaemonScript d = custom(1, 1);
     d.echoWelcome = 1;
-    listen(custom(d));
-    Caller flood;
-    flood.client.setSmallReceiveBuffer();
-    admit(flood);
+    caller.client.setSmallReceiveBuffer();
+    callIn(d);
     ASSERT_TRUE(shrinkSendBuffer(listener.callerSocket, 4096));
     // Well past what the shrunk buffers hold; each poll reads only its share.
     const int kFloodBytes = 16384;
     for (int sent = 0; sent < kFloodBytes; sent += 4096)
-        ASSERT_TRUE(flood.client.sendBytes(std::string(4096, 'a')));
+        caller.send(std::string(4096, 'a'));
     long long longest = 0;
     for (int read = 0; read < kFloodBytes; read += kMaxLineBytesPerPoll) {
         long long start = nowMs();
@@ -567,14 +418,14 @@ TEST_F(ConversationTest, CallerThatNeverReadsCannotHoldTheWindow)
 
     // The line end cannot go out: notice 6, the line is consumed unanswered
     // and the caller stays connected.
-    ASSERT_TRUE(flood.client.sendBytes("\r"));
+    caller.send("\r");
     tick();
     EXPECT_EQ(shownNoticeCodes(), std::vector<int>{6});
     EXPECT_EQ(listener.callerActive, 1);
     EXPECT_EQ(listener.stage, 1);
 
     fakeFront().whileNoticeOpen = [this] { disconnectTimerFired(listener, kWindow); };
-    ASSERT_TRUE(flood.client.sendBytes("\r"));
+    caller.send("\r");
     tick();
     EXPECT_EQ(shownNoticeCodes(), (std::vector<int>{6, 6}));
     EXPECT_EQ(listener.callerActive, 0);
@@ -582,32 +433,28 @@ TEST_F(ConversationTest, CallerThatNeverReadsCannotHoldTheWindow)
     EXPECT_EQ(lastStatusText(), "Listening");
     fakeFront().whileNoticeOpen = nullptr;
 
-    const std::string echoed = flood.client.receiveAvailable(100);
+    const std::string echoed = caller.client.receiveAvailable(100);
     EXPECT_LT(echoed.size(), kGreeting.size() + 1 + kFloodBytes);  // echoes were dropped
 
     Caller next;
     admit(next);
-    next.expectStream(kGreeting + "W");
+    next.expect(kGreeting + "W");
 }
 
 // --- Timers and ticks outside a conversation ------------------------------------
 
 TEST_F(ConversationTest, DisconnectTimerWithoutACallerOnlyStopsItself)
 {
-    CustomDaemon d;
-    listen(custom(d));
+    listen(custom());
     disconnectTimerFired(listener, kWindow);
-    EXPECT_EQ(windowEvents(), std::vector<std::string>{"stop 10005"});
-    Caller caller;
+    EXPECT_EQ(frontEventTexts(), Events{"stop 10005"});
     admit(caller);
-    caller.expectStream("W");
+    caller.expect("W");
 }
 
 TEST_F(ConversationTest, TickAfterStandByDoesNothing)
 {
-    CustomDaemon d;
-    listen(custom(d));
-    Caller caller;
+    listen(custom());
     ASSERT_TRUE(caller.client.connectTo(port));
     stopListening(listener, kWindow);
     resetFakeFront();
@@ -617,8 +464,7 @@ TEST_F(ConversationTest, TickAfterStandByDoesNothing)
 
 TEST_F(ConversationTest, IdleTickWithoutCallerWaitsBriefly)
 {
-    CustomDaemon d;
-    listen(custom(d));
+    listen(custom());
     long long start = nowMs();
     tick();
     EXPECT_LT(nowMs() - start, 400);
@@ -628,11 +474,7 @@ TEST_F(ConversationTest, IdleTickWithoutCallerWaitsBriefly)
 
 TEST_F(ConversationTest, LongTimerChoicesStayWithinAWindowTimersRange)
 {
-    CustomDaemon d;
-    d.timerChoice = 4;
-    listen(custom(d));
-    Caller first;
-    admit(first);
+    callIn(custom(2, 4));
     EXPECT_EQ(timerPeriod(kDisconnectTimerId), 120000u);
     disconnectTimerFired(listener, kWindow);
     script.timerChoice = -1;
@@ -645,21 +487,14 @@ TEST_F(ConversationTest, LongTimerChoicesStayWithinAWindowTimersRange)
 
 TEST(WelcomeLastLine, IsTheTextAfterTheLastLineFeedBeforeTheFinalCharacter)
 {
-    DaemonScript script;
-    std::memset(&script, 0, sizeof script);
-    auto lastLine = [&script](const char* welcome) {
-        copyText(script.welcome, welcome, sizeof script.welcome);
-        return std::string(welcomeLastLine(script));
+    const std::pair<const char*, const char*> kCases[] = {
+        {"FreeBSD 5.1\r\n\r\nLogin: ", "Login: "}, {"x\r\nlast\r\n", "last\r\n"}, {"no break", "no break"},
+        {"", ""}, {"\n", "\n"}, {"a\n", "a\n"}, {"\na", "a"}, {"SubSeven 2.1 \r\n", "SubSeven 2.1 \r\n"},
     };
-    EXPECT_EQ(lastLine("FreeBSD 5.1\r\n\r\nLogin: "), "Login: ");
-    EXPECT_EQ(lastLine("RedHat 8.0 (Psyche)\r\n\r\nLogin: "), "Login: ");
-    EXPECT_EQ(lastLine("x\r\nlast\r\n"), "last\r\n");
-    EXPECT_EQ(lastLine("no break"), "no break");
-    EXPECT_EQ(lastLine(""), "");
-    EXPECT_EQ(lastLine("\n"), "\n");
-    EXPECT_EQ(lastLine("a\n"), "a\n");
-    EXPECT_EQ(lastLine("\na"), "a");
-    EXPECT_EQ(lastLine("SubSeven 2.1 \r\n"), "SubSeven 2.1 \r\n");
+    for (const auto& [welcome, lastLine] : kCases) {
+        const DaemonScript script = scriptWith(welcome, "", "", 0, 0, 0, 0, 0, 0);
+        EXPECT_STREQ(welcomeLastLine(script), lastLine) << welcome;
+    }
 }
 
 } // namespace

@@ -1,53 +1,44 @@
 #include "engine/daemon_preview.h"
 
+#include "support/scripts.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
-DaemonScript builtIn(int kind)
-{
-    static DaemonScript table[kScriptTableSize];
-    std::memset(table, 0, sizeof table);
-    loadBuiltInScripts(table);
-    return table[kind];
-}
+using Compose = void (*)(const DaemonScript&, char (&)[kPreviewBufferSize]);
 
-DaemonScript emptyScript()
+std::string composed(Compose compose, const DaemonScript& script)
 {
-    DaemonScript script;
-    std::memset(&script, 0, sizeof script);
-    return script;
+    static char buffer[kPreviewBufferSize];
+    compose(script, buffer);
+    return buffer;
 }
 
 std::string outlineOf(const DaemonScript& script)
 {
-    static char buffer[kPreviewBufferSize];
-    composeOutline(script, buffer);
-    return buffer;
+    return composed(composeOutline, script);
 }
 
-std::string portLineOf(const DaemonScript& script)
+// Every text filled with `length` characters (no terminator at 600), every tag on.
+DaemonScript filledScript(std::size_t length)
 {
-    static char buffer[kPreviewBufferSize];
-    composePortLine(script, buffer);
-    return buffer;
-}
-
-std::string timerLineOf(const DaemonScript& script)
-{
-    static char buffer[kPreviewBufferSize];
-    composeTimerLine(script, buffer);
-    return buffer;
+    DaemonScript script = scriptWith("", "", "", 2, 0, 0, 1, 1, 1);
+    std::memset(script.welcome, 'w', length);
+    std::memset(script.reply, 'r', length);
+    std::memset(script.goodbye, 'g', length);
+    return script;
 }
 
 TEST(PreviewBuiltIn, FreeBsdShowsLoginPasswordAndGoodbyeWithTags)
 {
     DaemonScript script = builtIn(DaemonFreeBSD);
-    EXPECT_EQ(portLineOf(script), "Listening on port 23.");
-    EXPECT_EQ(timerLineOf(script), "Timer: 60 Sec.");
+    EXPECT_EQ(composed(composePortLine, script), "Listening on port 23.");
+    EXPECT_EQ(composed(composeTimerLine, script), "Timer: 60 Sec.");
     EXPECT_EQ(outlineOf(script), "FreeBSD 5.1\r\n"
                                  "\r\n"
                                  "Login:   [Wait Input]  [Will Echo]  [Will Repeat]\r\n"
@@ -58,113 +49,61 @@ TEST(PreviewBuiltIn, FreeBsdShowsLoginPasswordAndGoodbyeWithTags)
 TEST(PreviewBuiltIn, SubSevenPutsItsTagOnTheLineAfterItsBanner)
 {
     DaemonScript script = builtIn(DaemonSubSeven);
-    EXPECT_EQ(portLineOf(script), "Listening on port 27374.");
-    EXPECT_EQ(timerLineOf(script), "Timer: 60 Sec.");
+    EXPECT_EQ(composed(composePortLine, script), "Listening on port 27374.");
+    EXPECT_EQ(composed(composeTimerLine, script), "Timer: 60 Sec.");
     EXPECT_EQ(outlineOf(script), "SubSeven 2.1 \r\n  [Wait Input]\r\n");
 }
 
-TEST(PreviewOutline, EmptyScriptShowsTheWaitTagAndOneLineBreak)
+TEST(PreviewOutline, ShowsTheReplyOnlyForReplyCountTwoAndRepeatOnlyOnTheWelcome)
 {
-    EXPECT_EQ(outlineOf(emptyScript()), "  [Wait Input]\r\n");
-}
-
-TEST(PreviewOutline, ReplyCountOneNeverShowsTheReply)
-{
-    DaemonScript script = emptyScript();
-    copyText(script.welcome, "hello", sizeof script.welcome);
-    copyText(script.reply, "SECRET", sizeof script.reply);
-    copyText(script.goodbye, "bye", sizeof script.goodbye);
-    script.replyCount = 1;
-    script.echoReply = 1;
-    EXPECT_EQ(outlineOf(script), "hello  [Wait Input]\r\nbye");
-}
-
-TEST(PreviewOutline, ReplyCountOutsideOneAndTwoShowsNoReply)
-{
-    DaemonScript script = emptyScript();
-    copyText(script.reply, "SECRET", sizeof script.reply);
-    script.replyCount = 3;
-    EXPECT_EQ(outlineOf(script).find("SECRET"), std::string::npos);
-}
-
-TEST(PreviewOutline, BothEchoFlagsTagBothLinesButRepeatOnlyTheWelcome)
-{
-    DaemonScript script = emptyScript();
-    copyText(script.welcome, "W", sizeof script.welcome);
-    copyText(script.reply, "R", sizeof script.reply);
-    copyText(script.goodbye, "G", sizeof script.goodbye);
-    script.replyCount = 2;
-    script.echoWelcome = 1;
-    script.echoReply = 1;
-    script.repeat = 1;
-    EXPECT_EQ(outlineOf(script), "W  [Wait Input]  [Will Echo]  [Will Repeat]\r\n"
-                                 "R  [Wait Input]  [Will Echo]\r\n"
-                                 "G");
-}
-
-TEST(PreviewOutline, NonZeroFlagsOtherThanOneCountAsSet)
-{
-    DaemonScript script = emptyScript();
-    script.echoWelcome = -7;
-    script.repeat = 42;
-    EXPECT_EQ(outlineOf(script), "  [Wait Input]  [Will Echo]  [Will Repeat]\r\n");
+    const struct {
+        DaemonScript script;
+        const char* outline;
+    } kCases[] = {
+        {scriptWith("", "", "", 0, 0, 0, 0, 0, 0), "  [Wait Input]\r\n"},
+        {scriptWith("hello", "SECRET", "bye", 1, 0, 0, 0, 1, 0), "hello  [Wait Input]\r\nbye"},
+        {scriptWith("", "SECRET", "", 3, 0, 0, 0, 1, 0), "  [Wait Input]\r\n"},
+        {scriptWith("W", "R", "G", 2, 0, 0, 1, 1, 1),
+         "W  [Wait Input]  [Will Echo]  [Will Repeat]\r\nR  [Wait Input]  [Will Echo]\r\nG"},
+        // Flags other than 1 count as set.
+        {scriptWith("", "", "", 0, 0, 0, -7, 0, 42), "  [Wait Input]  [Will Echo]  [Will Repeat]\r\n"},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(outlineOf(c.script), c.outline) << c.script;
 }
 
 TEST(PreviewOutline, ThreeLongestTextsWithEveryTagFitWhole)
 {
-    DaemonScript script = emptyScript();
-    std::memset(script.welcome, 'w', kScriptTextSize - 1);
-    std::memset(script.reply, 'r', kScriptTextSize - 1);
-    std::memset(script.goodbye, 'g', kScriptTextSize - 1);
-    script.replyCount = 2;
-    script.echoWelcome = script.echoReply = script.repeat = 1;
     std::string expected = std::string(599, 'w') + "  [Wait Input]  [Will Echo]  [Will Repeat]\r\n"
                            + std::string(599, 'r') + "  [Wait Input]  [Will Echo]\r\n"
                            + std::string(599, 'g');
     ASSERT_EQ(expected.size() + 1, static_cast<std::size_t>(kPreviewBufferSize));
-    EXPECT_EQ(outlineOf(script), expected);
+    EXPECT_EQ(outlineOf(filledScript(kScriptTextSize - 1)), expected);
 }
 
 TEST(PreviewOutline, UnterminatedTextsStayInsideTheBuffer)
 {
-    DaemonScript script = emptyScript();
-    std::memset(script.welcome, 'w', kScriptTextSize);
-    std::memset(script.reply, 'r', kScriptTextSize);
-    std::memset(script.goodbye, 'g', kScriptTextSize);
-    script.replyCount = 2;
-    script.echoWelcome = script.echoReply = script.repeat = 1;
-    std::string outline = outlineOf(script);
+    std::string outline = outlineOf(filledScript(kScriptTextSize));
     EXPECT_LT(outline.size(), static_cast<std::size_t>(kPreviewBufferSize));
     EXPECT_EQ(outline.substr(0, 600), std::string(599, 'w') + " ");
 }
 
-TEST(PreviewLines, TimerChoicesOneToFourAreThirtySecondSteps)
+TEST(PreviewLines, TimerIsThirtySecondStepsWithoutOverflowAndPortASignedNumber)
 {
-    DaemonScript script = emptyScript();
-    const char* expected[] = {"Timer: None.", "Timer: 30 Sec.", "Timer: 60 Sec.", "Timer: 90 Sec.",
-                              "Timer: 120 Sec."};
-    for (int choice = 0; choice <= 4; ++choice) {
+    const std::pair<int, const char*> kTimers[] = {
+        {0, "Timer: None."},   {1, "Timer: 30 Sec."}, {2, "Timer: 60 Sec."},
+        {3, "Timer: 90 Sec."}, {4, "Timer: 120 Sec."}, {-1, "Timer: -30 Sec."},
+        {2147483647, "Timer: 64424509410 Sec."},
+    };
+    DaemonScript script = scriptWith("", "", "", 0, 0, 0, 0, 0, 0);
+    for (const auto& [choice, line] : kTimers) {
         script.timerChoice = choice;
-        EXPECT_EQ(timerLineOf(script), expected[choice]);
+        EXPECT_EQ(composed(composeTimerLine, script), line);
     }
-}
-
-TEST(PreviewLines, HandEditedTimerChoicesDoNotOverflow)
-{
-    DaemonScript script = emptyScript();
-    script.timerChoice = 2147483647;
-    EXPECT_EQ(timerLineOf(script), "Timer: 64424509410 Sec.");
-    script.timerChoice = -1;
-    EXPECT_EQ(timerLineOf(script), "Timer: -30 Sec.");
-}
-
-TEST(PreviewLines, PortIsShownAsASignedNumber)
-{
-    DaemonScript script = emptyScript();
-    script.port = 65536;
-    EXPECT_EQ(portLineOf(script), "Listening on port 65536.");
-    script.port = -1;
-    EXPECT_EQ(portLineOf(script), "Listening on port -1.");
+    for (int port : {65536, -1}) {
+        script.port = port;
+        EXPECT_EQ(composed(composePortLine, script), "Listening on port " + std::to_string(port) + ".");
+    }
 }
 
 } // namespace

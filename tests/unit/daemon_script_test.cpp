@@ -1,27 +1,13 @@
 #include "engine/daemon_script.h"
 
+#include "support/scripts.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 namespace {
-
-struct Expected {
-    const char* welcome;
-    std::size_t welcomeLength;
-    const char* reply;
-    const char* goodbye;
-    int replyCount, port, echoWelcome, repeat;
-};
-
-const Expected kBuiltIns[] = {
-    {},
-    {"FreeBSD 5.1\r\n\r\nLogin: ", 22, "Password: ", "Incorrect Login.\r\n", 2, 23, 1, 1},
-    {"RedHat 8.0 (Psyche)\r\n\r\nLogin: ", 30, "Password: ", "Incorrect Login.\r\n", 2, 23, 1, 1},
-    {"SubSeven 2.1 \r\n", 15, "", "", 1, 27374, 0, 0},
-    {"NetBus 1.60 \r\n", 14, "", "", 1, 12345, 0, 0},
-};
 
 class ScriptTable : public ::testing::Test {
 protected:
@@ -31,23 +17,12 @@ protected:
 TEST_F(ScriptTable, BuiltInScriptsAreExactlyTheFourDaemons)
 {
     loadBuiltInScripts(table);
-    for (int kind = DaemonFreeBSD; kind <= DaemonNetBus; ++kind) {
-        SCOPED_TRACE(kind);
-        const DaemonScript& script = table[kind];
-        const Expected& expected = kBuiltIns[kind];
-        EXPECT_EQ(std::strlen(script.welcome), expected.welcomeLength);
-        EXPECT_EQ(std::string(script.welcome), expected.welcome);
-        EXPECT_EQ(std::string(script.reply), expected.reply);
-        EXPECT_EQ(std::string(script.goodbye), expected.goodbye);
-        EXPECT_EQ(script.replyCount, expected.replyCount);
-        EXPECT_EQ(script.port, expected.port);
-        EXPECT_EQ(script.timerChoice, 2);
-        EXPECT_EQ(script.echoWelcome, expected.echoWelcome);
-        EXPECT_EQ(script.echoReply, 0);
-        EXPECT_EQ(script.repeat, expected.repeat);
-    }
-    EXPECT_EQ(std::strlen(table[DaemonFreeBSD].reply), 10u);
-    EXPECT_EQ(std::strlen(table[DaemonRedHat].goodbye), 18u);
+    EXPECT_EQ(table[DaemonFreeBSD],
+              scriptWith("FreeBSD 5.1\r\n\r\nLogin: ", "Password: ", "Incorrect Login.\r\n", 2, 23, 2, 1, 0, 1));
+    EXPECT_EQ(table[DaemonRedHat], scriptWith("RedHat 8.0 (Psyche)\r\n\r\nLogin: ", "Password: ",
+                                              "Incorrect Login.\r\n", 2, 23, 2, 1, 0, 1));
+    EXPECT_EQ(table[DaemonSubSeven], scriptWith("SubSeven 2.1 \r\n", "", "", 1, 27374, 2, 0, 0, 0));
+    EXPECT_EQ(table[DaemonNetBus], scriptWith("NetBus 1.60 \r\n", "", "", 1, 12345, 2, 0, 0, 0));
 }
 
 TEST_F(ScriptTable, BuiltInsLeaveTheActiveAndCustomSlotsAlone)

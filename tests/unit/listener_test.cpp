@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
 
 int mainWindow;
+using Texts = std::vector<std::string>;
 
 class Listener : public ::testing::Test {
 protected:
@@ -31,8 +33,10 @@ protected:
         return netLocalPort(listener.listenSocket);
     }
 
-    SocketHandle acceptOne()
+    // Connects `client` to `port` and accepts it on the listening socket.
+    SocketHandle connectAndAccept(int port)
     {
+        EXPECT_TRUE(client.connectTo(port));
         SocketSet ready;
         for (int attempt = 0; attempt < 40; ++attempt) {
             if (netWaitReadable(listener.watchedSockets, listener.highestSocket, 50, ready) > 0)
@@ -48,8 +52,14 @@ protected:
     }
 
     ListenerState listener;
+    LoopbackClient client;
     int balanceBefore = 0;
 };
+
+std::vector<SocketHandle> handlesOf(const SocketSet& set)
+{
+    return std::vector<SocketHandle>(set.handles, set.handles + set.count);
+}
 
 TEST(SocketSetTest, KeepsInsertionOrderAndShiftsOnRemove)
 {
@@ -57,14 +67,9 @@ TEST(SocketSetTest, KeepsInsertionOrderAndShiftsOnRemove)
     socketSetClear(set);
     for (SocketHandle h : {7u, 3u, 9u, 3u})
         socketSetAdd(set, h);
-    ASSERT_EQ(set.count, 3);
-    EXPECT_EQ(set.handles[0], 7u);
-    EXPECT_EQ(set.handles[1], 3u);
-    EXPECT_EQ(set.handles[2], 9u);
+    EXPECT_EQ(handlesOf(set), (std::vector<SocketHandle>{7, 3, 9}));
     socketSetRemove(set, 7);
-    ASSERT_EQ(set.count, 2);
-    EXPECT_EQ(set.handles[0], 3u);
-    EXPECT_EQ(set.handles[1], 9u);
+    EXPECT_EQ(handlesOf(set), (std::vector<SocketHandle>{3, 9}));
     socketSetRemove(set, 42);
     EXPECT_EQ(set.count, 2);
     EXPECT_TRUE(socketSetContains(set, 9));
@@ -87,19 +92,9 @@ TEST(DisplayStates, StatusFirstThenTrayWithTheStateIconAndTip)
     showDisplayState(&mainWindow, DisplayDetected);
     showDisplayState(&mainWindow, DisplayStandingBy);
     showDisplayState(&mainWindow, DisplayListening);
-    const std::vector<FrontEvent>& events = fakeFront().events;
-    ASSERT_EQ(events.size(), 6u);
-    EXPECT_EQ(events[0].kind, FrontEvent::Status);
-    EXPECT_EQ(events[0].text, "Detected!");
-    EXPECT_EQ(events[1].kind, FrontEvent::Tray);
-    EXPECT_EQ(events[1].number, 10002);
-    EXPECT_EQ(events[1].text, "Velmoranth(v1.9) - Detected!");
-    EXPECT_EQ(events[2].text, "Standing By");
-    EXPECT_EQ(events[3].number, 10001);
-    EXPECT_EQ(events[3].text, "Velmoranth(v1.9) - Standing By");
-    EXPECT_EQ(events[4].text, "Listening");
-    EXPECT_EQ(events[5].number, 10000);
-    EXPECT_EQ(events[5].text, "Velmoranth(v1.9) - Listening");
+    EXPECT_EQ(frontEventTexts(), (Texts{"status Detected!", "tray 10002 Velmoranth(v1.9) - Detected!",
+                                        "status Standing By", "tray 10001 Velmoranth(v1.9) - Standing By",
+                                        "status Listening", "tray 10000 Velmoranth(v1.9) - Listening"}));
 }
 
 TEST_F(Listener, AcceptsARealConnectionOnAFreePort)
@@ -111,9 +106,7 @@ TEST_F(Listener, AcceptsARealConnectionOnAFreePort)
     EXPECT_EQ(listener.highestSocket, listener.listenSocket);
     EXPECT_TRUE(fakeFront().events.empty());
 
-    LoopbackClient client;
-    ASSERT_TRUE(client.connectTo(port));
-    SocketHandle caller = acceptOne();
+    SocketHandle caller = connectAndAccept(port);
     ASSERT_NE(caller, kNoSocket);
     ASSERT_TRUE(netSend(caller, "hi", 2));
     EXPECT_EQ(client.receiveExactly(2), "hi");
@@ -150,10 +143,7 @@ TEST_F(Listener, StartUpsAndCleanUpsStayPairedAcrossFailedAndGoodStarts)
 
 TEST_F(Listener, EndConversationClosesTheCallerAndShowsListening)
 {
-    int port = startOnFreePort();
-    LoopbackClient client;
-    ASSERT_TRUE(client.connectTo(port));
-    SocketHandle caller = acceptOne();
+    SocketHandle caller = connectAndAccept(startOnFreePort());
     // Not added to the watched set: it is still closed and the state reset.
     listener.callerSocket = caller;
     listener.callerActive = 1;
@@ -165,19 +155,13 @@ TEST_F(Listener, EndConversationClosesTheCallerAndShowsListening)
     EXPECT_EQ(listener.stage, 0);
     EXPECT_EQ(listener.repeatPending, 0);
     EXPECT_EQ(listener.watchedSockets.count, 1);
-    EXPECT_EQ(lastStatusText(), "Listening");
-    std::vector<FrontEvent> trays = frontEventsOf(FrontEvent::Tray);
-    ASSERT_EQ(trays.size(), 1u);
-    EXPECT_EQ(trays[0].number, 10000);
-    EXPECT_EQ(trays[0].text, "Velmoranth(v1.9) - Listening");
+    EXPECT_EQ(frontEventTexts(), (Texts{"status Listening", "tray 10000 Velmoranth(v1.9) - Listening"}));
 }
 
 TEST_F(Listener, StopWithACallerClosesItStopsItsTimerAndLeavesTheDisplay)
 {
     int port = startOnFreePort();
-    LoopbackClient client;
-    ASSERT_TRUE(client.connectTo(port));
-    listener.callerSocket = acceptOne();
+    listener.callerSocket = connectAndAccept(port);
     socketSetAdd(listener.watchedSockets, listener.callerSocket);
     listener.callerActive = 1;
     listener.stage = 1;
@@ -186,9 +170,7 @@ TEST_F(Listener, StopWithACallerClosesItStopsItsTimerAndLeavesTheDisplay)
     EXPECT_EQ(listener.listenSocket, kNoSocket);
     EXPECT_EQ(listener.callerActive, 0);
     EXPECT_EQ(listener.stage, 0);
-    ASSERT_EQ(fakeFront().events.size(), 1u);
-    EXPECT_EQ(fakeFront().events[0].kind, FrontEvent::StopTimer);
-    EXPECT_EQ(fakeFront().events[0].number, kDisconnectTimerId);
+    EXPECT_EQ(frontEventTexts(), Texts{"stop " + std::to_string(kDisconnectTimerId)});
 
     LoopbackClient late;
     EXPECT_FALSE(late.connectTo(port));
@@ -215,9 +197,7 @@ TEST_F(Listener, ListenAgainOnTheSamePortRightAfterAServedCaller)
 {
     int port = startOnFreePort();
     ASSERT_GT(port, 0);
-    LoopbackClient client;
-    ASSERT_TRUE(client.connectTo(port));
-    SocketHandle caller = acceptOne();
+    SocketHandle caller = connectAndAccept(port);
     // The decoy closes first, so its side of the connection waits in TIME_WAIT.
     netClose(caller);
     EXPECT_TRUE(client.peerClosed());

@@ -1,6 +1,7 @@
 #include "storage/settings_file.h"
 
-#include "storage_scratch.h"
+#include "support/scratch_folder.h"
+#include "support/scripts.h"
 
 #include <gtest/gtest.h>
 
@@ -11,37 +12,10 @@
 
 namespace {
 
-// Everything the settings file holds.
-struct Settings {
-    std::int32_t listenOnStart;
-    std::int32_t daemonKind;
-    std::int32_t logEnabled;
-    char logPath[kPathSize];
-    DaemonScript custom;
-};
-
-DaemonScript scriptWith(const char* welcome, const char* reply, const char* goodbye, int replyCount,
-                        int port, int timerChoice, int echoWelcome, int echoReply, int repeat)
-{
-    DaemonScript script;
-    std::memset(&script, 0, sizeof script);
-    copyText(script.welcome, welcome, sizeof script.welcome);
-    copyText(script.reply, reply, sizeof script.reply);
-    copyText(script.goodbye, goodbye, sizeof script.goodbye);
-    script.replyCount = replyCount;
-    script.port = port;
-    script.timerChoice = timerChoice;
-    script.echoWelcome = echoWelcome;
-    script.echoReply = echoReply;
-    script.repeat = repeat;
-    return script;
-}
-
 Settings exampleSettings()
 {
     Settings s;
     std::memset(&s, 0, sizeof s);
-    s.listenOnStart = 0;
     s.daemonKind = 5;
     s.logEnabled = 1;
     copyText(s.logPath, "C:\\logs\\hits.log", sizeof s.logPath);
@@ -78,37 +52,10 @@ std::string exampleFile(const char* lineEnd = "\r\n", int skipLine = -1)
     return text;
 }
 
-void save(const Settings& s, const std::string& fileName)
+// The example file with line `index` replaced by `line`.
+std::string exampleFileWith(int index, const std::string& line)
 {
-    saveSettings(s.listenOnStart, s.daemonKind, s.logEnabled, s.logPath, s.custom, fileName.c_str());
-}
-
-Settings load(const std::string& fileName, Settings s = sentinelSettings())
-{
-    loadSettings(s.listenOnStart, s.daemonKind, s.logEnabled, s.logPath, s.custom, fileName.c_str());
-    return s;
-}
-
-void expectSameScript(const DaemonScript& a, const DaemonScript& b)
-{
-    EXPECT_STREQ(a.welcome, b.welcome);
-    EXPECT_STREQ(a.reply, b.reply);
-    EXPECT_STREQ(a.goodbye, b.goodbye);
-    EXPECT_EQ(a.replyCount, b.replyCount);
-    EXPECT_EQ(a.port, b.port);
-    EXPECT_EQ(a.timerChoice, b.timerChoice);
-    EXPECT_EQ(a.echoWelcome, b.echoWelcome);
-    EXPECT_EQ(a.echoReply, b.echoReply);
-    EXPECT_EQ(a.repeat, b.repeat);
-}
-
-void expectSameSettings(const Settings& a, const Settings& b)
-{
-    EXPECT_EQ(a.listenOnStart, b.listenOnStart);
-    EXPECT_EQ(a.daemonKind, b.daemonKind);
-    EXPECT_EQ(a.logEnabled, b.logEnabled);
-    EXPECT_STREQ(a.logPath, b.logPath);
-    expectSameScript(a.custom, b.custom);
+    return replaced(exampleFile(), kExampleLines[index], line);
 }
 
 const std::set<std::string> kOnlySettings = {"velmo.sav"};
@@ -117,6 +64,14 @@ class SettingsFileTest : public ::testing::Test {
 protected:
     ScratchFolder folder;
     std::string file = folder.path("velmo.sav");
+
+    void save(const Settings& s) { ::save(s, file.c_str()); }
+    Settings loaded() { return load(file.c_str(), sentinelSettings()); }
+    Settings loadedFrom(const std::string& content)
+    {
+        folder.write("velmo.sav", content);
+        return loaded();
+    }
 };
 
 } // namespace
@@ -125,37 +80,25 @@ protected:
 
 using SettingsSave = SettingsFileTest;
 
-TEST_F(SettingsSave, WritesTheExampleFileByteForByte)
+TEST_F(SettingsSave, WritesTheExampleFileByteForByteOverWhateverWasThere)
 {
-    save(exampleSettings(), file);
+    save(exampleSettings());
     EXPECT_EQ(folder.read("velmo.sav"), exampleFile());
     EXPECT_EQ(folder.names(), kOnlySettings);
-}
-
-TEST_F(SettingsSave, ReplacesAnExistingFileWhole)
-{
     folder.write("velmo.sav", std::string(5000, 'x'));
-    save(exampleSettings(), file);
+    save(exampleSettings());
     EXPECT_EQ(folder.read("velmo.sav"), exampleFile());
     EXPECT_EQ(folder.names(), kOnlySettings);
 }
 
-TEST_F(SettingsSave, ListeningIsStoredAsLsn1)
+TEST_F(SettingsSave, ListeningIsLsn1AndAnEmptyLogPathIsThreeEqualsSigns)
 {
     Settings s = exampleSettings();
     s.listenOnStart = 1;
-    save(s, file);
-    EXPECT_NE(folder.read("velmo.sav").find("\r\nLSN=1\r\n"), std::string::npos);
-    EXPECT_EQ(load(file).listenOnStart, 1);
-}
-
-TEST_F(SettingsSave, AnEmptyLogPathIsStoredAsThreeEqualsSigns)
-{
-    Settings s = exampleSettings();
     s.logPath[0] = '\0';
-    save(s, file);
-    EXPECT_NE(folder.read("velmo.sav").find("\r\nMLP===\r\n"), std::string::npos);
-    EXPECT_STREQ(load(file).logPath, "");
+    save(s);
+    EXPECT_EQ(folder.read("velmo.sav"), replaced(exampleFileWith(4, "MLP==="), "LSN=0", "LSN=1"));
+    EXPECT_EQ(loaded(), s);
 }
 
 TEST_F(SettingsSave, AWelcomeLongerThanAnEncodedValueHoldsIsCut)
@@ -163,25 +106,17 @@ TEST_F(SettingsSave, AWelcomeLongerThanAnEncodedValueHoldsIsCut)
     Settings s = exampleSettings();
     std::string welcome(599, 'w');
     copyText(s.custom.welcome, welcome.c_str(), sizeof s.custom.welcome);
-    save(s, file);
-    Settings back = load(file);
-    EXPECT_EQ(std::string(back.custom.welcome), welcome.substr(0, 447));
-    EXPECT_STREQ(back.custom.reply, "Name: ");
-    EXPECT_EQ(back.custom.repeat, 1);
+    save(s);
+    copyText(s.custom.welcome, welcome.c_str(), 447 + 1);
+    EXPECT_EQ(loaded(), s);
 }
 
 using SettingsLoad = SettingsFileTest;
 
-TEST_F(SettingsLoad, ReadsTheExampleFile)
+TEST_F(SettingsLoad, ReadsTheExampleFileWithEitherLineEnd)
 {
-    folder.write("velmo.sav", exampleFile());
-    expectSameSettings(load(file), exampleSettings());
-}
-
-TEST_F(SettingsLoad, ReadsLineFeedsAlone)
-{
-    folder.write("velmo.sav", exampleFile("\n"));
-    expectSameSettings(load(file), exampleSettings());
+    EXPECT_EQ(loadedFrom(exampleFile("\r\n")), exampleSettings());
+    EXPECT_EQ(loadedFrom(exampleFile("\n")), exampleSettings());
 }
 
 TEST_F(SettingsLoad, GivesBackEveryTextByteForByte)
@@ -197,122 +132,77 @@ TEST_F(SettingsLoad, GivesBackEveryTextByteForByte)
     copyText(s.custom.goodbye, "", kScriptTextSize);
     copyText(s.logPath, "D:\\with blanks\\\xe9t\xe9.log", kPathSize);
     s.custom.port = 65536;
-    save(s, file);
-    expectSameSettings(load(file), s);
+    save(s);
+    EXPECT_EQ(loaded(), s);
 }
 
-TEST_F(SettingsLoad, AMissingFileChangesNothing)
+TEST_F(SettingsLoad, AMissingOrEmptyFileChangesNothing)
 {
-    expectSameSettings(load(folder.path("absent.sav")), sentinelSettings());
+    EXPECT_EQ(load(folder.path("absent.sav").c_str(), sentinelSettings()), sentinelSettings());
+    EXPECT_EQ(loadedFrom(""), sentinelSettings());
 }
 
-TEST_F(SettingsLoad, AnEmptyFileChangesNothing)
+TEST_F(SettingsLoad, TheFirstLineIsNotLookedAt)
 {
-    folder.write("velmo.sav", "");
-    expectSameSettings(load(file), sentinelSettings());
-}
-
-TEST_F(SettingsLoad, AnUncheckedFirstLineIsNotLookedAt)
-{
-    std::string text = exampleFile();
-    text.replace(0, std::strlen(kExampleLines[0]), "anything at all");
-    folder.write("velmo.sav", text);
-    expectSameSettings(load(file), exampleSettings());
+    EXPECT_EQ(loadedFrom(exampleFileWith(0, "anything at all")), exampleSettings());
+    EXPECT_EQ(loadedFrom(std::string(2000, 'h') + "\r\n" + exampleFile("\r\n", 0)), exampleSettings());
 }
 
 // --- Hand-edited files ------------------------------------------------------------
 
 using SettingsHandEdited = SettingsFileTest;
 
-TEST_F(SettingsHandEdited, AMissingNumericLineKeepsItsValue)
+TEST_F(SettingsHandEdited, AMissingLineKeepsItsValue)
 {
-    folder.write("velmo.sav", exampleFile("\r\n", 2));  // no MDN line
     Settings expected = exampleSettings();
     expected.daemonKind = sentinelSettings().daemonKind;
-    expectSameSettings(load(file), expected);
-}
+    EXPECT_EQ(loadedFrom(exampleFile("\r\n", 2)), expected);  // no MDN line
 
-TEST_F(SettingsHandEdited, AMissingTextLineKeepsItsText)
-{
-    folder.write("velmo.sav", exampleFile("\r\n", 8));  // no CR1 line
-    Settings expected = exampleSettings();
+    expected = exampleSettings();
     copyText(expected.custom.reply, "old reply", kScriptTextSize);
-    expectSameSettings(load(file), expected);
+    EXPECT_EQ(loadedFrom(exampleFile("\r\n", 8)), expected);  // no CR1 line
 }
 
 TEST_F(SettingsHandEdited, KeysAreMatchedInOrderNotSearchedFor)
 {
     // A CWR line moved to the front matches none of the keys before CWR, so
     // they all keep their values; only the last read, CWR, takes it.
-    std::string text = std::string(kExampleLines[0]) + "\r\nCWR=0\r\n" + exampleFile("\r\n", 0);
-    folder.write("velmo.sav", text);
     Settings expected = sentinelSettings();
     expected.custom.repeat = 0;
-    expectSameSettings(load(file), expected);
+    EXPECT_EQ(loadedFrom(std::string(kExampleLines[0]) + "\r\nCWR=0\r\n" + exampleFile("\r\n", 0)), expected);
 }
 
-TEST_F(SettingsHandEdited, ALongFirstLineIsSkippedWhole)
+TEST_F(SettingsHandEdited, OverlongValuesAreCutAndTheNextLinesStillLoad)
 {
-    std::string text = std::string(2000, 'h') + "\r\n" + exampleFile("\r\n", 0);
-    folder.write("velmo.sav", text);
-    expectSameSettings(load(file), exampleSettings());
-}
-
-TEST_F(SettingsHandEdited, A2000CharacterValueIsCutAndTheNextLinesStillLoad)
-{
-    std::string text = exampleFile();
-    std::string longPath = "MLP=" + std::string(2000, 'Q') + "==";
-    text.replace(text.find(kExampleLines[4]), std::strlen(kExampleLines[4]), longPath);
-    folder.write("velmo.sav", text);
-    Settings loaded = load(file);
+    Settings loaded = loadedFrom(exampleFileWith(4, "MLP=" + std::string(2000, 'Q') + "=="));
     EXPECT_EQ(std::strlen(loaded.logPath), 299u);
     Settings expected = exampleSettings();
     copyText(expected.logPath, loaded.logPath, kPathSize);
-    expectSameSettings(loaded, expected);
-}
+    EXPECT_EQ(loaded, expected);
 
-TEST_F(SettingsHandEdited, A5000CharacterWelcomeIsCutAndTheNextLinesStillLoad)
-{
-    std::string text = exampleFile();
-    std::string longWelcome = "CWE=" + std::string(5000, 'A') + "==";
-    text.replace(text.find(kExampleLines[7]), std::strlen(kExampleLines[7]), longWelcome);
-    folder.write("velmo.sav", text);
-    Settings loaded = load(file);
     // 599 characters of zero bits make 449 zero bytes: an empty text.
-    EXPECT_STREQ(loaded.custom.welcome, "");
-    Settings expected = exampleSettings();
+    expected = exampleSettings();
     expected.custom.welcome[0] = '\0';
-    expectSameSettings(loaded, expected);
+    EXPECT_EQ(loadedFrom(exampleFileWith(7, "CWE=" + std::string(5000, 'A') + "==")), expected);
 }
 
 TEST_F(SettingsHandEdited, BinaryGarbageLoadsWithoutOverrun)
 {
-    std::string garbage;
-    unsigned seed = 12345;
-    for (int i = 0; i < 20000; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        garbage += static_cast<char>(seed >> 16);
-    }
-    folder.write("velmo.sav", garbage);
+    folder.write("velmo.sav", noise(12345, 20000));
     EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    Settings loaded = load(file);
-    EXPECT_LT(std::strlen(loaded.logPath), static_cast<size_t>(kPathSize));
-    EXPECT_LT(std::strlen(loaded.custom.welcome), static_cast<size_t>(kScriptTextSize));
+    Settings s = loaded();
+    EXPECT_LT(std::strlen(s.logPath), static_cast<size_t>(kPathSize));
+    EXPECT_LT(std::strlen(s.custom.welcome), static_cast<size_t>(kScriptTextSize));
 }
 
 TEST_F(SettingsHandEdited, ValuesAfterGarbageInsideAValueLineStillLoad)
 {
-    std::string text = exampleFile();
-    text.replace(text.find("CR1=TmFtZTog=="), 14, std::string("CR1=\x01\x02\xff\x80zz"));
-    folder.write("velmo.sav", text);
-    Settings loaded = load(file);
-    EXPECT_EQ(loaded.custom.repeat, 1);
-    EXPECT_STREQ(loaded.custom.goodbye, "Bye.\r\n");
+    Settings s = loadedFrom(exampleFileWith(8, "CR1=\x01\x02\xff\x80zz"));
+    EXPECT_EQ(s.custom.repeat, 1);
+    EXPECT_STREQ(s.custom.goodbye, "Bye.\r\n");
 }
 
 // --- Upgrading older layouts --------------------------------------------------------
-
-using SettingsUpgrade = SettingsFileTest;
 
 namespace {
 
@@ -320,118 +210,86 @@ const char* const kOldBodyLines[] = {
     "LSN=1", "MDN=5", "MLD=0", "MLP===", "CRN=1", "CPN=2323", "CWE=SGk==", "CR1===", "CR2===",
 };
 
-std::string oldFile(const char* header, const char* lineEnd, std::initializer_list<const char*> extra)
+std::string oldFile(const std::string& header, const char* lineEnd, const std::string& tail = "")
 {
-    std::string text = std::string(header) + lineEnd;
+    std::string text = header + lineEnd;
     for (const char* line : kOldBodyLines)
         text += std::string(line) + lineEnd;
-    for (const char* line : extra)
-        text += std::string(line) + lineEnd;
-    return text;
+    return text + tail;
 }
+
+class SettingsUpgrade : public SettingsFileTest {
+protected:
+    void expectUpgrade(const std::string& before, const std::string& after)
+    {
+        folder.write("velmo.sav", before);
+        EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
+        EXPECT_EQ(folder.read("velmo.sav"), after);
+        EXPECT_EQ(folder.names(), kOnlySettings);
+    }
+};
 
 } // namespace
 
 TEST_F(SettingsUpgrade, NoFileGivesZero)
 {
-    EXPECT_EQ(upgradeSettingsFile(folder.path("velmo.sav").c_str()), 0);
+    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 0);
     EXPECT_TRUE(folder.names().empty());
 }
 
-TEST_F(SettingsUpgrade, TheCurrentLayoutIsLeftAlone)
+TEST_F(SettingsUpgrade, OlderLayoutsGainTheirMissingLines)
 {
-    folder.write("velmo.sav", exampleFile("\n"));
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    EXPECT_EQ(folder.read("velmo.sav"), exampleFile("\n"));
-    EXPECT_EQ(folder.names(), kOnlySettings);
+    struct Old {
+        const char* version;
+        const char* lineEnd;
+        int timerChoice, echoWelcome, echoReply, impliedRepeat;
+    };
+    const Old kOld[] = {
+        {"", "\r\n", 0, 0, 0, 0},
+        {" v1.8", "\n", 2, 1, 1, 1},
+        {" v1.8", "\r\n", 0, 1, 0, 0},
+        {" v1.8", "\r\n", -1, 0, 0, 0},  // the timer is judged by its value's first character
+    };
+    for (const Old& old : kOld) {
+        SCOPED_TRACE(std::string(old.version) + " CCT=" + std::to_string(old.timerChoice));
+        auto timerLines = [&](const char* lineEnd) {
+            return "CCT=" + std::to_string(old.timerChoice) + lineEnd + "CE1=" +
+                   std::to_string(old.echoWelcome) + lineEnd + "CE2=" + std::to_string(old.echoReply) + lineEnd;
+        };
+        const bool v18 = *old.version != '\0';
+        expectUpgrade(oldFile(std::string("[Velmoranth Settings") + old.version + "]", old.lineEnd,
+                              v18 ? timerLines(old.lineEnd) : ""),
+                      oldFile("[Velmoranth Settings v1.9]", "\r\n",
+                              timerLines("\r\n") + "CWR=" + std::to_string(old.impliedRepeat) + "\r\n"));
+        Settings expected = sentinelSettings();
+        expected.listenOnStart = 1;
+        expected.daemonKind = 5;
+        expected.logEnabled = 0;
+        expected.logPath[0] = '\0';
+        expected.custom = scriptWith("Hi", "", "", 1, 2323, old.timerChoice, old.echoWelcome, old.echoReply,
+                                     old.impliedRepeat);
+        EXPECT_EQ(loaded(), expected);
+    }
 }
 
-TEST_F(SettingsUpgrade, AnUnknownHeaderIsLeftAlone)
+TEST_F(SettingsUpgrade, FilesThatAreNotAnOlderLayoutAreLeftAlone)
 {
-    std::string text = "[velmoranth settings]\r\nLSN=1\r\n";
-    folder.write("velmo.sav", text);
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    EXPECT_EQ(folder.read("velmo.sav"), text);
+    for (const std::string& text :
+         {exampleFile("\n"), std::string("[velmoranth settings]\r\nLSN=1\r\n"),
+          "[Velmoranth Settings]" + std::string(2000, ' ') + "x\r\nLSN=1\r\n", std::string()})
+        expectUpgrade(text, text);
 }
 
-TEST_F(SettingsUpgrade, AnUnversionedFileGainsTheFourNewLines)
+TEST_F(SettingsUpgrade, TheBodyIsRewrittenOneTokenALine)
 {
-    folder.write("velmo.sav", oldFile("[Velmoranth Settings]", "\r\n", {}));
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    EXPECT_EQ(folder.read("velmo.sav"),
-              oldFile("[Velmoranth Settings v1.9]", "\r\n", {"CCT=0", "CE1=0", "CE2=0", "CWR=0"}));
-    EXPECT_EQ(folder.names(), kOnlySettings);
-
-    Settings loaded = load(file);
-    EXPECT_EQ(loaded.listenOnStart, 1);
-    EXPECT_EQ(loaded.daemonKind, 5);
-    EXPECT_STREQ(loaded.logPath, "");
-    expectSameScript(loaded.custom, scriptWith("Hi", "", "", 1, 2323, 0, 0, 0, 0));
-}
-
-TEST_F(SettingsUpgrade, AV18FileWithASetTimerGainsRepeat)
-{
-    folder.write("velmo.sav", oldFile("[Velmoranth Settings v1.8]", "\n", {"CCT=2", "CE1=1", "CE2=1"}));
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    EXPECT_EQ(folder.read("velmo.sav"),
-              oldFile("[Velmoranth Settings v1.9]", "\r\n", {"CCT=2", "CE1=1", "CE2=1", "CWR=1"}));
-    Settings loaded = load(file);
-    expectSameScript(loaded.custom, scriptWith("Hi", "", "", 1, 2323, 2, 1, 1, 1));
-}
-
-TEST_F(SettingsUpgrade, AV18FileWithoutATimerGainsNoRepeat)
-{
-    folder.write("velmo.sav", oldFile("[Velmoranth Settings v1.8]", "\r\n", {"CCT=0", "CE1=1", "CE2=0"}));
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    EXPECT_EQ(folder.read("velmo.sav"),
-              oldFile("[Velmoranth Settings v1.9]", "\r\n", {"CCT=0", "CE1=1", "CE2=0", "CWR=0"}));
-}
-
-TEST_F(SettingsUpgrade, TheTimerIsJudgedByTheFirstCharacterOfItsValue)
-{
-    folder.write("velmo.sav", oldFile("[Velmoranth Settings v1.8]", "\r\n", {"CCT=-1", "CE1=0", "CE2=0"}));
-    upgradeSettingsFile(file.c_str());
-    EXPECT_EQ(load(file).custom.repeat, 0);
-}
-
-TEST_F(SettingsUpgrade, BlankLinesAndSpacesDoNotSurvive)
-{
-    folder.write("velmo.sav", "[Velmoranth Settings]\r\n\r\n  LSN=1   MDN=2\r\n\r\n\r\n\tMLD=1\r\n");
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    EXPECT_EQ(folder.read("velmo.sav"),
-              joinLines({"[Velmoranth Settings v1.9]", "LSN=1", "MDN=2", "MLD=1", "CCT=0", "CE1=0",
-                         "CE2=0", "CWR=0"}));
-}
-
-TEST_F(SettingsUpgrade, AnOverlongTokenIsCutAndTheRestIsKept)
-{
+    expectUpgrade("[Velmoranth Settings]\r\n\r\n  LSN=1   MDN=2\r\n\r\n\r\n\tMLD=1\r\n",
+                  joinLines({"[Velmoranth Settings v1.9]", "LSN=1", "MDN=2", "MLD=1", "CCT=0", "CE1=0", "CE2=0",
+                             "CWR=0"}));
+    // An overlong token is cut and the rest is kept.
     std::string longToken = "CWE=" + std::string(1000, 'B');
-    folder.write("velmo.sav", "[Velmoranth Settings v1.8]\n" + longToken + "\nCCT=4\n");
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    EXPECT_EQ(folder.read("velmo.sav"),
-              joinLines({"[Velmoranth Settings v1.9]", longToken.substr(0, 299).c_str(), "CCT=4", "CWR=1"}));
-}
-
-TEST_F(SettingsUpgrade, AnOverlongFirstLineIsNotAnOldHeader)
-{
-    std::string text = "[Velmoranth Settings]" + std::string(2000, ' ') + "x\r\nLSN=1\r\n";
-    folder.write("velmo.sav", text);
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    EXPECT_EQ(folder.read("velmo.sav"), text);
-}
-
-TEST_F(SettingsUpgrade, AnEmptyFileIsLeftAlone)
-{
-    folder.write("velmo.sav", "");
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    EXPECT_EQ(folder.read("velmo.sav"), "");
-}
-
-TEST_F(SettingsUpgrade, AHeaderAloneGainsTheNewLines)
-{
-    folder.write("velmo.sav", "[Velmoranth Settings v1.8]");
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    EXPECT_EQ(folder.read("velmo.sav"), joinLines({"[Velmoranth Settings v1.9]", "CWR=0"}));
+    expectUpgrade("[Velmoranth Settings v1.8]\n" + longToken + "\nCCT=4\n",
+                  joinLines({"[Velmoranth Settings v1.9]", longToken.substr(0, 299).c_str(), "CCT=4", "CWR=1"}));
+    expectUpgrade("[Velmoranth Settings v1.8]", joinLines({"[Velmoranth Settings v1.9]", "CWR=0"}));
 }
 
 // --- Files that cannot be written -----------------------------------------------------
@@ -440,43 +298,36 @@ using SettingsUnwritable = SettingsFileTest;
 
 TEST_F(SettingsUnwritable, SavingIntoAMissingFolderWritesNothing)
 {
-    save(exampleSettings(), folder.path("no such folder/velmo.sav"));
+    ::save(exampleSettings(), folder.path("no such folder/velmo.sav").c_str());
     EXPECT_TRUE(folder.names().empty());
 }
 
-TEST_F(SettingsUnwritable, ASaveThatCannotCreateItsScratchFileLeavesTheOldFile)
+TEST_F(SettingsUnwritable, ASaveOrUpgradeThatCannotCreateItsScratchFileLeavesTheOldFile)
 {
-    folder.write("velmo.sav", "old content\r\n");
+    const std::string old = oldFile("[Velmoranth Settings]", "\r\n");
+    folder.write("velmo.sav", old);
     std::filesystem::create_directory(folder.path("velmo.tmp"));
-    save(exampleSettings(), file);
-    EXPECT_EQ(folder.read("velmo.sav"), "old content\r\n");
+    save(exampleSettings());
+    EXPECT_EQ(folder.read("velmo.sav"), old);
+    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
+    EXPECT_EQ(folder.read("velmo.sav"), old);
     EXPECT_TRUE(std::filesystem::is_directory(folder.path("velmo.tmp")));
 }
 
 TEST_F(SettingsUnwritable, ASaveThatCannotReplaceLeavesNoScratchFile)
 {
     std::filesystem::create_directory(folder.path("velmo.sav"));
-    save(exampleSettings(), file);
+    save(exampleSettings());
     EXPECT_TRUE(std::filesystem::is_directory(folder.path("velmo.sav")));
     EXPECT_EQ(folder.names(), kOnlySettings);
-}
-
-TEST_F(SettingsUnwritable, AnUpgradeThatCannotCreateItsScratchFileLeavesTheOldFile)
-{
-    std::string old = oldFile("[Velmoranth Settings]", "\r\n", {});
-    folder.write("velmo.sav", old);
-    std::filesystem::create_directory(folder.path("velmo.tmp"));
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    EXPECT_EQ(folder.read("velmo.sav"), old);
-    EXPECT_TRUE(std::filesystem::is_directory(folder.path("velmo.tmp")));
 }
 
 TEST_F(SettingsUnwritable, WorksWithTheBareNameInTheWorkingDirectory)
 {
     WorkingDirectory inside(folder.folder());
-    folder.write("velmo.sav", oldFile("[Velmoranth Settings]", "\r\n", {}));
+    folder.write("velmo.sav", oldFile("[Velmoranth Settings]", "\r\n"));
     EXPECT_EQ(upgradeSettingsFile(VELMO_SETTINGS_FILE), 1);
-    save(exampleSettings(), VELMO_SETTINGS_FILE);
+    ::save(exampleSettings(), VELMO_SETTINGS_FILE);
     EXPECT_EQ(folder.read("velmo.sav"), exampleFile());
     EXPECT_EQ(folder.names(), kOnlySettings);
 }

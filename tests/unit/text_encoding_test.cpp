@@ -1,12 +1,13 @@
 #include "storage/text_encoding.h"
 
-#include "storage_scratch.h"
+#include "support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -26,58 +27,68 @@ std::string decoded(const std::string& value, unsigned size = kEncodedSize)
     return buffer;
 }
 
-std::string bytesFrom(int first, int count)
-{
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += static_cast<char>(first + i);
-    return text;
-}
-
 } // namespace
 
-// --- The documented examples ------------------------------------------------
+// --- The encoding table ----------------------------------------------------------
 
-TEST(TextEncodingTable, EncodesTheDocumentedExamples)
+// Texts and their stored values: the documented examples, the settings
+// example's values, and high bytes that use the whole alphabet.
+const std::pair<const char*, const char*> kEncodings[] = {
+    {"", "=="},
+    {"a", "YQ=="},
+    {"ab", "YWI=="},
+    {"abc", "YWJj=="},
+    {"abcd", "YWJjZA=="},
+    {"C:\\logs\\hits.log", "QzpcbG9nc1xoaXRzLmxvZw=="},
+    {"Hello\r\nLogin: ", "SGVsbG8NCkxvZ2luOiA=="},
+    {"Name: ", "TmFtZTog=="},
+    {"Bye.\r\n", "QnllLg0K=="},
+    {"\xff\xfe", "//4=="},
+    {"\x80", "gA=="},
+    {"\xfb\xff\xbf", "+/+/=="},
+};
+
+TEST(TextEncodingTable, EncodesAndDecodesEveryExample)
 {
-    EXPECT_EQ(encoded(""), "==");
-    EXPECT_EQ(encoded("a"), "YQ==");
-    EXPECT_EQ(encoded("ab"), "YWI==");
-    EXPECT_EQ(encoded("abc"), "YWJj==");
-    EXPECT_EQ(encoded("abcd"), "YWJjZA==");
+    for (const auto& [text, value] : kEncodings) {
+        EXPECT_EQ(encoded(text), value);
+        EXPECT_EQ(decoded(value), text);
+    }
 }
 
-TEST(TextEncodingTable, DecodesTheDocumentedExamples)
-{
-    EXPECT_EQ(decoded("=="), "");
-    EXPECT_EQ(decoded("YQ=="), "a");
-    EXPECT_EQ(decoded("YWI=="), "ab");
-    EXPECT_EQ(decoded("YWJj=="), "abc");
-    EXPECT_EQ(decoded("YWJjZA=="), "abcd");
-}
+// Values the encoder never writes, and the texts they decode to.
+const std::pair<const char*, const char*> kOddValues[] = {
+    // Standard Base64, with or without padding.
+    {"YWI=", "ab"},
+    {"YWJj", "abc"},
+    {"YWJjZA", "abcd"},
+    {"SGVsbG8sIHdvcmxkIQ==", "Hello, world!"},
+    {"+/+/", "\xfb\xff\xbf"},
+    // One character makes no byte.
+    {"Y", ""},
+    {"=", ""},
+    {"", ""},
+    // An "=" before the last character cuts the value there.
+    {"YQ=A", "a"},
+    {"A==", ""},
+    // Only the last two positions are padding: the inner "=" counts as 61.
+    {"Y=Q=", "\x63\xd4"},
+    {"Y=QQ", "\x63\xd4\x10"},
+    {"Y=Q", ""},
+    // Characters outside the alphabet count as 61, as "9" does.
+    {"\xc3\xa9", "\xf7"},
+    {" 9", "\xf7"},
+    {"-_", "\xf7"},
+    {"99", "\xf7"},
+    // Leftover bits are ignored.
+    {"YWJjZ", "abc"},
+    {"YWJjZB", "abcd"},
+};
 
-TEST(TextEncodingTable, AcceptsStandardBase64WithAndWithoutPadding)
+TEST(TextEncodingTable, DecodesOddValues)
 {
-    EXPECT_EQ(decoded("YWI="), "ab");
-    EXPECT_EQ(decoded("YWJj"), "abc");
-    EXPECT_EQ(decoded("YWJjZA"), "abcd");
-    EXPECT_EQ(decoded("SGVsbG8sIHdvcmxkIQ=="), "Hello, world!");
-}
-
-TEST(TextEncodingTable, MatchesTheSettingsExampleValues)
-{
-    EXPECT_EQ(encoded("C:\\logs\\hits.log"), "QzpcbG9nc1xoaXRzLmxvZw==");
-    EXPECT_EQ(encoded("Hello\r\nLogin: "), "SGVsbG8NCkxvZ2luOiA==");
-    EXPECT_EQ(encoded("Name: "), "TmFtZTog==");
-    EXPECT_EQ(encoded("Bye.\r\n"), "QnllLg0K==");
-}
-
-TEST(TextEncodingTable, HighBytesUseTheWholeAlphabet)
-{
-    EXPECT_EQ(encoded("\xff\xfe"), "//4==");
-    EXPECT_EQ(encoded("\x80"), "gA==");
-    EXPECT_EQ(encoded("\xfb\xff\xbf"), "+/+/==");
-    EXPECT_EQ(decoded("+/+/"), "\xfb\xff\xbf");
+    for (const auto& [value, text] : kOddValues)
+        EXPECT_EQ(decoded(value), text) << value;
 }
 
 // --- Round trips ---------------------------------------------------------------
@@ -91,12 +102,6 @@ TEST(TextEncodingRoundTrip, EveryByteValueAtEveryAlignment)
     }
 }
 
-TEST(TextEncodingRoundTrip, AllByteValuesInOneText)
-{
-    std::string text = bytesFrom(1, 255);
-    EXPECT_EQ(decoded(encoded(text)), text);
-}
-
 TEST(TextEncodingRoundTrip, LineBreaksBlanksAndTabsGiveOneBlankFreeToken)
 {
     std::string text = "Welcome \t to\r\nthe  host\r\n\r\nLogin: ";
@@ -105,9 +110,12 @@ TEST(TextEncodingRoundTrip, LineBreaksBlanksAndTabsGiveOneBlankFreeToken)
     EXPECT_EQ(decoded(value), text);
 }
 
-TEST(TextEncodingRoundTrip, ThreeHundredByteTextTakes402Characters)
+TEST(TextEncodingRoundTrip, ThreeHundredBytesOfEveryValueTake402Characters)
 {
-    std::string text = bytesFrom(1, 255) + std::string(45, '\xe9');
+    std::string text;
+    for (int b = 1; b < 256; ++b)
+        text += static_cast<char>(b);
+    text += std::string(45, '\xe9');
     ASSERT_EQ(text.size(), 300u);
     std::string value = encoded(text);
     EXPECT_EQ(value.size(), 402u);
@@ -125,7 +133,7 @@ TEST(TextEncodingRoundTrip, LengthIsAlwaysWholeCharactersPlusTwo)
 
 // --- Bounds --------------------------------------------------------------------
 
-TEST(TextEncodingBounds, A447ByteTextFitsWhole)
+TEST(TextEncodingBounds, A447ByteTextFitsWholeAndA448ByteTextIsCutTo447)
 {
     std::string text(447, 'Z');
     text[0] = '\xff';
@@ -133,48 +141,22 @@ TEST(TextEncodingBounds, A447ByteTextFitsWhole)
     std::string value = encoded(text);
     EXPECT_EQ(value.size(), 598u);
     EXPECT_EQ(decoded(value), text);
+    EXPECT_EQ(encoded(text + "!"), value);
 }
 
-TEST(TextEncodingBounds, A448ByteTextIsCutTo447Bytes)
-{
-    std::string text = std::string(447, 'k') + "!";
-    std::string value = encoded(text);
-    EXPECT_LE(value.size(), 599u);
-    EXPECT_EQ(decoded(value), text.substr(0, 447));
-}
-
-TEST(TextEncodingBounds, TheEncoderReadsNoFurtherThanItCanStore)
-{
-    std::unique_ptr<char[]> text(new char[447]);
-    std::memset(text.get(), 'u', 447);
-    char value[kEncodedSize];
-    encodeText(text.get(), value, sizeof value);
-    EXPECT_EQ(std::strlen(value), 598u);
-}
-
-TEST(TextEncodingBounds, ALongTextIsCutToFitASmallBuffer)
+TEST(TextEncodingBounds, TextsAreCutToFitSmallBuffers)
 {
     // 10 bytes leave 7 characters: 5 bytes need exactly 7.
-    std::string value = encoded("abcdefgh", 10);
-    EXPECT_EQ(value, "YWJjZGU==");
-    EXPECT_EQ(encoded("abc", 2), "");
+    EXPECT_EQ(encoded("abcdefgh", 10), "YWJjZGU==");
     EXPECT_EQ(encoded("abc", 3), "==");
-}
-
-TEST(TextEncodingBounds, NothingIsWrittenIntoAZeroSizedBuffer)
-{
-    char buffer[4] = "xyz";
+    EXPECT_EQ(encoded("abc", 2), "");
+    EXPECT_EQ(decoded(encoded(std::string(400, 'p')), 300), std::string(299, 'p'));
+    EXPECT_EQ(decoded("YWJj", 3), "ab");
+    EXPECT_EQ(decoded("YWJj", 1), "");
+    char buffer[4] = "xyz";  // nothing is written into a zero-sized buffer
     encodeText("abc", buffer, 0);
     decodeText("YWJj", buffer, 0);
     EXPECT_STREQ(buffer, "xyz");
-}
-
-TEST(TextEncodingBounds, DecodedTextIsCutToItsDestination)
-{
-    std::string text(400, 'p');
-    EXPECT_EQ(decoded(encoded(text), 300), std::string(299, 'p'));
-    EXPECT_EQ(decoded("YWJj", 3), "ab");
-    EXPECT_EQ(decoded("YWJj", 1), "");
 }
 
 TEST(TextEncodingBounds, OnlyTheFirst599CharactersAreLookedAt)
@@ -185,49 +167,20 @@ TEST(TextEncodingBounds, OnlyTheFirst599CharactersAreLookedAt)
     EXPECT_EQ(decoded(value), expected);
 }
 
-TEST(TextEncodingBounds, AnUnterminated599CharacterValueIsNotOverrun)
+TEST(TextEncodingBounds, UnterminatedInputIsReadNoFurtherThanNeeded)
 {
-    std::unique_ptr<char[]> value(new char[599]);
-    std::memset(value.get(), 'Q', 599);
-    char text[kEncodedSize];
-    decodeText(value.get(), text, sizeof text);
-    EXPECT_EQ(std::strlen(text), 449u);
-}
+    // Exactly as long as each side can use, with no terminator after it.
+    std::unique_ptr<char[]> text(new char[447]);
+    std::memset(text.get(), 'u', 447);
+    char value[kEncodedSize];
+    encodeText(text.get(), value, sizeof value);
+    EXPECT_EQ(std::strlen(value), 598u);
 
-// --- Odd values ----------------------------------------------------------------
-
-TEST(TextEncodingOddValues, OneCharacterDecodesToNothing)
-{
-    EXPECT_EQ(decoded("Y"), "");
-    EXPECT_EQ(decoded("="), "");
-    EXPECT_EQ(decoded(""), "");
-}
-
-TEST(TextEncodingOddValues, EqualsSignBeforeTheLastCharacterCutsTheValueThere)
-{
-    EXPECT_EQ(decoded("YQ=A"), "a");
-    EXPECT_EQ(decoded("A=="), "");
-}
-
-TEST(TextEncodingOddValues, OnlyTheLastTwoPositionsArePadding)
-{
-    // The inner "=" counts as 61, the trailing one is padding.
-    EXPECT_EQ(decoded("Y=Q="), "\x63\xd4");
-    EXPECT_EQ(decoded("Y=QQ"), "\x63\xd4\x10");
-    EXPECT_EQ(decoded("Y=Q"), "");
-}
-
-TEST(TextEncodingOddValues, CharactersOutsideTheAlphabetCountAs61)
-{
-    EXPECT_EQ(decoded("\xc3\xa9"), "\xf7");
-    EXPECT_EQ(decoded(" 9"), decoded("99"));
-    EXPECT_EQ(decoded("-_"), decoded("99"));
-}
-
-TEST(TextEncodingOddValues, LeftoverBitsAreIgnored)
-{
-    EXPECT_EQ(decoded("YWJjZ"), "abc");
-    EXPECT_EQ(decoded("YWJjZB"), "abcd");
+    std::unique_ptr<char[]> longValue(new char[599]);
+    std::memset(longValue.get(), 'Q', 599);
+    char decodedText[kEncodedSize];
+    decodeText(longValue.get(), decodedText, sizeof decodedText);
+    EXPECT_EQ(std::strlen(decodedText), 449u);
 }
 
 // --- No files ------------------------------------------------------------------

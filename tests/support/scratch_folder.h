@@ -1,6 +1,6 @@
 #pragma once
-// A private temporary folder for the storage tests, removed with everything in
-// it when the test ends; file helpers that read and write bytes exactly.
+// A private temporary folder for the storage tests and fuzzers, removed with
+// everything in it at the end; file helpers that read and write bytes exactly.
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -85,4 +85,21 @@ inline std::string joinLines(std::initializer_list<const char*> lines, const cha
     for (const char* line : lines)
         text += std::string(line) + lineEnd;
     return text;
+}
+
+// `text` with the first `from` in it replaced by `to`.
+inline std::string replaced(std::string text, const std::string& from, const std::string& to)
+{
+    return text.replace(text.find(from), from.size(), to);
+}
+
+// `count` bytes of repeatable binary noise.
+inline std::string noise(unsigned seed, int count)
+{
+    std::string bytes;
+    for (int i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        bytes += static_cast<char>(seed >> 16);
+    }
+    return bytes;
 }
