@@ -42,7 +42,7 @@ private:
     std::uintptr_t socket_;
 };
 
-// Starts and ends the platform's socket use for the test process itself.
+// Starts the platform's socket use for the test process itself (once; it lasts the whole run).
 void loopbackStartup();
 
 // A steady clock in milliseconds, for waits and for timing a poll.
