@@ -16,25 +16,23 @@
 //   start <exe> <folder> [show]   start the program in <folder> with show command [show]
 //                                 (default: none given); its main window is waited for
 //   attach                        take the program whose main window exists already
-//   pid                           the program's process id
 //   post-command <id>             post WM_COMMAND <id> to the main window
 //   post <msg> <wparam> <lparam>  post any message to the main window
 //   send <msg> <wparam> <lparam>  send it (5 s time-out) and print the result
-//   send-child <id> <msg> <wparam> <lparam>   send a message to child <id> and print the result
 //   post-registered <name> [w l]  post a message registered by name
-//   key <vk> | char <code> | syschar <code>   post keyboard messages to the main window
+//   char <code>                   post WM_CHAR to the main window
 //   click <id>                    press child <id> as a mouse click would (BM_CLICK)
 //   keys <combo>                  make the main window the foreground window and type <combo>
 //                                 as real input (SendInput), e.g. alt+x, ctrl+l, esc, f1
 //   tray <mouse-message> [icon-id]   post message 2024 (names: lbuttondblclk, rbuttondown, ...)
 //   status [part]                 status bar text of part 0 (default) or <part>
 //   text [id]                     window text of the main window or of child <id>
-//   checked <id> | enabled <id> | shown <id>   state of child <id>: 0 or 1
+//   checked <id> | enabled <id>   state of child <id>: 0 or 1
 //   visible | iconic              state of the main window: 0 or 1
 //   rect [id]                     outer rectangle of the main window (screen) or of child <id>
 //                                 (client coordinates of the main window): x y width height
 //   client                        client rectangle size of the main window: width height
-//   class <id> | style <id> | exstyle [id]   child details
+//   style <id> | exstyle [id]     child details
 //   children                      every child: class id x y w h "text", in creation order
 //   box <caption>                 text of the open message box with that caption
 //   owner <caption>               "main" when that box or dialog is owned by the main window
@@ -42,7 +40,6 @@
 //   dialog-text <caption> <id>    text of control <id> in the dialog with that caption
 //   dialog-set-text <caption> <id> <text>   set it (WM_SETTEXT)
 //   dialog-checked <caption> <id> check state of a control in that dialog
-//   dialog-command <caption> <id> post WM_COMMAND <id> to that dialog
 //   windows                       every visible top-level window of the program: class "caption"
 //   dialog-put-text <caption> <id> <escaped text>   WM_SETTEXT with \r \n \t \\ \xNN decoded
 //   dialog-shown <caption>        1 when a dialog or box with that caption is shown, else 0
@@ -181,8 +178,6 @@ std::string windowsPath(const std::string& path)
     return out;
 }
 
-// ---- finding windows --------------------------------------------------------
-
 struct WindowSearch {
     DWORD processId;
     const char* className;  // null: any
@@ -261,8 +256,6 @@ HWND child(const std::string& id)
     return GetDlgItem(program.window, static_cast<int>(number(id)));
 }
 
-// ---- memory lent inside the program -----------------------------------------
-
 // For messages that write their answer through a pointer: the buffer has to
 // live in the program's own address space.
 class RemoteBuffer {
@@ -303,8 +296,6 @@ private:
     std::size_t size_;
     void* address_ = nullptr;
 };
-
-// ---- the program's process ----------------------------------------------------
 
 void tieToDriver(HANDLE process)
 {
@@ -421,8 +412,6 @@ Result killProgram(const Args&)
     return ok();
 }
 
-// ---- messages to the main window -------------------------------------------------
-
 Result postToMain(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!haveProgram())
@@ -460,22 +449,6 @@ Result sendMessage(const Args& args)
     return ok(std::to_string(static_cast<long long>(result)));
 }
 
-Result sendToChild(const Args& args)
-{
-    if (args.size() < 5)
-        return fail("usage: send-child <id> <msg> <wparam> <lparam>");
-    if (!haveProgram())
-        return fail("no main window");
-    HWND control = child(args[1]);
-    if (!control)
-        return fail("no such control");
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(control, static_cast<UINT>(number(args[2])), static_cast<WPARAM>(number(args[3])),
-                             static_cast<LPARAM>(number(args[4])), SMTO_NORMAL, 5000, &result))
-        return fail("no answer");
-    return ok(std::to_string(static_cast<long long>(result)));
-}
-
 Result postRegistered(const Args& args)
 {
     if (args.size() < 2)
@@ -487,30 +460,12 @@ Result postRegistered(const Args& args)
 }
 
 // Keyboard messages as the message loop would fetch them for the window.
-Result postKey(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: key <vk>");
-    WPARAM key = static_cast<WPARAM>(number(args[1]));
-    Result down = postToMain(WM_KEYDOWN, key, 1);
-    if (!down.ok)
-        return down;
-    return postToMain(WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
-}
 
 Result postChar(const Args& args)
 {
     if (args.size() < 2)
         return fail("usage: char <code>");
     return postToMain(WM_CHAR, static_cast<WPARAM>(number(args[1])), 1);
-}
-
-Result postSysChar(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: syschar <code>");
-    // Bit 29: the Alt key is down.
-    return postToMain(WM_SYSCHAR, static_cast<WPARAM>(number(args[1])), static_cast<LPARAM>(0x20000001));
 }
 
 Result click(const Args& args)
@@ -597,8 +552,6 @@ Result postTray(const Args& args)
     return postToMain(kTrayMessage, icon, static_cast<LPARAM>(mouse));
 }
 
-// ---- reading the main window -----------------------------------------------------
-
 HWND statusBar()
 {
     HWND found = nullptr;
@@ -672,11 +625,6 @@ Result enabled(const Args& args)
     return childState(args, [](HWND c) { return flag(IsWindowEnabled(c)); });
 }
 
-Result shown(const Args& args)
-{
-    return childState(args, [](HWND c) { return flag(IsWindowVisible(c)); });
-}
-
 Result mainVisible(const Args&)
 {
     if (!haveProgram())
@@ -725,11 +673,6 @@ Result clientSize(const Args&)
     return ok(std::to_string(r.right) + " " + std::to_string(r.bottom));
 }
 
-Result childClass(const Args& args)
-{
-    return childState(args, [](HWND c) { return className(c); });
-}
-
 Result childStyle(const Args& args)
 {
     return childState(args, [](HWND c) {
@@ -762,8 +705,6 @@ Result children(const Args&)
     }
     return ok(out);
 }
-
-// ---- message boxes and dialogs -----------------------------------------------------
 
 std::string boxText(HWND box)
 {
@@ -851,14 +792,6 @@ Result dialogChecked(const Args& args)
     return dialogControl(args, 0, [](HWND, HWND c) { return ok(std::to_string(SendMessageA(c, BM_GETCHECK, 0, 0))); });
 }
 
-Result dialogCommand(const Args& args)
-{
-    return dialogControl(args, 0, [&](HWND dialog, HWND c) {
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), BN_CLICKED), reinterpret_cast<LPARAM>(c));
-        return ok();
-    });
-}
-
 Result listWindows(const Args&)
 {
     std::string out;
@@ -902,8 +835,6 @@ Result menuChar(const Args& args)
     PostMessageA(menus.front(), WM_CHAR, static_cast<WPARAM>(number(args[1])), 1);
     return ok();
 }
-
-// ---- the program's dialogs: lists, check boxes, list views, file dialogs -----------
 
 // The reverse of escape(): lets one command line carry line breaks.
 std::string unescape(const std::string& text)
@@ -1076,8 +1007,6 @@ Result fileDialog(const Args& args)
     return ok();
 }
 
-// ---- pictures -----------------------------------------------------------------------
-
 Result snap(const Args& args)
 {
     if (args.size() < 2)
@@ -1124,8 +1053,6 @@ Result snap(const Args& args)
     ReleaseDC(nullptr, screen);
     return written ? ok(std::to_string(width) + " " + std::to_string(height)) : fail("cannot write the file");
 }
-
-// ---- the interpreter -------------------------------------------------------------------
 
 using Command = std::function<Result(const Args&)>;
 std::map<std::string, Command>& commands();
@@ -1186,15 +1113,11 @@ std::map<std::string, Command>& commands()
     static std::map<std::string, Command> table = {
         {"start", startProgram},
         {"attach", attachProgram},
-        {"pid", [](const Args&) { return program.processId ? ok(std::to_string(program.processId)) : fail("none"); }},
         {"post-command", postCommand},
         {"post", postMessage},
         {"send", sendMessage},
-        {"send-child", sendToChild},
         {"post-registered", postRegistered},
-        {"key", postKey},
         {"char", postChar},
-        {"syschar", postSysChar},
         {"click", click},
         {"keys", typeKeys},
         {"tray", postTray},
@@ -1202,12 +1125,10 @@ std::map<std::string, Command>& commands()
         {"text", text},
         {"checked", checked},
         {"enabled", enabled},
-        {"shown", shown},
         {"visible", mainVisible},
         {"iconic", mainIconic},
         {"rect", rect},
         {"client", clientSize},
-        {"class", childClass},
         {"style", childStyle},
         {"exstyle", exStyle},
         {"children", children},
@@ -1217,7 +1138,6 @@ std::map<std::string, Command>& commands()
         {"dialog-text", dialogText},
         {"dialog-set-text", dialogSetText},
         {"dialog-checked", dialogChecked},
-        {"dialog-command", dialogCommand},
         {"windows", listWindows},
         {"menu-open", menuOpen},
         {"menu-key", menuKey},
