@@ -258,11 +258,16 @@ HWND openMenu()
     return firstWindow(nullptr, kMenuClass, nullptr, true);
 }
 
+// WM_GETTEXT with a time-out: under Wine a message sent to a window that is
+// destroyed before it reads it (a control of a closing box) is never answered.
 Result windowText(HWND window)
 {
     char text[4096];
-    LRESULT length = SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return ok(std::string(text, static_cast<std::size_t>(std::max<LRESULT>(length, 0))));
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                             kAnswerTimeoutMs, &length))
+        return fail("no answer");
+    return ok(std::string(text, std::min<std::size_t>(length, sizeof text)));
 }
 
 std::string joined(const std::vector<HWND>& windows, std::string (*describe)(HWND))
