@@ -210,7 +210,7 @@ std::string className(HWND window)
     return text;
 }
 
-std::string caption(HWND window)
+std::string captionOf(HWND window)
 {
     char text[512];
     GetWindowTextA(window, text, sizeof text);
@@ -224,7 +224,7 @@ BOOL CALLBACK collectWindow(HWND window, LPARAM param)
     GetWindowThreadProcessId(window, &processId);
     if ((!program.processId || processId == program.processId) && (!search.visibleOnly || IsWindowVisible(window)) &&
         (!search.className || className(window) == search.className) &&
-        (!search.caption || caption(window) == search.caption))
+        (!search.caption || captionOf(window) == search.caption))
         search.found.push_back(window);
     return TRUE;
 }
@@ -567,7 +567,7 @@ std::string describeChild(HWND c)
 
 std::string describeTopLevel(HWND window)
 {
-    return className(window) + " \"" + caption(window) + "\"";
+    return className(window) + " \"" + captionOf(window) + "\"";
 }
 
 // The message is the box's static control that holds text (the icon is a
