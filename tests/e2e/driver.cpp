@@ -1,91 +1,41 @@
 // A small console program that drives one velmoranth.exe from outside, the
-// way a user would, for the end-to-end tests and the ./run script.
+// way a user would, for the end-to-end tests, ./run and tools/screenshots.
 //
 // It reads commands, one per line, from its arguments (each argument is one
 // line) or else from standard input, and answers each with one line:
 // "ok [value]" or "error <reason>". Values are escaped (\r \n \t \\ \xNN), so
 // one answer is always one line. Tokens are separated by blanks; "double
-// quotes" group a token; inside quotes \" and \\ stand for " and \.
+// quotes" group a token; inside quotes \" and \\ stand for " and \. Lines
+// starting with # are skipped. Numbers are decimal or 0x hex. The commands,
+// with their arguments, are listed in kCommands below.
 //
 // It uses only what crosses process boundaries: posted and sent messages that
 // carry no pointers, WM_GETTEXT (marshalled by the system), window queries,
-// and, for messages whose answers need a buffer in the program, memory lent
-// inside the program's process (VirtualAllocEx / ReadProcessMemory).
+// SendInput for key combinations, and, for messages whose answers need a
+// buffer in the program, memory lent inside the program's process.
 //
-// Commands (ids and numbers are decimal or 0x hex):
-//   start <exe> <folder> [show]   start the program in <folder> with show command [show]
-//                                 (default: none given); its main window is waited for
-//   attach                        take the program whose main window exists already
-//   pid                           the program's process id
-//   post-command <id>             post WM_COMMAND <id> to the main window
-//   post <msg> <wparam> <lparam>  post any message to the main window
-//   send <msg> <wparam> <lparam>  send it (5 s time-out) and print the result
-//   send-child <id> <msg> <wparam> <lparam>   send a message to child <id> and print the result
-//   post-registered <name> [w l]  post a message registered by name
-//   key <vk> | char <code> | syschar <code>   post keyboard messages to the main window
-//   click <id>                    press child <id> as a mouse click would (BM_CLICK)
-//   keys <combo>                  make the main window the foreground window and type <combo>
-//                                 as real input (SendInput), e.g. alt+x, ctrl+l, esc, f1
-//   tray <mouse-message> [icon-id]   post message 2024 (names: lbuttondblclk, rbuttondown, ...)
-//   status [part]                 status bar text of part 0 (default) or <part>
-//   text [id]                     window text of the main window or of child <id>
-//   checked <id> | enabled <id> | shown <id>   state of child <id>: 0 or 1
-//   visible | iconic              state of the main window: 0 or 1
-//   rect [id]                     outer rectangle of the main window (screen) or of child <id>
-//                                 (client coordinates of the main window): x y width height
-//   client                        client rectangle size of the main window: width height
-//   class <id> | style <id> | exstyle [id]   child details
-//   children                      every child: class id x y w h "text", in creation order
-//   box <caption>                 text of the open message box with that caption
-//   owner <caption>               "main" when that box or dialog is owned by the main window
-//   press <caption> <button>      press a button of that box or dialog (ok cancel yes no or an id)
-//   dialog-text <caption> <id>    text of control <id> in the dialog with that caption
-//   dialog-set-text <caption> <id> <text>   set it (WM_SETTEXT)
-//   dialog-checked <caption> <id> check state of a control in that dialog
-//   dialog-command <caption> <id> post WM_COMMAND <id> to that dialog
-//   windows                       every visible top-level window of the program: class "caption"
-//   dialog-put-text <caption> <id> <escaped text>   WM_SETTEXT with \r \n \t \\ \xNN decoded
-//   dialog-shown <caption>        1 when a dialog or box with that caption is shown, else 0
-//   dialog-type <caption> <id> <escaped text>   post one WM_CHAR per character, as typing does
-//   dialog-send <caption> <id> <msg> <wparam> <lparam>   send a message to a control, print the result
-//   dialog-enabled <caption> <id> enabled state of a control in that dialog: 0 or 1
-//   dialog-check <caption> <id> <0|1>   set the check state of a check box
-//   dialog-select <caption> <id> <index>   select a list entry, then send CBN_CLOSEUP
-//   dialog-selected <caption> <id> selected index of a list (-1: none)
-//   dialog-rows <caption> <id>    row count of a list view
-//   dialog-row <caption> <id> <row>   texts of a list view row, columns joined by tabs
-//   file-dialog <caption> <path>  type <path> into an open or save dialog and press its OK
-//   menu-open                     1 when a popup menu of the program is shown, else 0
-//   menu-key <vk>                 post a key press to the open popup menu
-//   menu-char <code>              post a typed character (a mnemonic) to the open popup menu
-//   snap <file.bmp> [caption]     write the main window's (or that dialog's) picture on the screen as a BMP
-//   timeout <ms>                  time-out of the wait commands (default 5000)
-//   wait <expected> <command...>  repeat <command> until its value is <expected>
-//   wait-gone <command...>        repeat <command> until it answers with an error
-//   sleep <ms>                    pause
-//   exited                        "ok <exit code>" once the program has ended, else "ok running"
-//   wait-exit                     wait for the program's end and print its exit code
-//   kill                          terminate the program (only the one this driver started)
-//   quit                          end the driver
 // A program started here is tied to the driver: it is terminated when the
 // driver ends, however the driver ends.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace {
 
 const char kMainClass[] = "Velmoranth";
+const char kDialogClass[] = "#32770";
+const char kMenuClass[] = "#32768";
 const UINT kTrayMessage = WM_USER + 1000;
-const UINT kTrayIconId = 1008;
+const WPARAM kTrayIconId = 1008;
+const UINT kAnswerTimeoutMs = 5000;  // of sent messages
 
 struct Program {
     HANDLE process = nullptr;
@@ -99,6 +49,7 @@ Program program;
 DWORD waitTimeoutMs = 5000;
 
 using Args = std::vector<std::string>;
+
 struct Result {
     bool ok;
     std::string value;
@@ -114,49 +65,81 @@ Result fail(const std::string& reason)
     return {false, reason};
 }
 
+Result integer(long long value)
+{
+    return ok(std::to_string(value));
+}
+
+Result flag(bool value)
+{
+    return ok(value ? "1" : "0");
+}
+
+Result hex(LONG value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value));
+    return ok(text);
+}
+
+// Characters that escape() writes as a backslash and the letter at the same
+// place in kEscapeLetters.
+const char kEscaped[] = "\r\n\t\\";
+const char kEscapeLetters[] = "rnt\\";
+
 std::string escape(const std::string& text)
 {
     std::string out;
     for (unsigned char c : text) {
-        switch (c) {
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\\': out += "\\\\"; break;
-        default:
-            if (c < 32 || c >= 127) {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                out += hex;
-            } else {
-                out += static_cast<char>(c);
+        const char* named = c ? std::strchr(kEscaped, c) : nullptr;
+        char code[8];
+        if (named)
+            std::snprintf(code, sizeof code, "\\%c", kEscapeLetters[named - kEscaped]);
+        else
+            std::snprintf(code, sizeof code, c < 32 || c >= 127 ? "\\x%02X" : "%c", c);
+        out += code;
+    }
+    return out;
+}
+
+// The reverse of escape(): lets one command line carry line breaks.
+std::string unescape(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\\' && i + 1 < text.size()) {
+            c = text[++i];
+            const char* letter = c ? std::strchr(kEscapeLetters, c) : nullptr;
+            if (c == 'x' && i + 2 < text.size()) {
+                c = static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
+                i += 2;
+            } else if (letter) {
+                c = kEscaped[letter - kEscapeLetters];
             }
         }
+        out += c;
     }
     return out;
 }
 
 Args tokenize(const std::string& line)
 {
+    const char blanks[] = " \t\r\n";
     Args tokens;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r' || line[i] == '\n'))
-            ++i;
-        if (i >= line.size())
-            break;
+    for (std::size_t i = 0; (i = line.find_first_not_of(blanks, i)) != std::string::npos;) {
         std::string token;
-        if (line[i] == '"') {
-            ++i;
-            while (i < line.size() && line[i] != '"') {
+        if (line[i] != '"') {
+            std::size_t end = std::min(line.find_first_of(blanks, i), line.size());
+            token = line.substr(i, end - i);
+            i = end;
+        } else {
+            for (++i; i < line.size() && line[i] != '"'; ++i) {
                 if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == '"' || line[i + 1] == '\\'))
                     ++i;
-                token += line[i++];
+                token += line[i];
             }
             ++i;
-        } else {
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '\n')
-                token += line[i++];
         }
         tokens.push_back(token);
     }
@@ -168,81 +151,57 @@ long long number(const std::string& text)
     return std::strtoll(text.c_str(), nullptr, 0);
 }
 
+WPARAM wparam(const std::string& text)
+{
+    return static_cast<WPARAM>(number(text));
+}
+
+LPARAM lparam(const std::string& text)
+{
+    return static_cast<LPARAM>(number(text));
+}
+
+struct Name {
+    const char* name;
+    long long value;
+};
+
+// The value of a name in the table, else the text read as a number.
+template <std::size_t N>
+long long named(const Name (&names)[N], const std::string& text)
+{
+    for (const Name& entry : names) {
+        if (text == entry.name)
+            return entry.value;
+    }
+    return number(text);
+}
+
 // Unix paths (as the tests pass them under Wine) become paths on drive Z:.
 std::string windowsPath(const std::string& path)
 {
-    std::string out = path;
-    if (!out.empty() && out[0] == '/')
-        out = "Z:" + out;
-    for (char& c : out) {
-        if (c == '/')
-            c = '\\';
-    }
+    std::string out = path.empty() || path[0] != '/' ? path : "Z:" + path;
+    std::replace(out.begin(), out.end(), '/', '\\');
     return out;
 }
 
-// ---- finding windows --------------------------------------------------------
+bool waitFor(const std::function<bool()>& condition)
+{
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start >= waitTimeoutMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
 
 struct WindowSearch {
-    DWORD processId;
     const char* className;  // null: any
     const char* caption;    // null: any
     bool visibleOnly;
     std::vector<HWND> found;
 };
-
-BOOL CALLBACK collectWindow(HWND window, LPARAM param)
-{
-    WindowSearch& search = *reinterpret_cast<WindowSearch*>(param);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (search.processId && processId != search.processId)
-        return TRUE;
-    if (search.visibleOnly && !IsWindowVisible(window))
-        return TRUE;
-    char text[512];
-    if (search.className) {
-        GetClassNameA(window, text, sizeof text);
-        if (std::strcmp(text, search.className) != 0)
-            return TRUE;
-    }
-    if (search.caption) {
-        GetWindowTextA(window, text, sizeof text);
-        if (std::strcmp(text, search.caption) != 0)
-            return TRUE;
-    }
-    search.found.push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> topLevelWindows(DWORD processId, const char* className, const char* caption, bool visibleOnly)
-{
-    WindowSearch search{processId, className, caption, visibleOnly, {}};
-    EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND findMainWindow()
-{
-    std::vector<HWND> windows = topLevelWindows(program.processId, kMainClass, nullptr, false);
-    return windows.empty() ? nullptr : windows.front();
-}
-
-// A message box or dialog of the program, by caption.
-HWND findDialog(const std::string& caption)
-{
-    std::vector<HWND> windows = topLevelWindows(program.processId, "#32770", caption.c_str(), true);
-    return windows.empty() ? nullptr : windows.front();
-}
-
-std::string windowText(HWND window)
-{
-    char text[4096];
-    LRESULT length = SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    if (length < 0)
-        length = 0;
-    return std::string(text, static_cast<std::size_t>(length));
-}
 
 std::string className(HWND window)
 {
@@ -251,60 +210,106 @@ std::string className(HWND window)
     return text;
 }
 
-bool haveProgram()
+std::string captionOf(HWND window)
 {
-    return program.window && IsWindow(program.window);
+    char text[512];
+    GetWindowTextA(window, text, sizeof text);
+    return text;
 }
 
-HWND child(const std::string& id)
+BOOL CALLBACK collectWindow(HWND window, LPARAM param)
 {
-    return GetDlgItem(program.window, static_cast<int>(number(id)));
+    WindowSearch& search = *reinterpret_cast<WindowSearch*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if ((!program.processId || processId == program.processId) && (!search.visibleOnly || IsWindowVisible(window)) &&
+        (!search.className || className(window) == search.className) &&
+        (!search.caption || captionOf(window) == search.caption))
+        search.found.push_back(window);
+    return TRUE;
 }
 
-// ---- memory lent inside the program -----------------------------------------
+// The program's top-level windows or, given a parent, the parent's
+// descendants, of that class and caption (null: any).
+std::vector<HWND> programWindows(HWND parent, const char* className, const char* caption, bool visibleOnly)
+{
+    WindowSearch search{className, caption, visibleOnly, {}};
+    if (parent)
+        EnumChildWindows(parent, collectWindow, reinterpret_cast<LPARAM>(&search));
+    else
+        EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
-// For messages that write their answer through a pointer: the buffer has to
-// live in the program's own address space.
-class RemoteBuffer {
-public:
-    explicit RemoteBuffer(std::size_t size) : size_(size)
-    {
-        if (program.process)
-            address_ = VirtualAllocEx(program.process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    }
-    ~RemoteBuffer()
-    {
-        if (address_)
-            VirtualFreeEx(program.process, address_, 0, MEM_RELEASE);
-    }
-    RemoteBuffer(const RemoteBuffer&) = delete;
-    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+HWND firstWindow(HWND parent, const char* className, const char* caption, bool visibleOnly)
+{
+    std::vector<HWND> found = programWindows(parent, className, caption, visibleOnly);
+    return found.empty() ? nullptr : found.front();
+}
 
-    bool valid() const { return address_ != nullptr; }
-    LPARAM address() const { return reinterpret_cast<LPARAM>(address_); }
-    bool write(const void* data, std::size_t length)
-    {
-        SIZE_T written = 0;
-        return WriteProcessMemory(program.process, address_, data, length, &written) && written == length;
-    }
-    std::string read(std::size_t length)
-    {
-        if (length > size_)
-            length = size_;
-        std::string data(length, '\0');
-        SIZE_T got = 0;
-        if (!ReadProcessMemory(program.process, address_, &data[0], length, &got))
-            return "";
-        data.resize(got);
-        return data;
-    }
+// A message box or dialog of the program, by caption.
+HWND findDialog(const std::string& caption)
+{
+    return firstWindow(nullptr, kDialogClass, caption.c_str(), true);
+}
 
-private:
-    std::size_t size_;
-    void* address_ = nullptr;
+HWND openMenu()
+{
+    return firstWindow(nullptr, kMenuClass, nullptr, true);
+}
+
+// WM_GETTEXT with a time-out: under Wine a message sent to a window that is
+// destroyed before it reads it (a control of a closing box) is never answered.
+Result windowText(HWND window)
+{
+    char text[4096];
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                             kAnswerTimeoutMs, &length))
+        return fail("no answer");
+    return ok(std::string(text, std::min<std::size_t>(length, sizeof text)));
+}
+
+std::string joined(const std::vector<HWND>& windows, std::string (*describe)(HWND))
+{
+    std::string out;
+    for (HWND window : windows)
+        out += (out.empty() ? "" : " | ") + describe(window);
+    return out;
+}
+
+// Memory lent inside the program, for messages that write their answer
+// through a pointer.
+struct LentMemory {
+    char* at;
+
+    explicit LentMemory(std::size_t size)
+        : at(static_cast<char*>(
+              VirtualAllocEx(program.process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)))
+    {
+    }
+    ~LentMemory()
+    {
+        if (at)
+            VirtualFreeEx(program.process, at, 0, MEM_RELEASE);
+    }
+    LentMemory(const LentMemory&) = delete;
+    LentMemory& operator=(const LentMemory&) = delete;
 };
 
-// ---- the program's process ----------------------------------------------------
+std::string readFromProgram(const char* address, std::size_t length)
+{
+    std::string data(length, '\0');
+    SIZE_T got = 0;
+    if (!length || !ReadProcessMemory(program.process, address, &data[0], length, &got))
+        return "";
+    return data.substr(0, got);
+}
+
+bool running()
+{
+    return program.process && WaitForSingleObject(program.process, 0) == WAIT_TIMEOUT;
+}
 
 void tieToDriver(HANDLE process)
 {
@@ -317,18 +322,6 @@ void tieToDriver(HANDLE process)
     AssignProcessToJobObject(program.job, process);
 }
 
-bool waitFor(const std::function<bool()>& condition)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (condition())
-            return true;
-        if (GetTickCount() - start >= waitTimeoutMs)
-            return false;
-        Sleep(20);
-    }
-}
-
 void forgetProgram()
 {
     if (program.process)
@@ -338,13 +331,9 @@ void forgetProgram()
     program = Program{};
 }
 
-Result startProgram(const Args& args)
+// Starts it suspended, so that it is in the job before it can do anything.
+bool launch(const Args& args)
 {
-    if (args.size() < 3)
-        return fail("usage: start <exe> <folder>");
-    if (program.started && program.process && WaitForSingleObject(program.process, 0) == WAIT_TIMEOUT)
-        return fail("a program is running already");
-    forgetProgram();
     std::string exe = windowsPath(args[1]);
     std::string folder = windowsPath(args[2]);
     std::string commandLine = "\"" + exe + "\"";
@@ -357,338 +346,180 @@ Result startProgram(const Args& args)
     PROCESS_INFORMATION info{};
     if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                         folder.c_str(), &startup, &info))
-        return fail("CreateProcess failed: " + std::to_string(GetLastError()));
+        return false;
     tieToDriver(info.hProcess);
     ResumeThread(info.hThread);
     CloseHandle(info.hThread);
     program.process = info.hProcess;
     program.processId = info.dwProcessId;
     program.started = true;
+    return true;
+}
+
+struct Call {
+    const Args& args;
+    HWND window;   // the main window, the dialog or the menu the command acts on
+    HWND control;  // the control it names, else the window itself
+};
+
+Result startProgram(const Call& call)
+{
+    if (program.started && running())
+        return fail("a program is running already");
+    forgetProgram();
+    if (!launch(call.args))
+        return fail("CreateProcess failed: " + std::to_string(GetLastError()));
     // The window exists from the start of its creation; the program is ready
     // once its creation is over and it waits for input.
     WaitForInputIdle(program.process, waitTimeoutMs);
-    if (!waitFor([] {
-            program.window = findMainWindow();
-            return program.window != nullptr || WaitForSingleObject(program.process, 0) == WAIT_OBJECT_0;
-        }) ||
-        !program.window)
-        return fail("no main window");
-    return ok(std::to_string(program.processId));
+    waitFor([] {
+        program.window = firstWindow(nullptr, kMainClass, nullptr, false);
+        return program.window || !running();
+    });
+    return program.window ? integer(program.processId) : fail("no main window");
 }
 
-Result attachProgram(const Args&)
+Result attachProgram(const Call&)
 {
     forgetProgram();
-    HWND window = nullptr;
-    if (!waitFor([&] { return (window = FindWindowA(kMainClass, nullptr)) != nullptr; }))
+    if (!waitFor([] { return (program.window = FindWindowA(kMainClass, nullptr)) != nullptr; }))
         return fail("no main window");
-    program.window = window;
-    GetWindowThreadProcessId(window, &program.processId);
+    GetWindowThreadProcessId(program.window, &program.processId);
     program.process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION | PROCESS_VM_READ |
                                       PROCESS_VM_WRITE,
                                   FALSE, program.processId);
-    return ok(std::to_string(program.processId));
+    return integer(program.processId);
 }
 
-Result exitState()
+Result exitState(const Call&)
 {
     if (!program.process)
         return fail("no program");
-    if (WaitForSingleObject(program.process, 0) == WAIT_TIMEOUT)
+    if (running())
         return ok("running");
     DWORD code = 0;
     GetExitCodeProcess(program.process, &code);
-    return ok(std::to_string(code));
+    return integer(code);
 }
 
-Result waitExit(const Args&)
+Result waitExit(const Call& call)
 {
-    if (!program.process)
-        return fail("no program");
-    if (WaitForSingleObject(program.process, waitTimeoutMs) != WAIT_OBJECT_0)
+    if (program.process && WaitForSingleObject(program.process, waitTimeoutMs) != WAIT_OBJECT_0)
         return fail("still running");
-    return exitState();
+    return exitState(call);
 }
 
-Result killProgram(const Args&)
+Result killProgram(const Call&)
 {
     if (!program.started || !program.process)
         return fail("no program started here");
-    if (WaitForSingleObject(program.process, 0) == WAIT_TIMEOUT) {
+    if (running()) {
         TerminateProcess(program.process, 1);
         WaitForSingleObject(program.process, waitTimeoutMs);
     }
     return ok();
 }
 
-// ---- messages to the main window -------------------------------------------------
-
-Result postToMain(UINT message, WPARAM wParam, LPARAM lParam)
+Result post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!haveProgram())
-        return fail("no main window");
-    if (!PostMessageA(program.window, message, wParam, lParam))
-        return fail("post failed");
-    return ok();
+    return PostMessageA(window, message, wParam, lParam) ? ok() : fail("post failed");
 }
 
-Result postCommand(const Args& args)
+// Sends the message args[first] with the parameters after it.
+Result send(HWND window, const Args& args, std::size_t first)
 {
-    if (args.size() < 2)
-        return fail("usage: post-command <id>");
-    return postToMain(WM_COMMAND, static_cast<WPARAM>(number(args[1])), 0);
-}
-
-Result postMessage(const Args& args)
-{
-    if (args.size() < 4)
-        return fail("usage: post <msg> <wparam> <lparam>");
-    return postToMain(static_cast<UINT>(number(args[1])), static_cast<WPARAM>(number(args[2])),
-                      static_cast<LPARAM>(number(args[3])));
-}
-
-Result sendMessage(const Args& args)
-{
-    if (args.size() < 4)
-        return fail("usage: send <msg> <wparam> <lparam>");
-    if (!haveProgram())
-        return fail("no main window");
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(program.window, static_cast<UINT>(number(args[1])), static_cast<WPARAM>(number(args[2])),
-                             static_cast<LPARAM>(number(args[3])), SMTO_NORMAL, 5000, &result))
+    if (!SendMessageTimeoutA(window, static_cast<UINT>(number(args[first])), wparam(args[first + 1]),
+                             lparam(args[first + 2]), SMTO_NORMAL, kAnswerTimeoutMs, &result))
         return fail("no answer");
-    return ok(std::to_string(static_cast<long long>(result)));
+    return integer(static_cast<long long>(result));
 }
 
-Result sendToChild(const Args& args)
+// Keyboard messages as the message loop would fetch them for the window. A
+// menu being tracked reads those of its thread, whichever window they are
+// posted to.
+Result postKey(HWND window, WPARAM key)
 {
-    if (args.size() < 5)
-        return fail("usage: send-child <id> <msg> <wparam> <lparam>");
-    if (!haveProgram())
-        return fail("no main window");
-    HWND control = child(args[1]);
-    if (!control)
-        return fail("no such control");
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(control, static_cast<UINT>(number(args[2])), static_cast<WPARAM>(number(args[3])),
-                             static_cast<LPARAM>(number(args[4])), SMTO_NORMAL, 5000, &result))
-        return fail("no answer");
-    return ok(std::to_string(static_cast<long long>(result)));
+    Result down = post(window, WM_KEYDOWN, key, 1);
+    return down.ok ? post(window, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u)) : down;
 }
 
-Result postRegistered(const Args& args)
+Result postChar(HWND window, WPARAM code)
 {
-    if (args.size() < 2)
-        return fail("usage: post-registered <name> [wparam lparam]");
-    UINT message = RegisterWindowMessageA(args[1].c_str());
-    WPARAM wParam = args.size() > 2 ? static_cast<WPARAM>(number(args[2])) : 0;
-    LPARAM lParam = args.size() > 3 ? static_cast<LPARAM>(number(args[3])) : 0;
-    return postToMain(message, wParam, lParam);
+    return post(window, WM_CHAR, code, 1);
 }
 
-// Keyboard messages as the message loop would fetch them for the window.
-Result postKey(const Args& args)
+const Name kMouseMessages[] = {{"mousemove", WM_MOUSEMOVE},         {"lbuttondown", WM_LBUTTONDOWN},
+                               {"lbuttonup", WM_LBUTTONUP},           {"lbuttondblclk", WM_LBUTTONDBLCLK},
+                               {"rbuttondown", WM_RBUTTONDOWN},       {"rbuttonup", WM_RBUTTONUP},
+                               {"rbuttondblclk", WM_RBUTTONDBLCLK}};
+
+Result postTray(const Call& call)
 {
-    if (args.size() < 2)
-        return fail("usage: key <vk>");
-    WPARAM key = static_cast<WPARAM>(number(args[1]));
-    Result down = postToMain(WM_KEYDOWN, key, 1);
-    if (!down.ok)
-        return down;
-    return postToMain(WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+    WPARAM icon = call.args.size() > 2 ? wparam(call.args[2]) : kTrayIconId;
+    return post(call.window, kTrayMessage, icon, static_cast<LPARAM>(named(kMouseMessages, call.args[1])));
 }
 
-Result postChar(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: char <code>");
-    return postToMain(WM_CHAR, static_cast<WPARAM>(number(args[1])), 1);
-}
-
-Result postSysChar(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: syschar <code>");
-    // Bit 29: the Alt key is down.
-    return postToMain(WM_SYSCHAR, static_cast<WPARAM>(number(args[1])), static_cast<LPARAM>(0x20000001));
-}
-
-Result click(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: click <id>");
-    if (!haveProgram())
-        return fail("no main window");
-    HWND control = child(args[1]);
-    if (!control)
-        return fail("no such control");
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(control, BM_CLICK, 0, 0, SMTO_NORMAL, 1000, &result);
-    return ok();
-}
+const Name kKeys[] = {{"ctrl", VK_CONTROL}, {"alt", VK_MENU}, {"shift", VK_SHIFT}, {"esc", VK_ESCAPE},
+                      {"enter", VK_RETURN}, {"tab", VK_TAB},  {"f1", VK_F1},       {"space", VK_SPACE}};
 
 WORD virtualKey(const std::string& name)
 {
-    static const std::map<std::string, WORD> names = {
-        {"ctrl", VK_CONTROL}, {"alt", VK_MENU}, {"shift", VK_SHIFT}, {"esc", VK_ESCAPE}, {"enter", VK_RETURN},
-        {"tab", VK_TAB},      {"f1", VK_F1},    {"f2", VK_F2},       {"space", VK_SPACE}};
-    auto named = names.find(name);
-    if (named != names.end())
-        return named->second;
-    if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0])))
-        return static_cast<WORD>(std::toupper(static_cast<unsigned char>(name[0])));
-    return 0;
+    bool letter = name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0]));
+    return static_cast<WORD>(letter ? std::toupper(static_cast<unsigned char>(name[0])) : named(kKeys, name));
 }
 
-INPUT keyInput(WORD key, bool up)
+// The presses of a combination such as ctrl+l, then its releases in reverse
+// order; none when a key is unknown.
+std::vector<INPUT> comboInput(const std::string& combo)
 {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    return input;
-}
-
-Result typeKeys(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: keys <combo>");
-    if (!haveProgram())
-        return fail("no main window");
-    std::vector<WORD> keys;
-    std::string combo = args[1];
+    std::vector<INPUT> inputs;
     for (std::size_t start = 0; start <= combo.size();) {
-        std::size_t end = combo.find('+', start);
-        if (end == std::string::npos)
-            end = combo.size();
-        WORD key = virtualKey(combo.substr(start, end - start));
-        if (!key)
-            return fail("unknown key in " + combo);
-        keys.push_back(key);
+        std::size_t end = std::min(combo.find('+', start), combo.size());
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = virtualKey(combo.substr(start, end - start));
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(input.ki.wVk, MAPVK_VK_TO_VSC));
+        if (!input.ki.wVk)
+            return {};
+        std::size_t middle = inputs.size() / 2;
+        inputs.insert(inputs.begin() + static_cast<std::ptrdiff_t>(middle), 2, input);
+        inputs[middle + 1].ki.dwFlags = KEYEVENTF_KEYUP;
         start = end + 1;
     }
-    SetForegroundWindow(program.window);
-    if (!waitFor([] { return GetForegroundWindow() == program.window; }))
+    return inputs;
+}
+
+Result typeKeys(const Call& call)
+{
+    std::vector<INPUT> inputs = comboInput(call.args[1]);
+    if (inputs.empty())
+        return fail("unknown key in " + call.args[1]);
+    SetForegroundWindow(call.window);
+    if (!waitFor([&] { return GetForegroundWindow() == call.window; }))
         return fail("the main window is not in the foreground");
-    std::vector<INPUT> inputs;
-    for (WORD key : keys)
-        inputs.push_back(keyInput(key, false));
-    for (auto key = keys.rbegin(); key != keys.rend(); ++key)
-        inputs.push_back(keyInput(*key, true));
     if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size())
         return fail("input refused");
     return ok();
 }
 
-Result postTray(const Args& args)
+Result statusText(const Call& call)
 {
-    static const std::map<std::string, UINT> names = {
-        {"mousemove", WM_MOUSEMOVE},         {"lbuttondown", WM_LBUTTONDOWN},
-        {"lbuttonup", WM_LBUTTONUP},         {"lbuttondblclk", WM_LBUTTONDBLCLK},
-        {"rbuttondown", WM_RBUTTONDOWN},     {"rbuttonup", WM_RBUTTONUP},
-        {"rbuttondblclk", WM_RBUTTONDBLCLK},
-    };
-    if (args.size() < 2)
-        return fail("usage: tray <mouse-message> [icon-id]");
-    auto named = names.find(args[1]);
-    UINT mouse = named != names.end() ? named->second : static_cast<UINT>(number(args[1]));
-    WPARAM icon = args.size() > 2 ? static_cast<WPARAM>(number(args[2])) : kTrayIconId;
-    return postToMain(kTrayMessage, icon, static_cast<LPARAM>(mouse));
-}
-
-// ---- reading the main window -----------------------------------------------------
-
-HWND statusBar()
-{
-    HWND found = nullptr;
-    EnumChildWindows(
-        program.window,
-        [](HWND window, LPARAM param) -> BOOL {
-            if (className(window) == STATUSCLASSNAMEA) {
-                *reinterpret_cast<HWND*>(param) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-Result statusText(const Args& args)
-{
-    if (!haveProgram())
-        return fail("no main window");
-    HWND bar = statusBar();
+    HWND bar = firstWindow(call.window, STATUSCLASSNAMEA, nullptr, false);
     if (!bar)
         return fail("no status bar");
-    int part = args.size() > 1 ? static_cast<int>(number(args[1])) : 0;
+    WPARAM part = call.args.size() > 1 ? wparam(call.args[1]) : 0;
     if (part == 0)
-        return ok(windowText(bar));  // WM_GETTEXT of a status bar reads part 0
-    RemoteBuffer buffer(1024);
-    if (!buffer.valid())
+        return windowText(bar);  // WM_GETTEXT of a status bar reads part 0
+    const std::size_t size = 1024;
+    LentMemory text(size);
+    if (!text.at)
         return fail("no memory in the program");
-    LRESULT length = SendMessageA(bar, SB_GETTEXTLENGTHA, static_cast<WPARAM>(part), 0);
-    if (LOWORD(length) >= 1024)
+    std::size_t length = LOWORD(SendMessageA(bar, SB_GETTEXTLENGTHA, part, 0));
+    if (length >= size)
         return fail("text too long");
-    SendMessageA(bar, SB_GETTEXTA, static_cast<WPARAM>(part), buffer.address());
-    return ok(buffer.read(LOWORD(length)));
-}
-
-Result text(const Args& args)
-{
-    if (!haveProgram())
-        return fail("no main window");
-    HWND window = args.size() > 1 ? child(args[1]) : program.window;
-    if (!window)
-        return fail("no such control");
-    return ok(windowText(window));
-}
-
-Result childState(const Args& args, const std::function<std::string(HWND)>& read)
-{
-    if (args.size() < 2)
-        return fail("usage: " + args[0] + " <id>");
-    if (!haveProgram())
-        return fail("no main window");
-    HWND control = child(args[1]);
-    if (!control)
-        return fail("no such control");
-    return ok(read(control));
-}
-
-std::string flag(bool value)
-{
-    return value ? "1" : "0";
-}
-
-Result checked(const Args& args)
-{
-    return childState(args, [](HWND c) { return std::to_string(SendMessageA(c, BM_GETCHECK, 0, 0)); });
-}
-
-Result enabled(const Args& args)
-{
-    return childState(args, [](HWND c) { return flag(IsWindowEnabled(c)); });
-}
-
-Result shown(const Args& args)
-{
-    return childState(args, [](HWND c) { return flag(IsWindowVisible(c)); });
-}
-
-Result mainVisible(const Args&)
-{
-    if (!haveProgram())
-        return fail("no main window");
-    return ok(flag(IsWindowVisible(program.window)));
-}
-
-Result mainIconic(const Args&)
-{
-    if (!haveProgram())
-        return fail("no main window");
-    return ok(flag(IsIconic(program.window)));
+    SendMessageA(bar, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(text.at));
+    return ok(readFromProgram(text.at, length));
 }
 
 std::string rectText(const RECT& r)
@@ -697,6 +528,7 @@ std::string rectText(const RECT& r)
            std::to_string(r.bottom - r.top);
 }
 
+// In client coordinates of the main window.
 RECT childRect(HWND control)
 {
     RECT r;
@@ -705,303 +537,99 @@ RECT childRect(HWND control)
     return r;
 }
 
-Result rect(const Args& args)
+Result windowRect(const Call& call)
 {
-    if (!haveProgram())
-        return fail("no main window");
-    if (args.size() > 1)
-        return childState(args, [](HWND c) { return rectText(childRect(c)); });
     RECT r;
-    GetWindowRect(program.window, &r);
+    GetWindowRect(call.window, &r);
     return ok(rectText(r));
 }
 
-Result clientSize(const Args&)
+Result clientSize(const Call& call)
 {
-    if (!haveProgram())
-        return fail("no main window");
     RECT r;
-    GetClientRect(program.window, &r);
+    GetClientRect(call.window, &r);
     return ok(std::to_string(r.right) + " " + std::to_string(r.bottom));
 }
 
-Result childClass(const Args& args)
+std::vector<HWND> directChildren(HWND parent)
 {
-    return childState(args, [](HWND c) { return className(c); });
+    std::vector<HWND> found;
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        found.push_back(c);
+    return found;
 }
 
-Result childStyle(const Args& args)
+std::string describeChild(HWND c)
 {
-    return childState(args, [](HWND c) {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(GetWindowLongA(c, GWL_STYLE)));
-        return std::string(hex);
-    });
+    return className(c) + " " + std::to_string(GetDlgCtrlID(c)) + " " + rectText(childRect(c)) + " \"" +
+           windowText(c).value + "\"";
 }
 
-Result exStyle(const Args& args)
+std::string describeTopLevel(HWND window)
 {
-    if (!haveProgram())
-        return fail("no main window");
-    HWND window = args.size() > 1 ? child(args[1]) : program.window;
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)));
-    return ok(hex);
+    return className(window) + " \"" + captionOf(window) + "\"";
 }
 
-Result children(const Args&)
+// The message is the box's static control that holds text (the icon is a
+// static too, without text).
+Result boxText(const Call& call)
 {
-    if (!haveProgram())
-        return fail("no main window");
-    std::string out;
-    for (HWND c = GetWindow(program.window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        if (!out.empty())
-            out += " | ";
-        out += className(c) + " " + std::to_string(GetDlgCtrlID(c)) + " " + rectText(childRect(c)) + " \"" +
-               windowText(c) + "\"";
+    for (HWND c = GetWindow(call.window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        Result text = className(c) == "Static" ? windowText(c) : ok();
+        if (!text.ok || !text.value.empty())
+            return text;
     }
-    return ok(out);
+    return ok();
 }
 
-// ---- message boxes and dialogs -----------------------------------------------------
-
-std::string boxText(HWND box)
+Result ownerOf(const Call& call)
 {
-    // The message text is the box's static control that holds text (the
-    // icon is a static too, without text).
-    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        if (className(c) == "Static") {
-            std::string text = windowText(c);
-            if (!text.empty())
-                return text;
-        }
-    }
-    return "";
-}
-
-Result box(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: box <caption>");
-    HWND found = findDialog(args[1]);
-    if (!found)
-        return fail("no box");
-    return ok(boxText(found));
-}
-
-Result owner(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: owner <caption>");
-    HWND found = findDialog(args[1]);
-    if (!found)
-        return fail("no box");
-    HWND owner = GetWindow(found, GW_OWNER);
+    HWND owner = GetWindow(call.window, GW_OWNER);
     if (owner == program.window)
         return ok("main");
-    char hex[32];
-    std::snprintf(hex, sizeof hex, "%p", static_cast<void*>(owner));
-    return ok(hex);
+    char text[32];
+    std::snprintf(text, sizeof text, "%p", static_cast<void*>(owner));
+    return ok(text);
 }
 
-Result press(const Args& args)
+Result pressButton(HWND dialog, int id)
 {
-    static const std::map<std::string, int> names = {
-        {"ok", IDOK}, {"cancel", IDCANCEL}, {"yes", IDYES}, {"no", IDNO}};
-    if (args.size() < 3)
-        return fail("usage: press <caption> <button>");
-    HWND found = findDialog(args[1]);
-    if (!found)
-        return fail("no box");
-    auto named = names.find(args[2]);
-    int id = named != names.end() ? named->second : static_cast<int>(number(args[2]));
-    HWND button = GetDlgItem(found, id);
-    PostMessageA(found, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return post(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+const Name kButtons[] = {{"ok", IDOK}, {"cancel", IDCANCEL}, {"yes", IDYES}, {"no", IDNO}};
+
+Result press(const Call& call)
+{
+    return pressButton(call.window, static_cast<int>(named(kButtons, call.args[2])));
+}
+
+Result setText(HWND control, const std::string& text)
+{
+    SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     return ok();
 }
 
-Result dialogControl(const Args& args, std::size_t extra, const std::function<Result(HWND, HWND)>& use)
+Result typeText(HWND control, const std::string& text)
 {
-    if (args.size() < 3 + extra)
-        return fail("usage: " + args[0] + " <caption> <id>" + (extra ? " <value>" : ""));
-    HWND found = findDialog(args[1]);
-    if (!found)
-        return fail("no dialog");
-    HWND control = GetDlgItem(found, static_cast<int>(number(args[2])));
-    if (!control)
-        return fail("no such control");
-    return use(found, control);
-}
-
-Result dialogText(const Args& args)
-{
-    return dialogControl(args, 0, [](HWND, HWND c) { return ok(windowText(c)); });
-}
-
-Result dialogSetText(const Args& args)
-{
-    return dialogControl(args, 1, [&](HWND, HWND c) {
-        SendMessageA(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[3].c_str()));
-        return ok();
-    });
-}
-
-Result dialogChecked(const Args& args)
-{
-    return dialogControl(args, 0, [](HWND, HWND c) { return ok(std::to_string(SendMessageA(c, BM_GETCHECK, 0, 0))); });
-}
-
-Result dialogCommand(const Args& args)
-{
-    return dialogControl(args, 0, [&](HWND dialog, HWND c) {
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), BN_CLICKED), reinterpret_cast<LPARAM>(c));
-        return ok();
-    });
-}
-
-Result listWindows(const Args&)
-{
-    std::string out;
-    for (HWND window : topLevelWindows(program.processId, nullptr, nullptr, true)) {
-        char caption[512];
-        GetWindowTextA(window, caption, sizeof caption);
-        if (!out.empty())
-            out += " | ";
-        out += className(window) + " \"" + caption + "\"";
-    }
-    return ok(out);
-}
-
-Result menuOpen(const Args&)
-{
-    return ok(flag(!topLevelWindows(program.processId, "#32768", nullptr, true).empty()));
-}
-
-// A menu being tracked reads the keyboard messages of its thread, whichever
-// window they are posted to.
-Result menuKey(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: menu-key <vk>");
-    std::vector<HWND> menus = topLevelWindows(program.processId, "#32768", nullptr, true);
-    if (menus.empty())
-        return fail("no menu");
-    WPARAM key = static_cast<WPARAM>(number(args[1]));
-    PostMessageA(menus.front(), WM_KEYDOWN, key, 1);
-    PostMessageA(menus.front(), WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+    for (unsigned char typed : text)
+        PostMessageA(control, WM_CHAR, typed, 1);
     return ok();
-}
-
-Result menuChar(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: menu-char <code>");
-    std::vector<HWND> menus = topLevelWindows(program.processId, "#32768", nullptr, true);
-    if (menus.empty())
-        return fail("no menu");
-    PostMessageA(menus.front(), WM_CHAR, static_cast<WPARAM>(number(args[1])), 1);
-    return ok();
-}
-
-// ---- the program's dialogs: lists, check boxes, list views, file dialogs -----------
-
-// The reverse of escape(): lets one command line carry line breaks.
-std::string unescape(const std::string& text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 >= text.size()) {
-            out += text[i];
-            continue;
-        }
-        char c = text[++i];
-        if (c == 'r')
-            out += '\r';
-        else if (c == 'n')
-            out += '\n';
-        else if (c == 't')
-            out += '\t';
-        else if (c == 'x' && i + 2 < text.size()) {
-            out += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
-            i += 2;
-        } else
-            out += c;
-    }
-    return out;
-}
-
-Result dialogPutText(const Args& args)
-{
-    return dialogControl(args, 1, [&](HWND, HWND c) {
-        std::string value = unescape(args[3]);
-        SendMessageA(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
-        return ok();
-    });
-}
-
-Result dialogShown(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: dialog-shown <caption>");
-    return ok(flag(findDialog(args[1]) != nullptr));
-}
-
-Result dialogType(const Args& args)
-{
-    return dialogControl(args, 1, [&](HWND, HWND c) {
-        for (unsigned char typed : unescape(args[3]))
-            PostMessageA(c, WM_CHAR, typed, 1);
-        return ok();
-    });
-}
-
-Result dialogSend(const Args& args)
-{
-    return dialogControl(args, 3, [&](HWND, HWND c) {
-        DWORD_PTR result = 0;
-        if (!SendMessageTimeoutA(c, static_cast<UINT>(number(args[3])), static_cast<WPARAM>(number(args[4])),
-                                 static_cast<LPARAM>(number(args[5])), SMTO_NORMAL, 5000, &result))
-            return fail("no answer");
-        return ok(std::to_string(static_cast<long long>(result)));
-    });
-}
-
-Result dialogEnabled(const Args& args)
-{
-    return dialogControl(args, 0, [](HWND, HWND c) { return ok(flag(IsWindowEnabled(c) != FALSE)); });
-}
-
-Result dialogCheck(const Args& args)
-{
-    return dialogControl(args, 1, [&](HWND, HWND c) {
-        SendMessageA(c, BM_SETCHECK, number(args[3]) ? BST_CHECKED : BST_UNCHECKED, 0);
-        return ok();
-    });
 }
 
 // As a user's choice with the mouse ends: the selection, then the list's
 // notification that its drop-down closed.
-Result dialogSelect(const Args& args)
+Result selectEntry(const Call& call)
 {
-    return dialogControl(args, 1, [&](HWND dialog, HWND c) {
-        SendMessageA(c, CB_SETCURSEL, static_cast<WPARAM>(number(args[3])), 0);
-        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), CBN_CLOSEUP), reinterpret_cast<LPARAM>(c));
-        return ok();
-    });
+    SendMessageA(call.control, CB_SETCURSEL, wparam(call.args[3]), 0);
+    SendMessageA(call.window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(call.control), CBN_CLOSEUP),
+                 reinterpret_cast<LPARAM>(call.control));
+    return ok();
 }
 
-Result dialogSelected(const Args& args)
+int rowCount(HWND list)
 {
-    return dialogControl(args, 0, [](HWND, HWND c) {
-        return ok(std::to_string(static_cast<int>(SendMessageA(c, CB_GETCURSEL, 0, 0))));
-    });
-}
-
-Result dialogRows(const Args& args)
-{
-    return dialogControl(args, 0, [](HWND, HWND c) {
-        return ok(std::to_string(static_cast<int>(SendMessageA(c, LVM_GETITEMCOUNT, 0, 0))));
-    });
+    return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
 }
 
 // LVM_GETITEMTEXTA writes through pointers, so the item record and its text
@@ -1009,41 +637,30 @@ Result dialogRows(const Args& args)
 std::string listViewText(HWND list, int row, int column)
 {
     const int textSize = 512;
-    RemoteBuffer buffer(sizeof(LVITEMA) + textSize);
-    if (!buffer.valid())
+    LentMemory lent(sizeof(LVITEMA) + textSize);
+    if (!lent.at)
         return "";
     LVITEMA item{};
     item.iSubItem = column;
-    item.pszText = reinterpret_cast<char*>(buffer.address() + static_cast<LPARAM>(sizeof(LVITEMA)));
+    item.pszText = lent.at + sizeof item;
     item.cchTextMax = textSize;
-    buffer.write(&item, sizeof item);
-    LRESULT length = SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), buffer.address());
-    if (length <= 0)
+    if (!WriteProcessMemory(program.process, lent.at, &item, sizeof item, nullptr))
         return "";
-    return buffer.read(sizeof(LVITEMA) + static_cast<std::size_t>(length)).substr(sizeof(LVITEMA));
+    LRESULT length = SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(lent.at));
+    return length > 0 ? readFromProgram(item.pszText, std::min<std::size_t>(length, textSize)) : "";
 }
 
-Result dialogRow(const Args& args)
+Result listViewRow(const Call& call)
 {
-    return dialogControl(args, 1, [&](HWND, HWND c) {
-        HWND header = reinterpret_cast<HWND>(SendMessageA(c, LVM_GETHEADER, 0, 0));
-        int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
-        int row = static_cast<int>(number(args[3]));
-        if (row < 0 || row >= static_cast<int>(SendMessageA(c, LVM_GETITEMCOUNT, 0, 0)))
-            return fail("no such row");
-        std::string out;
-        for (int column = 0; column < columns; ++column)
-            out += (column ? "\t" : "") + listViewText(c, row, column);
-        return ok(out);
-    });
-}
-
-BOOL CALLBACK findVisibleEdit(HWND window, LPARAM param)
-{
-    if (className(window) != "Edit" || !IsWindowVisible(window))
-        return TRUE;
-    *reinterpret_cast<HWND*>(param) = window;
-    return FALSE;
+    HWND header = reinterpret_cast<HWND>(SendMessageA(call.control, LVM_GETHEADER, 0, 0));
+    int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+    int row = static_cast<int>(number(call.args[3]));
+    if (row < 0 || row >= rowCount(call.control))
+        return fail("no such row");
+    std::string out;
+    for (int column = 0; column < columns; ++column)
+        out += (column ? "\t" : "") + listViewText(call.control, row, column);
+    return ok(out);
 }
 
 // The file name field is edt1 (1152) in the older template and the edit
@@ -1054,196 +671,271 @@ HWND fileNameField(HWND dialog)
     if (field && IsWindowVisible(field))
         return field;
     HWND combo = GetDlgItem(dialog, 0x47C);
-    field = nullptr;
-    if (combo)
-        EnumChildWindows(combo, findVisibleEdit, reinterpret_cast<LPARAM>(&field));
-    return field;
+    return combo ? firstWindow(combo, "Edit", nullptr, true) : nullptr;
 }
 
-Result fileDialog(const Args& args)
+Result chooseFile(const Call& call)
 {
-    if (args.size() < 3)
-        return fail("usage: file-dialog <caption> <path>");
-    HWND dialog = findDialog(args[1]);
-    if (!dialog)
-        return fail("no dialog");
-    HWND field = fileNameField(dialog);
+    HWND field = fileNameField(call.window);
     if (!field)
         return fail("no file name field");
-    std::string path = windowsPath(args[2]);
-    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    return ok();
+    setText(field, windowsPath(call.args[2]));
+    return pressButton(call.window, IDOK);
 }
 
-// ---- pictures -----------------------------------------------------------------------
-
-Result snap(const Args& args)
+bool writeBmp(const std::string& path, const BITMAPINFOHEADER& header, const void* bits)
 {
-    if (args.size() < 2)
-        return fail("usage: snap <file.bmp> [caption]");
-    if (!haveProgram())
-        return fail("no main window");
-    HWND target = args.size() > 2 ? findDialog(args[2]) : program.window;
+    DWORD rowBytes = (static_cast<DWORD>(header.biWidth) * 3 + 3) & ~3u;
+    DWORD imageBytes = rowBytes * static_cast<DWORD>(header.biHeight);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + imageBytes;
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return false;
+    bool written = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&header, sizeof header, 1, out) == 1 &&
+                   std::fwrite(bits, imageBytes, 1, out) == 1;
+    return std::fclose(out) == 0 && written;
+}
+
+// The window's picture as the screen shows it.
+Result snap(const Call& call)
+{
+    HWND target = call.args.size() > 2 ? findDialog(call.args[2]) : call.window;
     if (!target)
         return fail("no dialog");
     RECT r;
     GetWindowRect(target, &r);
-    int width = r.right - r.left;
-    int height = r.bottom - r.top;
+    BITMAPINFO info{};
+    BITMAPINFOHEADER& header = info.bmiHeader;
+    header.biSize = sizeof header;
+    header.biWidth = r.right - r.left;
+    header.biHeight = r.bottom - r.top;  // bottom-up, as BMP files store it
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store it
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    BitBlt(memory, 0, 0, header.biWidth, header.biHeight, screen, r.left, r.top, SRCCOPY);
     GdiFlush();
-    DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    DWORD imageBytes = rowBytes * static_cast<DWORD>(height);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-    file.bfSize = file.bfOffBits + imageBytes;
-    bool written = false;
-    if (std::FILE* out = std::fopen(windowsPath(args[1]).c_str(), "wb")) {
-        written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-                  std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
-                  std::fwrite(bits, imageBytes, 1, out) == 1;
-        std::fclose(out);
-    }
+    bool written = bits && writeBmp(windowsPath(call.args[1]), header, bits);
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    return written ? ok(std::to_string(width) + " " + std::to_string(height)) : fail("cannot write the file");
+    if (!written)
+        return fail("cannot write the file");
+    return ok(std::to_string(header.biWidth) + " " + std::to_string(header.biHeight));
 }
 
-// ---- the interpreter -------------------------------------------------------------------
+Result run(const Args& args);
 
-using Command = std::function<Result(const Args&)>;
-std::map<std::string, Command>& commands();
+Result waitValue(const Call& call)
+{
+    Args query(call.args.begin() + 2, call.args.end());
+    Result last{false, ""};
+    if (waitFor([&] {
+            last = run(query);
+            return last.ok && escape(last.value) == call.args[1];
+        }))
+        return last;
+    return fail("timed out; last: " + std::string(last.ok ? "ok " : "error ") + escape(last.value));
+}
+
+Result waitGone(const Call& call)
+{
+    Args query(call.args.begin() + 1, call.args.end());
+    return waitFor([&] { return !run(query).ok; }) ? ok() : fail("timed out");
+}
+
+// What a command acts on, found before it runs: the main window; a child of
+// it with the id args[1]; the dialog or box with the caption args[1]; the
+// control with the id args[2] in that dialog; the open popup menu.
+enum class Target { none, main, child, dialog, control, menu };
+
+struct Command {
+    const char* name;
+    const char* usage;  // its arguments; those in <> are required
+    Target target;
+    Result (*run)(const Call&);
+};
+
+Result postCommand(const Call& c)
+{
+    return post(c.window, WM_COMMAND, wparam(c.args[1]), 0);
+}
+
+Result postMessage(const Call& c)
+{
+    return post(c.window, static_cast<UINT>(number(c.args[1])), wparam(c.args[2]), lparam(c.args[3]));
+}
+
+Result click(const Call& c)
+{
+    SendMessageTimeoutA(c.control, BM_CLICK, 0, 0, SMTO_NORMAL, 1000, nullptr);
+    return ok();
+}
+
+Result controlText(const Call& c)
+{
+    return windowText(c.control);
+}
+
+Result checkState(const Call& c)
+{
+    return integer(SendMessageA(c.control, BM_GETCHECK, 0, 0));
+}
+
+Result enabledState(const Call& c)
+{
+    return flag(IsWindowEnabled(c.control));
+}
+
+Result check(const Call& c)
+{
+    SendMessageA(c.control, BM_SETCHECK, number(c.args[3]) ? BST_CHECKED : BST_UNCHECKED, 0);
+    return ok();
+}
+
+Result setTimeout(const Call& c)
+{
+    waitTimeoutMs = static_cast<DWORD>(number(c.args[1]));
+    return ok();
+}
+
+Result pause(const Call& c)
+{
+    Sleep(static_cast<DWORD>(number(c.args[1])));
+    return ok();
+}
+
+// The values: start and attach print the process id; exited prints the exit
+// code or "running"; flags are 0 or 1; rect is the main window's
+// "x y width height" on the screen and client its "width height"; children
+// lists class id x y w h "text" (client coordinates) in creation order and
+// windows the visible top-level windows as class "caption", both joined by
+// " | "; a list with no selection is -1; a list view row is its texts joined
+// by tabs; snap writes a BMP of the window or dialog as the screen shows it.
+const Command kCommands[] = {
+    {"start", "<exe> <folder> [show]", Target::none, startProgram},
+    {"attach", "", Target::none, attachProgram},
+    {"exited", "", Target::none, exitState},
+    {"wait-exit", "", Target::none, waitExit},
+    {"kill", "", Target::none, killProgram},  // only a program started here
+    {"post-command", "<id>", Target::main, postCommand},
+    {"post", "<msg> <wparam> <lparam>", Target::main, postMessage},
+    {"send", "<msg> <wparam> <lparam>", Target::main, [](const Call& c) { return send(c.window, c.args, 1); }},
+    {"post-registered", "<name>", Target::main,
+     [](const Call& c) { return post(c.window, RegisterWindowMessageA(c.args[1].c_str()), 0, 0); }},
+    {"char", "<code>", Target::main, [](const Call& c) { return postChar(c.window, wparam(c.args[1])); }},
+    {"keys", "<combo>", Target::main, typeKeys},  // e.g. alt+x, ctrl+l, esc
+    {"tray", "<mouse-message> [icon-id]", Target::main, postTray},
+    {"click", "<id>", Target::child, click},
+    {"status", "[part]", Target::main, statusText},
+    {"text", "", Target::main, controlText},
+    {"checked", "<id>", Target::child, checkState},
+    {"enabled", "<id>", Target::child, enabledState},
+    {"visible", "", Target::main, [](const Call& c) { return flag(IsWindowVisible(c.window)); }},
+    {"iconic", "", Target::main, [](const Call& c) { return flag(IsIconic(c.window)); }},
+    {"rect", "", Target::main, windowRect},
+    {"client", "", Target::main, clientSize},
+    {"style", "<id>", Target::child, [](const Call& c) { return hex(GetWindowLongA(c.control, GWL_STYLE)); }},
+    {"exstyle", "", Target::main, [](const Call& c) { return hex(GetWindowLongA(c.window, GWL_EXSTYLE)); }},
+    {"children", "", Target::main, [](const Call& c) { return ok(joined(directChildren(c.window), describeChild)); }},
+    {"windows", "", Target::none,
+     [](const Call&) { return ok(joined(programWindows(nullptr, nullptr, nullptr, true), describeTopLevel)); }},
+    {"box", "<caption>", Target::dialog, boxText},
+    {"owner", "<caption>", Target::dialog, ownerOf},  // "main" when the main window owns it
+    {"press", "<caption> <button>", Target::dialog, press},  // ok, cancel, yes, no or an id
+    {"dialog-shown", "<caption>", Target::none, [](const Call& c) { return flag(findDialog(c.args[1]) != nullptr); }},
+    {"dialog-text", "<caption> <id>", Target::control, controlText},
+    {"dialog-set-text", "<caption> <id> <text>", Target::control,
+     [](const Call& c) { return setText(c.control, c.args[3]); }},
+    {"dialog-put-text", "<caption> <id> <escaped-text>", Target::control,
+     [](const Call& c) { return setText(c.control, unescape(c.args[3])); }},
+    {"dialog-type", "<caption> <id> <escaped-text>", Target::control,
+     [](const Call& c) { return typeText(c.control, unescape(c.args[3])); }},
+    {"dialog-send", "<caption> <id> <msg> <wparam> <lparam>", Target::control,
+     [](const Call& c) { return send(c.control, c.args, 3); }},
+    {"dialog-checked", "<caption> <id>", Target::control, checkState},
+    {"dialog-enabled", "<caption> <id>", Target::control, enabledState},
+    {"dialog-check", "<caption> <id> <0|1>", Target::control, check},
+    {"dialog-select", "<caption> <id> <index>", Target::control, selectEntry},
+    {"dialog-selected", "<caption> <id>", Target::control,
+     [](const Call& c) { return integer(static_cast<int>(SendMessageA(c.control, CB_GETCURSEL, 0, 0))); }},
+    {"dialog-rows", "<caption> <id>", Target::control, [](const Call& c) { return integer(rowCount(c.control)); }},
+    {"dialog-row", "<caption> <id> <row>", Target::control, listViewRow},
+    {"file-dialog", "<caption> <path>", Target::dialog, chooseFile},
+    {"menu-open", "", Target::none, [](const Call&) { return flag(openMenu() != nullptr); }},
+    {"menu-key", "<vk>", Target::menu, [](const Call& c) { return postKey(c.window, wparam(c.args[1])); }},
+    {"menu-char", "<code>", Target::menu, [](const Call& c) { return postChar(c.window, wparam(c.args[1])); }},
+    {"snap", "<file.bmp> [caption]", Target::main, snap},
+    {"timeout", "<ms>", Target::none, setTimeout},  // of the waits; 5000 at first
+    {"wait", "<expected> <command...>", Target::none, waitValue},  // until the escaped value is <expected>
+    {"wait-gone", "<command...>", Target::none, waitGone},  // until the command fails
+    {"sleep", "<ms>", Target::none, pause},
+};
+
+const Command* findCommand(const std::string& name)
+{
+    for (const Command& command : kCommands) {
+        if (name == command.name)
+            return &command;
+    }
+    return nullptr;
+}
+
+std::size_t requiredArguments(const Command& command)
+{
+    return static_cast<std::size_t>(std::count(command.usage, command.usage + std::strlen(command.usage), '<'));
+}
+
+Result findWindow(Target target, const Args& args, HWND& window)
+{
+    switch (target) {
+    case Target::none:
+        return ok();
+    case Target::menu:
+        window = openMenu();
+        return window ? ok() : fail("no menu");
+    case Target::dialog:
+    case Target::control:
+        window = findDialog(args[1]);
+        return window ? ok() : fail("no dialog");
+    default:
+        window = program.window && IsWindow(program.window) ? program.window : nullptr;
+        return window ? ok() : fail("no main window");
+    }
+}
+
+// The position of the control's id among the arguments; 0: none named.
+std::size_t controlArgument(Target target)
+{
+    return target == Target::control ? 2 : target == Target::child ? 1 : 0;
+}
 
 Result run(const Args& args)
 {
     if (args.empty())
         return fail("empty command");
-    auto found = commands().find(args[0]);
-    if (found == commands().end())
+    const Command* command = findCommand(args[0]);
+    if (!command)
         return fail("unknown command " + args[0]);
-    return found->second(args);
-}
-
-Result waitValue(const Args& args)
-{
-    if (args.size() < 3)
-        return fail("usage: wait <expected> <command...>");
-    Args query(args.begin() + 2, args.end());
-    Result last{false, ""};
-    bool met = waitFor([&] {
-        last = run(query);
-        return last.ok && escape(last.value) == args[1];
-    });
-    if (met)
-        return ok(last.value);
-    return fail("timed out; last: " + std::string(last.ok ? "ok " : "error ") + escape(last.value));
-}
-
-Result waitGone(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: wait-gone <command...>");
-    Args query(args.begin() + 1, args.end());
-    if (waitFor([&] { return !run(query).ok; }))
-        return ok();
-    return fail("timed out");
-}
-
-Result setTimeout(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: timeout <ms>");
-    waitTimeoutMs = static_cast<DWORD>(number(args[1]));
-    return ok();
-}
-
-Result pause(const Args& args)
-{
-    if (args.size() < 2)
-        return fail("usage: sleep <ms>");
-    Sleep(static_cast<DWORD>(number(args[1])));
-    return ok();
-}
-
-std::map<std::string, Command>& commands()
-{
-    static std::map<std::string, Command> table = {
-        {"start", startProgram},
-        {"attach", attachProgram},
-        {"pid", [](const Args&) { return program.processId ? ok(std::to_string(program.processId)) : fail("none"); }},
-        {"post-command", postCommand},
-        {"post", postMessage},
-        {"send", sendMessage},
-        {"send-child", sendToChild},
-        {"post-registered", postRegistered},
-        {"key", postKey},
-        {"char", postChar},
-        {"syschar", postSysChar},
-        {"click", click},
-        {"keys", typeKeys},
-        {"tray", postTray},
-        {"status", statusText},
-        {"text", text},
-        {"checked", checked},
-        {"enabled", enabled},
-        {"shown", shown},
-        {"visible", mainVisible},
-        {"iconic", mainIconic},
-        {"rect", rect},
-        {"client", clientSize},
-        {"class", childClass},
-        {"style", childStyle},
-        {"exstyle", exStyle},
-        {"children", children},
-        {"box", box},
-        {"owner", owner},
-        {"press", press},
-        {"dialog-text", dialogText},
-        {"dialog-set-text", dialogSetText},
-        {"dialog-checked", dialogChecked},
-        {"dialog-command", dialogCommand},
-        {"windows", listWindows},
-        {"menu-open", menuOpen},
-        {"menu-key", menuKey},
-        {"menu-char", menuChar},
-        {"snap", snap},
-        {"timeout", setTimeout},
-        {"wait", waitValue},
-        {"wait-gone", waitGone},
-        {"sleep", pause},
-        {"exited", [](const Args&) { return exitState(); }},
-        {"wait-exit", waitExit},
-        {"kill", killProgram},
-        // the program's dialogs
-        {"dialog-shown", dialogShown},
-        {"dialog-put-text", dialogPutText},
-        {"dialog-type", dialogType},
-        {"dialog-send", dialogSend},
-        {"dialog-enabled", dialogEnabled},
-        {"dialog-check", dialogCheck},
-        {"dialog-select", dialogSelect},
-        {"dialog-selected", dialogSelected},
-        {"dialog-rows", dialogRows},
-        {"dialog-row", dialogRow},
-        {"file-dialog", fileDialog},
-    };
-    return table;
+    if (args.size() <= requiredArguments(*command))
+        return fail("usage: " + args[0] + " " + command->usage);
+    Call call{args, nullptr, nullptr};
+    Result found = findWindow(command->target, args, call.window);
+    if (!found.ok)
+        return found;
+    std::size_t id = controlArgument(command->target);
+    call.control = id ? GetDlgItem(call.window, static_cast<int>(number(args[id]))) : call.window;
+    if (!call.control && id)
+        return fail("no such control");
+    return command->run(call);
 }
 
 // Returns false on "quit".
@@ -1259,7 +951,6 @@ bool interpret(const std::string& line)
     Result result = run(args);
     std::printf("%s%s%s\n", result.ok ? "ok" : "error", result.value.empty() ? "" : " ",
                 escape(result.value).c_str());
-    std::fflush(stdout);
     return true;
 }
 
@@ -1268,18 +959,12 @@ bool interpret(const std::string& line)
 int main(int argc, char** argv)
 {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    if (argc > 1) {
-        for (int i = 1; i < argc; ++i) {
-            if (!interpret(argv[i]))
-                break;
-        }
-    } else {
-        char line[8192];
-        while (std::fgets(line, sizeof line, stdin)) {
-            if (!interpret(line))
-                break;
-        }
-    }
+    bool going = true;
+    for (int i = 1; going && i < argc; ++i)
+        going = interpret(argv[i]);
+    char line[8192];
+    while (going && argc == 1 && std::fgets(line, sizeof line, stdin))
+        going = interpret(line);
     forgetProgram();  // closing the job ends a program started here
     return 0;
 }
