@@ -30,11 +30,7 @@ bool versionOfHeader(const char* header, CustomFileVersion& version)
 
 void readBody(std::FILE* file, CustomFileVersion version, DaemonScript& script)
 {
-    readNumber(file, "CRN=%d\n", script.replyCount);
-    readNumber(file, "CPN=%d\n", script.port);
-    readEncodedText(file, "CWE=%599s", script.welcome, sizeof script.welcome);
-    readEncodedText(file, "CR1=%599s", script.reply, sizeof script.reply);
-    readEncodedText(file, "CR2=%599s", script.goodbye, sizeof script.goodbye);
+    readScriptTexts(file, script);
     if (version == CustomFileUnversioned) {
         script.timerChoice = 0;
         script.echoWelcome = 0;
@@ -42,9 +38,7 @@ void readBody(std::FILE* file, CustomFileVersion version, DaemonScript& script)
         script.repeat = 0;
         return;
     }
-    readNumber(file, "CCT=%d\n", script.timerChoice);
-    readNumber(file, "CE1=%d\n", script.echoWelcome);
-    readNumber(file, "CE2=%d\n", script.echoReply);
+    readScriptTimerAndEcho(file, script);
     if (version == CustomFileV18)
         script.repeat = script.timerChoice > 0 ? 1 : 0;
     else
@@ -54,13 +48,7 @@ void readBody(std::FILE* file, CustomFileVersion version, DaemonScript& script)
 void writeBody(std::FILE* file, const DaemonScript& script)
 {
     std::fprintf(file, "%s\r\n", kCurrentHeader);
-    std::fprintf(file, "CRN=%d\r\nCPN=%d\r\n", script.replyCount, script.port);
-    writeEncodedText(file, "CWE=%s\r\n", script.welcome);
-    writeEncodedText(file, "CR1=%s\r\n", script.reply);
-    writeEncodedText(file, "CR2=%s\r\n", script.goodbye);
-    std::fprintf(file, "CCT=%d\r\n", script.timerChoice);
-    std::fprintf(file, "CE1=%d\r\nCE2=%d\r\n", script.echoWelcome, script.echoReply);
-    std::fprintf(file, "CWR=%d\r\n", script.repeat);
+    writeScriptLines(file, script);
 }
 
 } // namespace

@@ -92,14 +92,8 @@ void loadSettings(std::int32_t& listenOnStart, std::int32_t& daemonKind, std::in
     readNumber(file, "MDN=%d\n", daemonKind);
     readNumber(file, "MLD=%d\n", logEnabled);
     readEncodedText(file, "MLP=%599s", logPath, kPathSize);
-    readNumber(file, "CRN=%d\n", customScript.replyCount);
-    readNumber(file, "CPN=%d\n", customScript.port);
-    readEncodedText(file, "CWE=%599s", customScript.welcome, sizeof customScript.welcome);
-    readEncodedText(file, "CR1=%599s", customScript.reply, sizeof customScript.reply);
-    readEncodedText(file, "CR2=%599s", customScript.goodbye, sizeof customScript.goodbye);
-    readNumber(file, "CCT=%d\n", customScript.timerChoice);
-    readNumber(file, "CE1=%d\n", customScript.echoWelcome);
-    readNumber(file, "CE2=%d\n", customScript.echoReply);
+    readScriptTexts(file, customScript);
+    readScriptTimerAndEcho(file, customScript);
     readNumber(file, "CWR=%d\n", customScript.repeat);
     std::fclose(file);
 }
@@ -118,13 +112,7 @@ void saveSettings(int listenOnStart, int daemonKind, int logEnabled, const char*
     encodeText(logPath, encodedPath, sizeof encodedPath);
     std::fprintf(file, "LSN=%d\r\nMDN=%d\r\nMLD=%d\r\nMLP=%s\r\n", listenOnStart, daemonKind,
                  logEnabled, encodedPath);
-    std::fprintf(file, "CRN=%d\r\nCPN=%d\r\n", customScript.replyCount, customScript.port);
-    writeEncodedText(file, "CWE=%s\r\n", customScript.welcome);
-    writeEncodedText(file, "CR1=%s\r\n", customScript.reply);
-    writeEncodedText(file, "CR2=%s\r\n", customScript.goodbye);
-    std::fprintf(file, "CCT=%d\r\n", customScript.timerChoice);
-    std::fprintf(file, "CE1=%d\r\nCE2=%d\r\n", customScript.echoWelcome, customScript.echoReply);
-    std::fprintf(file, "CWR=%d\r\n", customScript.repeat);
+    writeScriptLines(file, customScript);
     if (closeWritten(file))
         replaceFile(scratch, fileName);
     else

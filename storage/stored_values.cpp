@@ -60,6 +60,33 @@ void writeEncodedText(std::FILE* file, const char* format, const char* text)
     std::fprintf(file, format, encoded);
 }
 
+void readScriptTexts(std::FILE* file, DaemonScript& script)
+{
+    readNumber(file, "CRN=%d\n", script.replyCount);
+    readNumber(file, "CPN=%d\n", script.port);
+    readEncodedText(file, "CWE=%599s", script.welcome, sizeof script.welcome);
+    readEncodedText(file, "CR1=%599s", script.reply, sizeof script.reply);
+    readEncodedText(file, "CR2=%599s", script.goodbye, sizeof script.goodbye);
+}
+
+void readScriptTimerAndEcho(std::FILE* file, DaemonScript& script)
+{
+    readNumber(file, "CCT=%d\n", script.timerChoice);
+    readNumber(file, "CE1=%d\n", script.echoWelcome);
+    readNumber(file, "CE2=%d\n", script.echoReply);
+}
+
+void writeScriptLines(std::FILE* file, const DaemonScript& script)
+{
+    std::fprintf(file, "CRN=%d\r\nCPN=%d\r\n", script.replyCount, script.port);
+    writeEncodedText(file, "CWE=%s\r\n", script.welcome);
+    writeEncodedText(file, "CR1=%s\r\n", script.reply);
+    writeEncodedText(file, "CR2=%s\r\n", script.goodbye);
+    std::fprintf(file, "CCT=%d\r\n", script.timerChoice);
+    std::fprintf(file, "CE1=%d\r\nCE2=%d\r\n", script.echoWelcome, script.echoReply);
+    std::fprintf(file, "CWR=%d\r\n", script.repeat);
+}
+
 bool closeWritten(std::FILE* file)
 {
     bool written = std::fflush(file) == 0 && !std::ferror(file);

@@ -3,6 +3,8 @@
 // are opened in binary mode: a line may end in CR LF or LF alone, and the CR
 // must not end up in a value. Values are read positionally: each read expects
 // one key, and a line that does not match it is left for the next read.
+#include "engine/daemon_script.h"
+
 #include <cstdio>
 
 // Reads the first line with `format` ("%299[^\n]" or "%599[^\n]", matching the
@@ -25,6 +27,12 @@ void readEncodedText(std::FILE* file, const char* format, char* field, unsigned 
 
 // Encodes `text` and writes it with `format` ("CWE=%s\r\n" and the like).
 void writeEncodedText(std::FILE* file, const char* format, const char* text);
+
+// The Custom script's lines as both stored files hold them, in their order:
+// CRN, CPN, CWE, CR1, CR2 first; CCT, CE1, CE2 next; CWR last.
+void readScriptTexts(std::FILE* file, DaemonScript& script);
+void readScriptTimerAndEcho(std::FILE* file, DaemonScript& script);
+void writeScriptLines(std::FILE* file, const DaemonScript& script);
 
 // True when the file was written and closed without error; the file is closed
 // either way.
