@@ -1,40 +1,35 @@
-// The cost of one poll tick on the window's thread: with nobody calling (the
-// bounded readiness wait) and with a caller whose typed byte is read and echoed.
+// The cost of one poll tick on the window's thread, over the platform's real
+// sockets: with nobody calling (the bounded readiness wait) and with a caller
+// whose typed byte is read and echoed.
 #include "engine/conversation.h"
 
 #include "fakes/front_end_fake.h"
 #include "support/loopback.h"
+#include "support/scripts.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
-
 namespace {
 
-WindowHandle const kWindow = reinterpret_cast<WindowHandle>(0x57);
+WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 
 struct Decoy {
     ListenerState listener;
-    DaemonScript script;
-    char logPath[kPathSize] = "";
+    DaemonScript script = builtIn(DaemonFreeBSD);
 
-    explicit Decoy(int kind)
+    Decoy()
     {
-        static DaemonScript table[kScriptTableSize];
-        std::memset(table, 0, sizeof table);
-        loadBuiltInScripts(table);
-        script = table[kind];
         resetFakeFront();
         startListening(listener, kWindow, 0);
         script.port = netLocalPort(listener.listenSocket);
     }
     ~Decoy() { stopListening(listener, kWindow); }
-    void tick() { pollTick(listener, script, logPath, kWindow); }
+    void tick() { pollTick(listener, script, "", kWindow); }
 };
 
 void IdlePollTick(benchmark::State& state)
 {
-    Decoy decoy(DaemonFreeBSD);
+    Decoy decoy;
     for (auto _ : state)
         decoy.tick();
 }
@@ -44,22 +39,24 @@ BENCHMARK(IdlePollTick)->Unit(benchmark::kMillisecond);
 // of the echoes are outside the timed part.
 void PollTickWithTypedByte(benchmark::State& state)
 {
-    Decoy decoy(DaemonFreeBSD);
-    LoopbackClient caller;
-    caller.connectTo(decoy.script.port);
+    Decoy decoy;
+    SocketHandle caller = loopbackConnect(decoy.script.port);
     decoy.tick();  // accept, telnet greeting, welcome
-    caller.receiveAvailable(20);
-    long long count = 0;
+    char echoes[4096];
     for (auto _ : state) {
         state.PauseTiming();
-        caller.sendBytes("a");
-        if (++count % 512 == 0)
-            caller.receiveAvailable(0);
+        netSend(caller, "a", 1);
+        SocketSet watched, ready;
+        socketSetClear(watched);
+        socketSetAdd(watched, caller);
+        while (netWaitReadable(watched, caller, 0, ready) > 0 && netReceive(caller, echoes, sizeof echoes) > 0) {
+        }
         state.ResumeTiming();
         decoy.tick();
     }
     if (!decoy.listener.callerActive)
         state.SkipWithError("the caller was lost");
+    netClose(caller);
 }
 BENCHMARK(PollTickWithTypedByte)->Unit(benchmark::kMicrosecond);
 

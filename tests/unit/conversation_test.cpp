@@ -1,500 +1,295 @@
 #include "engine/conversation.h"
 
-#include "engine/listener.h"
 #include "fakes/front_end_fake.h"
+#include "fakes/net_fake.h"
 #include "storage/connection_log.h"
-#include "support/loopback.h"
+#include "support/scratch_folder.h"
 #include "support/scripts.h"
-#include "support/socket_tuning.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <regex>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
 
-WindowHandle const kWindow = reinterpret_cast<WindowHandle>(0x57);
-
+WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 const std::string kGreeting("\xFF\xFB\x01\xFF\xFD\x03\xFF\xFB\x03\xFF\xFE\x01", 12);
-const std::string kNul(1, '\0');
+using Texts = std::vector<std::string>;
 
-// A Custom daemon sending "W", "R" and "G", without echo or repeat.
-DaemonScript custom(int replyCount = 2, int timerChoice = 1, const char* welcome = "W")
+Texts joined(std::initializer_list<Texts> parts)
 {
-    return scriptWith(welcome, "R", "G", replyCount, 0, timerChoice, 0, 0, 0);
-}
-
-// One caller and every byte it has received, in order.
-struct Caller {
-    LoopbackClient client;
-    std::string received;
-    std::string expected;
-
-    // Adds `more` to what the caller should have received by now, reads until
-    // the stream is that long, then takes whatever else is waiting: the whole
-    // stream must equal it.
-    void expect(const std::string& more = "")
-    {
-        expected += more;
-        if (received.size() < expected.size())
-            received += client.receiveExactly(expected.size() - received.size(), 3000);
-        received += client.receiveAvailable(20);
-        EXPECT_EQ(received, expected);
-    }
-    void send(const std::string& bytes) { ASSERT_TRUE(client.sendBytes(bytes)); }
-};
-
-using Events = std::vector<std::string>;
-
-const Events kDetected = {"status Detected!", "tray 10002 Velmoranth(v1.9) - Detected!"};
-const Events kListening = {"status Listening", "tray 10000 Velmoranth(v1.9) - Listening"};
-
-Events sequence(std::initializer_list<Events> parts)
-{
-    Events all;
-    for (const Events& part : parts)
+    Texts all;
+    for (const Texts& part : parts)
         all.insert(all.end(), part.begin(), part.end());
     return all;
 }
 
-class ConversationTest : public ::testing::Test {
+const Texts kDetected = {"status Detected!", "tray 10002 Velmoranth(v1.9) - Detected!"};
+const Texts kListening = {"status Listening", "tray 10000 Velmoranth(v1.9) - Listening"};
+const Texts kOneCall = joined({kDetected, {"start 10005 30000"}, kListening, {"stop 10005"}});
+
+// A Custom daemon on port 4000 sending "W", "R" and "G".
+DaemonScript custom(int replyCount, int timerChoice, int repeat = 0, const char* welcome = "W", int echo = 0)
+{
+    return scriptWith(welcome, "R", "G", replyCount, 4000, timerChoice, echo, 0, repeat);
+}
+
+class Conversation : public ::testing::Test {
 protected:
     ListenerState listener;
     DaemonScript script{};
-    char logPath[kPathSize] = "";
-    int port = 0;
-    Caller caller;
+    ScratchFolder folder;
+    std::string logPath = folder.path("calls.log");
 
     void SetUp() override
     {
         resetFakeFront();
-        loopbackStartup();
-        std::string name = std::string("conversation_test_") +
-                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
-        copyText(logPath, name.c_str(), sizeof logPath);
-        std::remove(logPath);
+        resetFakeNet();
     }
-    void TearDown() override
-    {
-        stopListening(listener, kWindow);
-        std::remove(logPath);
-    }
-
-    // Listens on a port the system picks; the script carries that port, as
-    // the active script carries the port it listens on.
-    void listen(const DaemonScript& daemon)
-    {
-        script = daemon;
-        ASSERT_EQ(startListening(listener, kWindow, 0), 1);
-        port = netLocalPort(listener.listenSocket);
-        ASSERT_NE(port, 0);
-        script.port = port;
-    }
-    void tick() { pollTick(listener, script, logPath, kWindow); }
-    void ticks(int count)
+    void TearDown() override { stopListening(listener, kWindow); }
+    void tick(int count = 1)
     {
         for (int i = 0; i < count; ++i)
-            tick();
+            pollTick(listener, script, logPath.c_str(), kWindow);
     }
-    // Connects and lets the next tick accept.
-    void admit(Caller& who)
+    int poll() { return pollListener(listener, script, logPath.c_str(), kWindow); }
+    // A caller connects and the next tick accepts it.
+    FakeCaller& admit()
     {
-        ASSERT_TRUE(who.client.connectTo(port));
+        FakeCaller& caller = fakeConnect();
         tick();
-        ASSERT_EQ(listener.callerActive, 1);
+        EXPECT_EQ(listener.callerActive, 1);
+        return caller;
     }
-    // Listens with `daemon` and admits the test's caller.
-    void callIn(const DaemonScript& daemon)
+    FakeCaller& callIn(const DaemonScript& daemon)
     {
-        listen(daemon);
-        admit(caller);
-    }
-    // The caller sends `bytes`; after one poll it has received `answer` more.
-    void exchange(const std::string& bytes, const std::string& answer)
-    {
-        caller.send(bytes);
-        tick();
-        caller.expect(answer);
-    }
-
-    // The log holds `count` records "127.0.0.1 :<loggedPort> / dd.mm.yyyy / hh:mm\r\n".
-    void expectLogRecords(std::size_t count, int loggedPort)
-    {
-        std::ifstream in(logPath, std::ios::binary);
-        std::ostringstream content;
-        content << in.rdbuf();
-        const std::string log = content.str();
-        const std::string head = "127.0.0.1 :" + std::to_string(loggedPort) + " / ";
-        const std::size_t size = head.size() + 20;
-        ASSERT_EQ(log.size(), count * size) << log;
-        for (std::size_t i = 0; i < count; ++i) {
-            EXPECT_EQ(log.compare(i * size, head.size(), head), 0) << log;
-            EXPECT_EQ(log.compare(i * size + size - 2, 2, "\r\n"), 0) << log;
-        }
+        script = daemon;
+        EXPECT_EQ(startListening(listener, kWindow, script.port), 1);
+        return admit();
     }
 };
 
-// --- Telnet daemons: greeting, echo and line ends ------------------------------
-
-TEST_F(ConversationTest, FreeBsdCallerTranscriptByteForByte)
+TEST_F(Conversation, FreeBsdCallerIsAlertedLoggedAndPlayedByteForByte)
 {
-    listen(builtIn(DaemonFreeBSD));
     fakeFront().logSwitch = 1;
-    admit(caller);
-    caller.expect(kGreeting + "FreeBSD 5.1\r\n\r\nLogin: ");
-    exchange("root\r\n", "root\r" "\n\r" "Password: ");
-    // The LF left from "root" is read silently; the password is not echoed.
-    exchange("x\r\n", "\n\r" "Incorrect Login.\r\n");
-
+    FakeCaller& caller = callIn(builtIn(DaemonFreeBSD));
+    EXPECT_EQ(fakeNet().waits, 1 + 30);  // the poll, then the greeting's passes
+    caller.input = "root\r\n";
+    tick();
+    caller.input += "x\r\n";  // the LF left from "root" is read silently; the password is not echoed
+    tick();
     tick();  // every answer sent: the conversation starts over, nothing is sent
-    caller.expect();
-    EXPECT_EQ(listener.stage, 1);
     EXPECT_EQ(listener.repeatPending, 2);
     tick();  // the prompt again on a fresh line, and the leftover LF read silently
-    caller.expect("\r\nLogin: ");
-    exchange("ab\r\n", "ab\r" "\n\r" "Password: ");
+    caller.input += "ab\r\n";
+    EXPECT_EQ(poll(), 1);
+    EXPECT_EQ(caller.received, kGreeting + "FreeBSD 5.1\r\n\r\nLogin: " + "root\r" + "\n\rPassword: " +
+                                   "\n\rIncorrect Login.\r\n" + "\r\nLogin: " + "ab\r" + "\n\rPassword: ");
 
     disconnectTimerFired(listener, kWindow);
-    EXPECT_TRUE(caller.client.peerClosed());
-    EXPECT_EQ(listener.callerActive, 0);
-    EXPECT_EQ(frontEventTexts(), sequence({kDetected, {"start 10005 60000"}, kListening, {"stop 10005"}}));
-    expectLogRecords(1, port);
+    disconnectTimerFired(listener, kWindow);  // a late tick must not close the handle again
+    EXPECT_EQ(caller.closes, 1);
+    EXPECT_EQ(frontEventTexts(), joined({kDetected, {"start 10005 60000"}, kListening, {"stop 10005", "stop 10005"}}));
+    const std::string log = folder.read("calls.log");
+    EXPECT_TRUE(std::regex_match(log, std::regex("192\\.0\\.2\\.1 :23 / \\d\\d\\.\\d\\d\\.20\\d\\d / \\d\\d:\\d\\d\r\n")))
+        << log;
 }
 
-// echoReply only: the first line is not echoed but still ends in "\n\r"; the
-// second is echoed, NUL included, LF never. Lines come in pieces over polls
-// and end in CR NUL, CR LF and a bare CR.
-TEST_F(ConversationTest, EchoOnTheSecondLineWithEveryLineEndAndLinesInPieces)
+// Echo on the second line only: the first still ends in "\n\r"; the second is
+// echoed, NUL included, LF never. Lines come in pieces and end in CR NUL, CR LF
+// and a bare CR.
+TEST_F(Conversation, EchoOnTheSecondLineWithEveryLineEndAndLinesInPieces)
 {
-    DaemonScript d = custom(2, 1, "Hi\r\n> ");
-    d.echoReply = 1;
-    d.repeat = 1;
-    callIn(d);
-    caller.expect(kGreeting + "Hi\r\n> ");
-    exchange("a", "");  // no echo on line 1, and no answer before the CR
-    exchange("b", "");
-    EXPECT_EQ(listener.stage, 1);
-    exchange("\r" + kNul, "\n\r" "R");
-
-    exchange("c", kNul + "c");  // the NUL left from line 1 begins line 2
-    exchange("\nd", "d");
-    exchange("\r\n", "\r" "\n\r" "G");
-
-    ticks(2);  // start over, then the prompt; the leftover LF starts line 1
-    caller.expect("\r\n> ");
-    exchange("e\r", "\n\r" "R");
-    exchange("f\r", "f\r" "\n\r" "G");
-    EXPECT_TRUE(shownNoticeCodes().empty());
+    FakeCaller& caller = callIn(scriptWith("Hi\r\n> ", "R", "G", 2, 4000, 1, 0, 1, 1));
+    for (const std::string piece : {"a", "b", "\r", "", "c", "\nd", "\r\n"}) {
+        caller.input += piece.empty() ? std::string(1, '\0') : piece;
+        tick();
+    }
+    tick(2);  // start over, then the prompt; the leftover LF starts line 1
+    caller.input += "e\rf\r";
+    tick(2);
+    EXPECT_EQ(caller.received, kGreeting + "Hi\r\n> " + "\n\rR" + std::string(1, '\0') + "cd\r\n\rG" + "\r\n> " +
+                                   "\n\rR" + "f\r\n\rG");
 }
 
-// --- Banner daemons -------------------------------------------------------------
+struct ReplyCase {
+    const char* name;
+    DaemonScript daemon;
+    const char* input;  // typed at once, before the first tick
+    int ticks;
+    std::string received;
+    int hangUpTick;  // 0: still connected after the last tick
+    bool callerHangsUp = false;
+};
 
-TEST_F(ConversationTest, SubSevenAndNetBusSendOnlyTheirBanner)
+bool disconnectTimerRunning()
 {
-    const int kinds[] = {DaemonSubSeven, DaemonNetBus};
-    const char* const banners[] = {"SubSeven 2.1 \r\n", "NetBus 1.60 \r\n"};
-    for (int i = 0; i < 2; ++i) {
-        SCOPED_TRACE(banners[i]);
+    bool running = false;
+    for (const std::string& event : frontEventTexts())
+        running = event.rfind("start 10005", 0) == 0 || (running && event != "stop 10005");
+    return running;
+}
+
+TEST_F(Conversation, ReplyCountTimerAndRepeatDecideWhatIsAnsweredAndWhenToHangUp)
+{
+    DaemonScript unterminated = custom(1, 1);
+    std::memset(unterminated.welcome, 'w', sizeof unterminated.welcome);
+    const ReplyCase kCases[] = {
+        {"0 lines, no timer: hang up at once", custom(0, 0), "", 1, "W", 1},
+        {"0 lines, timer: read nothing until the timer", custom(0, 1, 1), "abc\r\n", 4, "W", 0},
+        {"1 line, no timer: reply, never goodbye", custom(1, 0), "line\r\nmore\r\n", 3, "WR", 2},
+        {"1 line, repeat: the prompt again", custom(1, 1, 1, "Welcome\r\nName? "), "one\rtwo\r", 4,
+         "Welcome\r\nName? R\r\nName? R", 0},
+        {"1 line, no repeat: start over silently", custom(1, 1, 0, "Welcome\r\nName? "), "one\rtwo\r", 4,
+         "Welcome\r\nName? RR", 0},
+        {"2 lines, no timer: goodbye, then hang up", custom(2, 0), "one\r\ntwo\r\n", 3, "WRG", 3},
+        {"3 lines: the third is read and answered with nothing", custom(3, 0), "one\rtwo\rthree\r", 5, "WRG", 4},
+        {"a hang-up mid-line is not answered", custom(2, 1), "hal", 2, "W", 1, true},
+        {"a banner answers lines with nothing", builtIn(DaemonSubSeven), "hello\r\nagain\r\n", 6,
+         "SubSeven 2.1 \r\n", 0},
+        {"a text that lost its terminator ends at its buffer", unterminated, "", 1, std::string(600, 'w'), 0},
+    };
+    for (const ReplyCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        resetFakeNet();
         resetFakeFront();
-        listen(builtIn(kinds[i]));
-        Caller banner;
-        admit(banner);
-        banner.send("hello\r\n");
-        ticks(3);  // answered with nothing, start over, poll
-        banner.send("again\r\n");
-        ticks(4);
-        banner.expect(banners[i]);
-        EXPECT_EQ(listener.callerActive, 1);
-        EXPECT_EQ(timerPeriod(kDisconnectTimerId), 60000u);
-
-        disconnectTimerFired(listener, kWindow);
-        EXPECT_TRUE(banner.client.peerClosed());
-        EXPECT_EQ(lastStatusText(), "Listening");
-        EXPECT_FALSE(timerRunning(kDisconnectTimerId));
+        FakeCaller& caller = callIn(c.daemon);
+        caller.input = c.input;
+        caller.hungUp = c.callerHangsUp;
+        int hungUpAt = 0;
+        for (int i = 1; i <= c.ticks; ++i) {
+            tick();
+            hungUpAt = hungUpAt ? hungUpAt : caller.closes * i;
+        }
+        EXPECT_EQ(caller.received, c.received);
+        EXPECT_EQ(hungUpAt, c.hangUpTick);
+        EXPECT_EQ(disconnectTimerRunning(), c.hangUpTick == 0 && c.daemon.timerChoice != 0);
+        EXPECT_TRUE(shownNoticeCodes().empty());
         stopListening(listener, kWindow);
     }
 }
 
-// --- Custom daemons: reply counts, hang-up and start-over ----------------------
-
-TEST_F(ConversationTest, ReplyCountZeroWithoutTimerHangsUpAtTheNextTick)
+TEST_F(Conversation, WaitingCallersAreTakenInTurnEachWithItsOwnAlertLogAndTimer)
 {
-    callIn(custom(0, 0));
-    tick();
-    caller.expect("W");
-    EXPECT_TRUE(caller.client.peerClosed());
-    EXPECT_EQ(listener.callerActive, 0);
-    EXPECT_EQ(frontEventTexts(), sequence({kDetected, kListening}));
-}
-
-TEST_F(ConversationTest, ReplyCountZeroWithTimerReadsNothingUntilTheTimerFires)
-{
-    DaemonScript d = custom(0, 1);
-    d.repeat = 1;
-    callIn(d);
-    caller.send("abc\r\n");
-    ticks(4);
-    caller.expect("W");
-    EXPECT_EQ(listener.callerActive, 1);
-    EXPECT_EQ(timerPeriod(kDisconnectTimerId), 30000u);
-    disconnectTimerFired(listener, kWindow);
-    EXPECT_TRUE(caller.client.peerClosed());
-}
-
-TEST_F(ConversationTest, ReplyCountOneAnswersWithReplyAndNeverSendsGoodbye)
-{
-    callIn(custom(1, 0));
-    caller.expect("W");
-    exchange("line\r\n", "R");
-    tick();  // answered: hang up
-    EXPECT_TRUE(caller.client.peerClosed());
-    EXPECT_EQ(caller.received, "WR");
-    EXPECT_EQ(lastStatusText(), "Listening");
-}
-
-TEST_F(ConversationTest, ReplyCountOneStartsOverWithThePromptWhenRepeatIsOn)
-{
-    DaemonScript d = custom(1, 1, "Welcome\r\nName? ");
-    d.repeat = 1;
-    callIn(d);
-    caller.expect("Welcome\r\nName? ");
-    exchange("one\r", "R");
-    tick();  // start over
-    caller.expect();
-    tick();
-    caller.expect("\r\nName? ");
-    exchange("two\r", "R");
-}
-
-TEST_F(ConversationTest, ReplyCountOneStartsOverSilentlyWhenRepeatIsOff)
-{
-    callIn(custom(1, 1, "Welcome\r\nName? "));
-    caller.expect("Welcome\r\nName? ");
-    exchange("one\r", "R");
-    ticks(2);
-    exchange("two\r", "R");
-}
-
-TEST_F(ConversationTest, ReplyCountTwoWithoutTimerHangsUpAfterGoodbye)
-{
-    callIn(custom(2, 0));
-    caller.expect("W");
-    exchange("one\r\n", "R");
-    exchange("two\r\n", "G");
-    EXPECT_EQ(listener.callerActive, 1);
-    tick();
-    EXPECT_TRUE(caller.client.peerClosed());
-    EXPECT_EQ(listener.callerActive, 0);
-}
-
-TEST_F(ConversationTest, ReplyCountThreeReadsAThirdLineAndAnswersNothing)
-{
-    callIn(custom(3, 0));
-    caller.expect("W");
-    exchange("one\r", "R");
-    exchange("two\r", "G");
-    exchange("three", "");
-    EXPECT_EQ(listener.stage, 3);
-    exchange("\r", "");
-    EXPECT_EQ(listener.stage, 4);
-    tick();
-    EXPECT_TRUE(caller.client.peerClosed());
-}
-
-// --- Callers going away, waiting and being logged -------------------------------
-
-TEST_F(ConversationTest, CallerClosingMidLineGetsNoAnswerAndTheNextCallerIsServed)
-{
-    callIn(custom());
-    exchange("hal", "W");
-    caller.client.closeNow();
-    tick();
-    EXPECT_EQ(listener.callerActive, 0);
-    EXPECT_EQ(listener.stage, 0);
-    EXPECT_EQ(frontEventTexts(), sequence({kDetected, {"start 10005 30000"}, kListening, {"stop 10005"}}));
-
-    Caller second;
-    admit(second);
-    second.send("x\r");
-    tick();
-    second.expect("WR");
-}
-
-TEST_F(ConversationTest, SecondCallerWaitsInTheBacklogThenGetsItsOwnAlertLogAndTimer)
-{
-    listen(custom());
     fakeFront().logSwitch = 1;
-    admit(caller);
-    Caller second;
-    ASSERT_TRUE(second.client.connectTo(port));
-    caller.send("x\r");
-    ticks(3);
-    caller.expect("WR");
-    second.expect();
-    EXPECT_EQ(frontEventsOf(FrontEvent::StartTimer).size(), 1u);
-
-    disconnectTimerFired(listener, kWindow);
-    EXPECT_TRUE(caller.client.peerClosed());
+    FakeCaller& first = callIn(custom(2, 1));
+    FakeCaller& second = fakeConnect();
+    first.input = "x\r";
+    tick(3);
+    EXPECT_EQ(first.received, "WR");
+    EXPECT_EQ(second.received, "");
+    fakeFront().logSwitch = 0;  // read afresh at each accept
+    first.hungUp = true;
+    tick();  // the hang-up ends this poll: the next caller waits for the next one
+    EXPECT_EQ(second.received, "");
     tick();
-    second.expect("W");
-    EXPECT_EQ(listener.callerActive, 1);
-    EXPECT_EQ(frontEventTexts(), sequence({kDetected, {"start 10005 30000"}, kListening, {"stop 10005"}, kDetected,
-                                        {"start 10005 30000"}}));
-    expectLogRecords(2, port);
+    EXPECT_EQ(second.received, "W");
+    fakeFront().logSwitch = 1;
+    disconnectTimerFired(listener, kWindow);
+    admit();
+    EXPECT_EQ(frontEventTexts(), joined({kOneCall, kOneCall, kDetected, {"start 10005 30000"}}));
 
     resetFakeFront();
-    ListHandle list = reinterpret_cast<ListHandle>(0x4C);
-    ASSERT_EQ(readConnectionLog(list, logPath), 1);
-    const std::vector<FrontEvent> inserted = frontEventsOf(FrontEvent::ListInsert);
-    ASSERT_EQ(inserted.size(), 2u);
-    EXPECT_EQ(inserted[1].text, "127.0.0.1");
-    EXPECT_EQ(frontEventsOf(FrontEvent::ListSubItem)[3].text, std::to_string(port));
+    ASSERT_EQ(readConnectionLog(nullptr, logPath.c_str()), 1);
+    const Texts rows = frontEventTexts();
+    ASSERT_EQ(rows.size(), 8u);
+    EXPECT_EQ(rows[0], "insert 0 192.0.2.1");
+    EXPECT_EQ(rows[1], "item 0 1 4000");
+    EXPECT_EQ(rows[4], "insert 1 192.0.2.3");
 }
 
-TEST_F(ConversationTest, LogSwitchIsReadAtEachAccept)
+// The caller floods a line without reading: echoes that cannot go out are
+// dropped, each poll reads only its share, and a line end or answer that
+// cannot be sent raises notice 6. A disconnect timer firing under the open
+// notice ends the call; the engine then serves the next caller.
+TEST_F(Conversation, CallerThatNeverReadsCannotHoldTheWindow)
 {
-    callIn(custom(0, 0));
-    tick();  // hang up
-    expectLogRecords(0, port);
-
+    logPath = folder.path("no_such_folder/calls.log");  // an unwritable log stops nothing
     fakeFront().logSwitch = 1;
-    Caller logged;
-    admit(logged);
-    expectLogRecords(1, port);
-}
-
-TEST_F(ConversationTest, LogRecordCarriesTheDaemonsPortNotTheListeningOrCallersPort)
-{
-    listen(custom());
-    script.port = 23;  // the script's port is what the log shows
-    fakeFront().logSwitch = 1;
-    admit(caller);
-    expectLogRecords(1, 23);
-}
-
-TEST_F(ConversationTest, UnwritableLogDoesNotStopTheConversation)
-{
-    listen(custom());
-    copyText(logPath, "no_such_folder_for_the_log/connections.log", sizeof logPath);
-    fakeFront().logSwitch = 1;
-    admit(caller);
-    caller.expect("W");
-    exchange("x\r", "R");
-    EXPECT_TRUE(shownNoticeCodes().empty());
-}
-
-// --- A caller that never reads --------------------------------------------------
-
-// The caller floods a line without reading the echo: echoes that cannot go out
-// are dropped, every poll stays short, and the line end that cannot be sent
-// raises notice 6. A disconnect timer firing under the open notice ends the
-// call; the engine then serves the next caller.
-TEST_F(ConversationTest, CallerThatNeverReadsCannotHoldTheWindow)
-{
-    DaemonScript d = custom(1, 1);
-    d.echoWelcome = 1;
-    caller.client.setSmallReceiveBuffer();
-    callIn(d);
-    ASSERT_TRUE(shrinkSendBuffer(listener.callerSocket, 4096));
-    // Well past what the shrunk buffers hold; each poll reads only its share.
-    const int kFloodBytes = 16384;
-    for (int sent = 0; sent < kFloodBytes; sent += 4096)
-        caller.send(std::string(4096, 'a'));
-    long long longest = 0;
-    for (int read = 0; read < kFloodBytes; read += kMaxLineBytesPerPoll) {
-        long long start = nowMs();
-        tick();
-        long long took = nowMs() - start;
-        longest = took > longest ? took : longest;
-    }
-    EXPECT_LT(longest, 400);
-    EXPECT_EQ(listener.stage, 1);
-
-    // The line end cannot go out: notice 6, the line is consumed unanswered
-    // and the caller stays connected.
-    caller.send("\r");
+    FakeCaller& caller = callIn(custom(1, 1, 0, "W", 1));
+    caller.sendRoom = 0;
+    caller.input = std::string(1000, 'a');
+    tick();
+    EXPECT_EQ(caller.input.size(), 1000u - kMaxLineBytesPerPoll);
+    tick(3);
+    caller.input = "\r";
     tick();
     EXPECT_EQ(shownNoticeCodes(), std::vector<int>{6});
-    EXPECT_EQ(listener.callerActive, 1);
+    EXPECT_EQ(fakeFront().noticeOwners, std::vector<WindowHandle>{kWindow});
     EXPECT_EQ(listener.stage, 1);
 
     fakeFront().whileNoticeOpen = [this] { disconnectTimerFired(listener, kWindow); };
-    caller.send("\r");
+    caller.input = "\r";
     tick();
-    EXPECT_EQ(shownNoticeCodes(), (std::vector<int>{6, 6}));
-    EXPECT_EQ(listener.callerActive, 0);
-    EXPECT_EQ(listener.stage, 0);
-    EXPECT_EQ(lastStatusText(), "Listening");
     fakeFront().whileNoticeOpen = nullptr;
+    EXPECT_EQ(caller.closes, 1);
+    EXPECT_EQ(caller.received, kGreeting + "W");
 
-    const std::string echoed = caller.client.receiveAvailable(100);
-    EXPECT_LT(echoed.size(), kGreeting.size() + 1 + kFloodBytes);  // echoes were dropped
-
-    Caller next;
-    admit(next);
-    next.expect(kGreeting + "W");
+    script = custom(1, 1);
+    FakeCaller& next = admit();
+    next.sendRoom = 0;
+    next.input = "x\r";
+    EXPECT_EQ(poll(), 0);
+    EXPECT_EQ(shownNoticeCodes(), (std::vector<int>{6, 6, 6}));
+    EXPECT_EQ(listener.stage, 2);
 }
 
-// --- Timers and ticks outside a conversation ------------------------------------
-
-TEST_F(ConversationTest, DisconnectTimerWithoutACallerOnlyStopsItself)
+TEST_F(Conversation, FailuresAroundTheAccept)
 {
-    listen(custom());
-    disconnectTimerFired(listener, kWindow);
-    EXPECT_EQ(frontEventTexts(), Events{"stop 10005"});
-    admit(caller);
-    caller.expect("W");
-}
-
-TEST_F(ConversationTest, TickAfterStandByDoesNothing)
-{
-    listen(custom());
-    ASSERT_TRUE(caller.client.connectTo(port));
-    stopListening(listener, kWindow);
+    script = custom(2, 1, 0, "W", 1);
+    startListening(listener, kWindow, 4000);
+    fakeConnect();
+    fakeNet().failure = VanishBeforeAccept;  // a scan's reset raises no "Error #5" box
+    EXPECT_EQ(poll(), 1);
+    fakeNet().failure = FailNone;
+    FakeCaller& caller = fakeConnect();
+    fakeNet().waitsBeforeFailure = 0;
+    EXPECT_EQ(poll(), 0);
+    EXPECT_TRUE(frontEventTexts().empty());
+    fakeNet().waitsBeforeFailure = 1;  // the greeting's wait fails: the call ends
+    EXPECT_EQ(poll(), 0);
+    EXPECT_EQ(caller.closes, 1);
+    EXPECT_EQ(frontEventTexts(), joined({kDetected, {"start 10005 30000"}, kListening, {"stop 10005"}}));
     resetFakeFront();
-    tick();
-    EXPECT_TRUE(fakeFront().events.empty());
+    fakeConnect();
+    fakeNet().failure = FailAccept;
+    EXPECT_EQ(poll(), 0);
+    EXPECT_EQ(frontEventTexts(), Texts{"notice Error #5"});
+    EXPECT_EQ(caller.received, kGreeting);
 }
 
-TEST_F(ConversationTest, IdleTickWithoutCallerWaitsBriefly)
+TEST_F(Conversation, TimersAndTicksOutsideACall)
 {
-    listen(custom());
-    long long start = nowMs();
-    tick();
-    EXPECT_LT(nowMs() - start, 400);
-    EXPECT_TRUE(fakeFront().events.empty());
-    EXPECT_EQ(listener.callerActive, 0);
-}
-
-TEST_F(ConversationTest, LongTimerChoicesStayWithinAWindowTimersRange)
-{
-    callIn(custom(2, 4));
-    EXPECT_EQ(timerPeriod(kDisconnectTimerId), 120000u);
+    script = custom(2, 4);
+    startListening(listener, kWindow, 4000);
     disconnectTimerFired(listener, kWindow);
-    script.timerChoice = -1;
-    Caller second;
-    admit(second);
-    EXPECT_EQ(timerPeriod(kDisconnectTimerId), 0x7FFFFFFFu);
+    EXPECT_EQ(frontEventTexts(), Texts{"stop 10005"});
+    const std::pair<int, std::string> kPeriods[] = {{4, "120000"}, {-1, "2147483647"}, {0x7FFFFFFF, "2147483647"}};
+    for (const auto& [choice, period] : kPeriods) {
+        script.timerChoice = choice;
+        resetFakeFront();
+        admit();
+        EXPECT_EQ(frontEventTexts()[2], "start 10005 " + period);
+        disconnectTimerFired(listener, kWindow);
+    }
+    stopListening(listener, kWindow);
+    fakeConnect();
+    resetFakeFront();
+    tick();  // left over after StandBy
+    EXPECT_TRUE(frontEventTexts().empty());
 }
-
-// --- Script texts ---------------------------------------------------------------
 
 TEST(WelcomeLastLine, IsTheTextAfterTheLastLineFeedBeforeTheFinalCharacter)
 {
     const std::pair<const char*, const char*> kCases[] = {
         {"FreeBSD 5.1\r\n\r\nLogin: ", "Login: "}, {"x\r\nlast\r\n", "last\r\n"}, {"no break", "no break"},
-        {"", ""}, {"\n", "\n"}, {"a\n", "a\n"}, {"\na", "a"}, {"SubSeven 2.1 \r\n", "SubSeven 2.1 \r\n"},
+        {"", ""}, {"\n", "\n"}, {"a\n", "a\n"}, {"\na", "a"},
     };
-    for (const auto& [welcome, lastLine] : kCases) {
-        const DaemonScript script = scriptWith(welcome, "", "", 0, 0, 0, 0, 0, 0);
-        EXPECT_STREQ(welcomeLastLine(script), lastLine) << welcome;
-    }
+    for (const auto& [welcome, lastLine] : kCases)
+        EXPECT_STREQ(welcomeLastLine(scriptWith(welcome, "", "", 0, 0, 0, 0, 0, 0)), lastLine) << welcome;
 }
 
 } // namespace

@@ -5,58 +5,37 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
 
 namespace {
 
-TEST(PortField, DigitsReadAsAnUnsignedNumber)
+TEST(CustomFields, PortTextReadsAsAnUnsignedNumberAndAnythingElseAsZero)
 {
-    EXPECT_EQ(readPortText("1"), 1u);
-    EXPECT_EQ(readPortText("65536"), 65536u);
-    EXPECT_EQ(readPortText("0000023"), 23u);
-    EXPECT_EQ(readPortText("4294967295"), 4294967295u);
+    const std::pair<const char*, std::uint32_t> kTexts[] = {
+        {"1", 1}, {"65536", 65536}, {"0000023", 23}, {"4294967295", 4294967295u}, {"", 0}, {"4294967296", 0},
+        {"99999999999999999999999", 0}, {"23a", 0}, {"-5", 0}, {"+5", 0}, {" 5", 0},
+    };
+    for (const auto& [text, port] : kTexts)
+        EXPECT_EQ(readPortText(text), port) << text;
 }
 
-TEST(PortField, TextThatDoesNotConvertReadsAsZero)
+TEST(CustomFields, PortsZeroAndAbove65536AreRefusedWithTheirNotices)
 {
-    EXPECT_EQ(readPortText(""), 0u);
-    EXPECT_EQ(readPortText("4294967296"), 0u);
-    EXPECT_EQ(readPortText("99999999999999999999999"), 0u);
-    EXPECT_EQ(readPortText("23a"), 0u);
-    EXPECT_EQ(readPortText("-5"), 0u);
-    EXPECT_EQ(readPortText("+5"), 0u);
-    EXPECT_EQ(readPortText(" 5"), 0u);
+    const std::pair<std::uint32_t, int> kPorts[] = {
+        {0, NoticeNoCustomPort}, {1, 0}, {65535, 0}, {65536, 0}, {65537, NoticeMaxPort}, {4294967295u, NoticeMaxPort},
+    };
+    for (const auto& [port, notice] : kPorts)
+        EXPECT_EQ(portNotice(port), notice) << port;
 }
 
-TEST(PortField, ZeroAndValuesAbove65536AreRefusedWithTheirNotices)
+TEST(CustomFields, HandEditedValuesOpenAtTheNearestListEntry)
 {
-    EXPECT_EQ(portNotice(0), NoticeNoCustomPort);
-    EXPECT_EQ(portNotice(1), 0);
-    EXPECT_EQ(portNotice(65535), 0);
-    EXPECT_EQ(portNotice(65536), 0);
-    EXPECT_EQ(portNotice(65537), NoticeMaxPort);
-    EXPECT_EQ(portNotice(4294967295u), NoticeMaxPort);
-    EXPECT_EQ(portNotice(readPortText("4294967296")), NoticeNoCustomPort);
-}
-
-TEST(ListEntries, ValidValuesMapToTheirEntries)
-{
-    EXPECT_EQ(replyCountEntry(1), 0);
-    EXPECT_EQ(replyCountEntry(2), 1);
-    for (int choice = 0; choice < kTimerEntries; ++choice)
-        EXPECT_EQ(timerEntry(choice), choice);
-}
-
-TEST(ListEntries, HandEditedValuesFallBackToTheNearestEntry)
-{
-    EXPECT_EQ(replyCountEntry(0), 0);
-    EXPECT_EQ(replyCountEntry(-3), 0);
-    EXPECT_EQ(replyCountEntry(INT_MIN), 0);
-    EXPECT_EQ(replyCountEntry(3), 1);
-    EXPECT_EQ(replyCountEntry(INT_MAX), 1);
-    EXPECT_EQ(timerEntry(-1), 0);
-    EXPECT_EQ(timerEntry(INT_MIN), 0);
-    EXPECT_EQ(timerEntry(5), 4);
-    EXPECT_EQ(timerEntry(INT_MAX), 4);
+    const std::pair<int, int> kReplyCounts[] = {{1, 0}, {2, 1}, {0, 0}, {-3, 0}, {INT_MIN, 0}, {3, 1}, {INT_MAX, 1}};
+    for (const auto& [count, entry] : kReplyCounts)
+        EXPECT_EQ(replyCountEntry(count), entry) << count;
+    const std::pair<int, int> kTimers[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {-1, 0}, {INT_MIN, 0}, {5, 4}, {INT_MAX, 4}};
+    for (const auto& [choice, entry] : kTimers)
+        EXPECT_EQ(timerEntry(choice), entry) << choice;
 }
 
 } // namespace

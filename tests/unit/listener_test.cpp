@@ -1,6 +1,7 @@
 #include "engine/listener.h"
+
 #include "fakes/front_end_fake.h"
-#include "support/loopback.h"
+#include "fakes/net_fake.h"
 
 #include <gtest/gtest.h>
 
@@ -9,201 +10,114 @@
 
 namespace {
 
-int mainWindow;
+WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 using Texts = std::vector<std::string>;
 
 class Listener : public ::testing::Test {
 protected:
+    ListenerState listener;
+
     void SetUp() override
     {
         resetFakeFront();
-        balanceBefore = netStartupBalance();
+        resetFakeNet();
     }
-    void TearDown() override
+    // A caller in conversation, as accepting leaves it.
+    FakeCaller& converse()
     {
-        stopListening(listener, &mainWindow);
-        EXPECT_EQ(netStartupBalance(), balanceBefore);
-    }
-
-    // Listens on a port the system picks (65536 binds as port 0).
-    int startOnFreePort()
-    {
-        if (!startListening(listener, &mainWindow, 65536))
-            return 0;
-        return netLocalPort(listener.listenSocket);
-    }
-
-    // Connects `client` to `port` and accepts it on the listening socket.
-    SocketHandle connectAndAccept(int port)
-    {
-        EXPECT_TRUE(client.connectTo(port));
-        SocketSet ready;
-        for (int attempt = 0; attempt < 40; ++attempt) {
-            if (netWaitReadable(listener.watchedSockets, listener.highestSocket, 50, ready) > 0)
-                break;
-        }
-        SocketHandle caller = kNoSocket;
-        PeerAddress peer;
-        EXPECT_EQ(netAccept(listener.listenSocket, caller, peer), NetAccepted);
-        char text[16];
-        netAddressText(peer, text);
-        EXPECT_STREQ(text, "127.0.0.1");
+        FakeCaller& caller = fakeConnect();
+        listener.callerSocket = fakeNet().backlog.front();
+        socketSetAdd(listener.watchedSockets, listener.callerSocket);
+        listener.callerActive = 1;
+        listener.stage = 2;
+        listener.repeatPending = 1;
         return caller;
     }
-
-    ListenerState listener;
-    LoopbackClient client;
-    int balanceBefore = 0;
 };
 
-std::vector<SocketHandle> handlesOf(const SocketSet& set)
+TEST_F(Listener, AFailedStepShowsItsNoticeAndReleasesWhatWasTaken)
 {
-    return std::vector<SocketHandle>(set.handles, set.handles + set.count);
+    const std::pair<FakeNetFailure, int> kSteps[] = {
+        {FailStartup, 1}, {FailSocket, 2}, {FailBind, 3}, {FailListen, 4}};
+    for (const auto& [failure, notice] : kSteps) {
+        resetFakeFront();
+        fakeNet().failure = failure;
+        EXPECT_EQ(startListening(listener, kWindow, 23), 0);
+        EXPECT_EQ(shownNoticeCodes(), std::vector<int>{notice});
+        EXPECT_EQ(fakeFront().noticeOwners, std::vector<WindowHandle>{kWindow});
+        EXPECT_FALSE(fakeNet().listenerOpen);
+        EXPECT_EQ(listener.listenSocket, kNoSocket);
+        EXPECT_EQ(listener.socketsStarted, 0);
+        EXPECT_EQ(fakeNet().startups, 0);
+    }
 }
 
-TEST(SocketSetTest, KeepsInsertionOrderAndShiftsOnRemove)
+TEST_F(Listener, StartWatchesTheListenerOnTheLow16BitsOfThePort)
 {
-    SocketSet set;
-    socketSetClear(set);
-    for (SocketHandle h : {7u, 3u, 9u, 3u})
-        socketSetAdd(set, h);
-    EXPECT_EQ(handlesOf(set), (std::vector<SocketHandle>{7, 3, 9}));
-    socketSetRemove(set, 7);
-    EXPECT_EQ(handlesOf(set), (std::vector<SocketHandle>{3, 9}));
-    socketSetRemove(set, 42);
-    EXPECT_EQ(set.count, 2);
-    EXPECT_TRUE(socketSetContains(set, 9));
-    EXPECT_FALSE(socketSetContains(set, 7));
+    fakeNet().failure = FailBind;
+    startListening(listener, kWindow, 4000);
+    fakeNet().failure = FailNone;
+    ASSERT_EQ(startListening(listener, kWindow, 65536 + 23), 1);
+    EXPECT_EQ(fakeNet().boundPort, 23);
+    EXPECT_EQ(listener.watchedSockets.count, 1);
+    EXPECT_EQ(listener.watchedSockets.handles[0], kFakeListenerHandle);
+    EXPECT_EQ(listener.highestSocket, kFakeListenerHandle);
+    EXPECT_EQ(fakeNet().startups, 1);
+    EXPECT_EQ(shownNoticeCodes(), std::vector<int>{3});
+
+    stopListening(listener, kWindow);
+    stopListening(listener, kWindow);
+    EXPECT_FALSE(fakeNet().listenerOpen);
+    EXPECT_EQ(fakeNet().startups, 0);
+    EXPECT_EQ(frontEventTexts(), Texts{"notice Error #3"});
 }
 
-TEST(SocketSetTest, HoldsAtMostSixtyFour)
+TEST_F(Listener, EndingACallClosesItOnceAndShowsListeningStandByAlsoStopsItsTimer)
 {
-    SocketSet set;
-    socketSetClear(set);
-    for (SocketHandle h = 0; h < 70; ++h)
-        socketSetAdd(set, h);
-    EXPECT_EQ(set.count, kMaxWatchedSockets);
-    EXPECT_FALSE(socketSetContains(set, 64));
+    ASSERT_EQ(startListening(listener, kWindow, 23), 1);
+    FakeCaller& ended = converse();
+    endConversation(listener, kWindow, listener.callerSocket);
+    EXPECT_EQ(frontEventTexts(), (Texts{"status Listening", "tray 10000 Velmoranth(v1.9) - Listening"}));
+    FakeCaller& stopped = converse();
+    stopListening(listener, kWindow);
+    EXPECT_EQ(frontEventTexts().back(), "stop 10005");
+    EXPECT_EQ(frontEventTexts().size(), 3u);
+    EXPECT_EQ(ended.closes + stopped.closes, 2);
+    EXPECT_FALSE(fakeNet().listenerOpen);
+    EXPECT_EQ(fakeNet().startups, 0);
+    EXPECT_EQ(listener.callerSocket, kNoSocket);
+    EXPECT_EQ(listener.listenSocket, kNoSocket);
+    EXPECT_EQ(listener.watchedSockets.count, 0);
+    EXPECT_EQ(listener.callerActive + listener.stage + listener.repeatPending, 0);
 }
 
 TEST(DisplayStates, StatusFirstThenTrayWithTheStateIconAndTip)
 {
     resetFakeFront();
-    showDisplayState(&mainWindow, DisplayDetected);
-    showDisplayState(&mainWindow, DisplayStandingBy);
-    showDisplayState(&mainWindow, DisplayListening);
+    showDisplayState(kWindow, DisplayDetected);
+    showDisplayState(kWindow, DisplayStandingBy);
+    showTrayState(kWindow, DisplayListening);
     EXPECT_EQ(frontEventTexts(), (Texts{"status Detected!", "tray 10002 Velmoranth(v1.9) - Detected!",
                                         "status Standing By", "tray 10001 Velmoranth(v1.9) - Standing By",
-                                        "status Listening", "tray 10000 Velmoranth(v1.9) - Listening"}));
+                                        "tray 10000 Velmoranth(v1.9) - Listening"}));
 }
 
-TEST_F(Listener, AcceptsARealConnectionOnAFreePort)
+TEST(SocketSets, KeepInsertionOrderShiftOnRemoveAndHoldAtMost64)
 {
-    int port = startOnFreePort();
-    ASSERT_GT(port, 0);
-    EXPECT_EQ(listener.watchedSockets.count, 1);
-    EXPECT_EQ(listener.watchedSockets.handles[0], listener.listenSocket);
-    EXPECT_EQ(listener.highestSocket, listener.listenSocket);
-    EXPECT_TRUE(fakeFront().events.empty());
-
-    SocketHandle caller = connectAndAccept(port);
-    ASSERT_NE(caller, kNoSocket);
-    ASSERT_TRUE(netSend(caller, "hi", 2));
-    EXPECT_EQ(client.receiveExactly(2), "hi");
-    netClose(caller);
-}
-
-TEST_F(Listener, APortInUseFailsWithNoticeThreeAndLeavesNothingOpen)
-{
-    LoopbackListener other;
-    int port = other.listenAnywhere();
-    ASSERT_GT(port, 0);
-    EXPECT_EQ(startListening(listener, &mainWindow, port), 0);
-    EXPECT_EQ(shownNoticeCodes(), std::vector<int>{3});
-    EXPECT_EQ(fakeFront().events[0].handle, &mainWindow);
-    EXPECT_EQ(listener.listenSocket, kNoSocket);
-    EXPECT_EQ(listener.socketsStarted, 0);
-    EXPECT_EQ(netStartupBalance(), balanceBefore);
-}
-
-TEST_F(Listener, StartUpsAndCleanUpsStayPairedAcrossFailedAndGoodStarts)
-{
-    LoopbackListener other;
-    int busy = other.listenAnywhere();
-    for (int attempt = 0; attempt < 3; ++attempt)
-        EXPECT_EQ(startListening(listener, &mainWindow, busy), 0);
-    EXPECT_EQ(netStartupBalance(), balanceBefore);
-    ASSERT_GT(startOnFreePort(), 0);
-    EXPECT_EQ(netStartupBalance(), balanceBefore + 1);
-    stopListening(listener, &mainWindow);
-    EXPECT_EQ(netStartupBalance(), balanceBefore);
-    stopListening(listener, &mainWindow);
-    EXPECT_EQ(netStartupBalance(), balanceBefore);
-}
-
-TEST_F(Listener, EndConversationClosesTheCallerAndShowsListening)
-{
-    SocketHandle caller = connectAndAccept(startOnFreePort());
-    // Not added to the watched set: it is still closed and the state reset.
-    listener.callerSocket = caller;
-    listener.callerActive = 1;
-    listener.stage = 2;
-    listener.repeatPending = 1;
-    endConversation(listener, &mainWindow, caller);
-    EXPECT_TRUE(client.peerClosed());
-    EXPECT_EQ(listener.callerActive, 0);
-    EXPECT_EQ(listener.stage, 0);
-    EXPECT_EQ(listener.repeatPending, 0);
-    EXPECT_EQ(listener.watchedSockets.count, 1);
-    EXPECT_EQ(frontEventTexts(), (Texts{"status Listening", "tray 10000 Velmoranth(v1.9) - Listening"}));
-}
-
-TEST_F(Listener, StopWithACallerClosesItStopsItsTimerAndLeavesTheDisplay)
-{
-    int port = startOnFreePort();
-    listener.callerSocket = connectAndAccept(port);
-    socketSetAdd(listener.watchedSockets, listener.callerSocket);
-    listener.callerActive = 1;
-    listener.stage = 1;
-    stopListening(listener, &mainWindow);
-    EXPECT_TRUE(client.peerClosed());
-    EXPECT_EQ(listener.listenSocket, kNoSocket);
-    EXPECT_EQ(listener.callerActive, 0);
-    EXPECT_EQ(listener.stage, 0);
-    EXPECT_EQ(frontEventTexts(), Texts{"stop " + std::to_string(kDisconnectTimerId)});
-
-    LoopbackClient late;
-    EXPECT_FALSE(late.connectTo(port));
-}
-
-TEST_F(Listener, StopWithoutACallerClosesOnlyTheListener)
-{
-    int port = startOnFreePort();
-    stopListening(listener, &mainWindow);
-    EXPECT_TRUE(fakeFront().events.empty());
-    EXPECT_EQ(listener.listenSocket, kNoSocket);
-    LoopbackClient late;
-    EXPECT_FALSE(late.connectTo(port));
-}
-
-TEST_F(Listener, StopWithoutEverListeningDoesNothing)
-{
-    stopListening(listener, &mainWindow);
-    EXPECT_TRUE(fakeFront().events.empty());
-    EXPECT_EQ(netStartupBalance(), balanceBefore);
-}
-
-TEST_F(Listener, ListenAgainOnTheSamePortRightAfterAServedCaller)
-{
-    int port = startOnFreePort();
-    ASSERT_GT(port, 0);
-    SocketHandle caller = connectAndAccept(port);
-    // The decoy closes first, so its side of the connection waits in TIME_WAIT.
-    netClose(caller);
-    EXPECT_TRUE(client.peerClosed());
-    stopListening(listener, &mainWindow);
-    EXPECT_EQ(startListening(listener, &mainWindow, port), 1);
-    EXPECT_TRUE(shownNoticeCodes().empty());
+    SocketSet set;
+    socketSetClear(set);
+    for (SocketHandle h : {7u, 3u, 9u, 3u})
+        socketSetAdd(set, h);
+    socketSetRemove(set, 7);
+    socketSetRemove(set, 42);
+    EXPECT_EQ(std::vector<SocketHandle>(set.handles, set.handles + set.count), (std::vector<SocketHandle>{3, 9}));
+    EXPECT_TRUE(socketSetContains(set, 9));
+    EXPECT_FALSE(socketSetContains(set, 7));
+    for (SocketHandle h = 100; h < 200; ++h)
+        socketSetAdd(set, h);
+    EXPECT_EQ(set.count, kMaxWatchedSockets);
+    EXPECT_TRUE(socketSetContains(set, 161));
+    EXPECT_FALSE(socketSetContains(set, 162));
 }
 
 } // namespace

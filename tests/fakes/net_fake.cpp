@@ -1,0 +1,115 @@
+#include "fakes/net_fake.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+FakeNet net;
+
+FakeCaller* callerOf(SocketHandle socket)
+{
+    const SocketHandle index = (socket - 10) / 2;
+    return socket % 2 == 0 && socket >= 10 && index < net.callers.size() ? &net.callers[index] : nullptr;
+}
+
+bool readable(SocketHandle socket)
+{
+    const FakeCaller* caller = callerOf(socket);
+    return socket == kFakeListenerHandle ? !net.backlog.empty() : caller && (!caller->input.empty() || caller->hungUp);
+}
+
+} // namespace
+
+FakeNet& fakeNet() { return net; }
+void resetFakeNet() { net = FakeNet(); }
+
+FakeCaller& fakeConnect()
+{
+    net.backlog.push_back(10 + 2 * net.callers.size());
+    return net.callers.emplace_back();
+}
+
+int netStartup()
+{
+    net.startups += net.failure != FailStartup;
+    return net.failure != FailStartup;
+}
+
+void netCleanup() { --net.startups; }
+int netStartupBalance() { return net.startups; }
+
+SocketHandle netCreateStreamSocket()
+{
+    net.listenerOpen = net.failure != FailSocket;
+    return net.listenerOpen ? kFakeListenerHandle : kNoSocket;
+}
+
+int netBindAny(SocketHandle, int port)
+{
+    net.boundPort = port & 0xFFFF;
+    return net.failure != FailBind;
+}
+
+int netListen(SocketHandle, int) { return net.failure != FailListen; }
+int netLocalPort(SocketHandle) { return net.boundPort; }
+
+NetAcceptResult netAccept(SocketHandle, SocketHandle& caller, PeerAddress& peer)
+{
+    if (net.failure == FailAccept)
+        return NetAcceptFailed;
+    if (net.backlog.empty())
+        return NetNothingToAccept;
+    caller = net.backlog.front();
+    net.backlog.pop_front();
+    peer = PeerAddress{2, 0, {192, 0, 2, static_cast<std::uint8_t>((caller - 10) / 2 + 1)}, {}};
+    return net.failure == VanishBeforeAccept ? NetNothingToAccept : NetAccepted;
+}
+
+// Like select, it sees no handle above `highest`.
+int netWaitReadable(const SocketSet& watched, SocketHandle highest, int, SocketSet& ready)
+{
+    socketSetClear(ready);
+    for (int i = 0; i < watched.count; ++i) {
+        if (readable(watched.handles[i]) && watched.handles[i] <= highest)
+            socketSetAdd(ready, watched.handles[i]);
+    }
+    ++net.waits;
+    return net.waitsBeforeFailure-- == 0 ? -1 : ready.count;
+}
+
+int netReceive(SocketHandle socket, char* buffer, int length)
+{
+    FakeCaller* caller = callerOf(socket);
+    if (!caller || caller->closes)
+        return NetReceiveFailed;
+    if (caller->input.empty())
+        return caller->hungUp ? 0 : NetReceiveWouldBlock;
+    const std::size_t taken = caller->input.copy(buffer, static_cast<std::size_t>(length));
+    caller->input.erase(0, taken);
+    return static_cast<int>(taken);
+}
+
+int netSend(SocketHandle socket, const char* buffer, int length)
+{
+    FakeCaller* caller = callerOf(socket);
+    if (!caller || caller->closes)
+        return length == 0;
+    const long taken = caller->sendRoom < 0 ? length : std::min<long>(length, caller->sendRoom);
+    caller->received.append(buffer, static_cast<std::size_t>(taken));
+    caller->sendRoom -= caller->sendRoom < 0 ? 0 : taken;
+    return taken == length;
+}
+
+void netClose(SocketHandle socket)
+{
+    if (socket == kFakeListenerHandle)
+        net.listenerOpen = false;
+    else if (FakeCaller* caller = callerOf(socket))
+        ++caller->closes;
+}
+
+void netAddressText(const PeerAddress& peer, char text[16])
+{
+    std::snprintf(text, 16, "%u.%u.%u.%u", peer.address[0], peer.address[1], peer.address[2], peer.address[3]);
+}
