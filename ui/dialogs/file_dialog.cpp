@@ -9,11 +9,13 @@ struct FileDialogSetup {
 };
 
 const DWORD kOpenOptions = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+// Save must be able to name a new file; an existing one is replaced unasked.
+const DWORD kSaveOptions = kOpenOptions & ~OFN_FILEMUSTEXIST;
 
 // Indexed by FileDialogPurpose.
 const FileDialogSetup kSetups[] = {
     {"Velmo Files (*.vlm)\0*.vlm\0All Files (*.*)\0*.*\0", "vlm", kOpenOptions},
-    {"Velmo Files (*.vlm)\0*.vlm\0", "vlm", kOpenOptions},
+    {"Velmo Files (*.vlm)\0*.vlm\0", "vlm", kSaveOptions},
     {"Log Files (*.log)\0*.log\0All Files (*.*)\0*.*\0", "log", kOpenOptions},
 };
 
