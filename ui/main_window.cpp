@@ -168,12 +168,12 @@ void showStandingByControls(HWND window)
 
 void startPollTimer(HWND window)
 {
-    SetTimer(window, ID_POLL_TIMER, kPollPeriodMs, nullptr);
+    SetTimer(window, kPollTimerId, kPollPeriodMs, nullptr);
 }
 
 void stopPollTimer(HWND window)
 {
-    KillTimer(window, ID_POLL_TIMER);
+    KillTimer(window, kPollTimerId);
 }
 
 void enterListening(HWND window)
@@ -305,10 +305,10 @@ LRESULT onCommand(HWND window, int id)
 LRESULT onTimer(HWND window, WPARAM timerId)
 {
     switch (LOWORD(timerId)) {
-    case ID_POLL_TIMER:
+    case kPollTimerId:
         pollTick(program.listener, program.scriptTable[kActiveSlot], program.logPath, window);
         break;
-    case ID_DISCONNECT_TIMER:
+    case kDisconnectTimerId:
         disconnectTimerFired(program.listener, window);
         break;
     default:

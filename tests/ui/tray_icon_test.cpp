@@ -1,6 +1,7 @@
 #include "ui/tray_icon.h"
 
 #include "engine/listener.h"
+#include "resources/resource.h"
 #include "ui/program_state.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,6 @@ ProgramState program;  // the main window's own, which this binary does not link
 TEST(TrayIcon, TipKeepsAtMostSixtyThreeCharacters)
 {
     const std::string tip(100, 'x');
-    trayIconSetState(kIconListening, tip.c_str());
+    trayIconSetState(IDI_LISTENING, tip.c_str());
     EXPECT_EQ(program.trayIcon.szTip, tip.substr(0, 63));
 }
