@@ -13,7 +13,6 @@
 #define IDM_ABOUT 1005
 #define IDM_HELP 1006
 #define IDM_RESTORE 1007
-#define IDM_TRAY_ICON 1008
 #define IDM_TOGGLE_LISTEN 1009
 
 #define IDC_DAEMON_FREEBSD 2000
@@ -77,5 +76,3 @@
 #define IDR_MAIN_MENU 10003
 // 10004 and 10005: the window's timers, which are no resources (engine/listener.h).
 #define IDR_ACCELERATORS 10006
-
-#define WM_TRAY_NOTIFY 2024
