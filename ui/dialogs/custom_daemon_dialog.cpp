@@ -179,15 +179,10 @@ int loadCustomDaemonFile(HWND dialog, const char* fileName)
     DaemonScript script;
     ZeroMemory(&script, sizeof script);
     CustomFileVersion version = CustomFileCurrent;
-    switch (readCustomDaemonFile(fileName, script, version)) {
-    case CustomFileNotFound:
-        showErrorNotice(dialog, NoticeFileNotFound);
+    int notice = customFileNoticeCode(readCustomDaemonFile(fileName, script, version));
+    if (notice != 0) {
+        showErrorNotice(dialog, notice);
         return 0;
-    case CustomFileUnknownFormat:
-        showErrorNotice(dialog, NoticeUnknownFormat);
-        return 0;
-    case CustomFileRead:
-        break;
     }
     showScript(dialog, script);
     if (version != CustomFileCurrent)
