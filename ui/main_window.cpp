@@ -126,7 +126,6 @@ void repairCustomScript()
 
 LRESULT onCreate(HWND window)
 {
-    program.window = window;
     std::int32_t listenOnStart = 0;
     std::int32_t daemonKind = DaemonFreeBSD;
     std::int32_t logEnabled = 0;
