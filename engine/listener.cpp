@@ -2,13 +2,14 @@
 
 #include "engine/daemon_script.h"
 #include "engine/error_notice.h"
+#include "resources/resource.h"
 
 namespace {
 
 const DisplayStateTexts kDisplayStates[] = {
-    {"Standing By", kIconStandingBy, "Velmoranth(v1.9) - Standing By"},
-    {"Listening", kIconListening, "Velmoranth(v1.9) - Listening"},
-    {"Detected!", kIconDetected, "Velmoranth(v1.9) - Detected!"},
+    {"Standing By", IDI_STANDING_BY, "Velmoranth(v1.9) - Standing By"},
+    {"Listening", IDI_LISTENING, "Velmoranth(v1.9) - Listening"},
+    {"Detected!", IDI_DETECTED, "Velmoranth(v1.9) - Detected!"},
 };
 
 void clearConversation(ListenerState& listener)

@@ -28,11 +28,11 @@ enum DisplayState { DisplayStandingBy, DisplayListening, DisplayDetected };
 
 struct DisplayStateTexts {
     const char* statusText;
-    int iconId;
+    int iconId;  // an IDI_ id of resources/resource.h
     const char* tip;
 };
 
-enum { kIconListening = 10000, kIconStandingBy = 10001, kIconDetected = 10002, kTipSize = 64 };
+enum { kTipSize = 64 };
 
 const DisplayStateTexts& displayStateTexts(DisplayState state);
 

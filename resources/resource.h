@@ -1,8 +1,9 @@
 #pragma once
 // Every resource and control id of the program, by thousands:
 // commands 1000-1009, daemon buttons 2000-2004, main-window buttons 3000-3005,
-// one range per dialog template (4000, 5000, 6000, 7000, 8000), icons, menu,
-// timers and accelerators from 10000. Shared by the C++ code and the .rc files.
+// one range per dialog template (4000, 5000, 6000, 7000, 8000), icons, menu
+// and accelerators from 10000. Shared by the C++ code, the portable core
+// included, and the .rc files, so plain macros only and no <windows.h>.
 
 #define IDM_SAVE_SETTINGS 1000
 #define IDM_SEND_TO_TRAY 1001
@@ -12,7 +13,6 @@
 #define IDM_ABOUT 1005
 #define IDM_HELP 1006
 #define IDM_RESTORE 1007
-#define IDM_TRAY_ICON 1008
 #define IDM_TOGGLE_LISTEN 1009
 
 #define IDC_DAEMON_FREEBSD 2000
@@ -74,8 +74,5 @@
 #define IDI_STANDING_BY 10001
 #define IDI_DETECTED 10002
 #define IDR_MAIN_MENU 10003
-#define ID_POLL_TIMER 10004
-#define ID_DISCONNECT_TIMER 10005
+// 10004 and 10005: the window's timers, which are no resources (engine/listener.h).
 #define IDR_ACCELERATORS 10006
-
-#define WM_TRAY_NOTIFY 2024

@@ -2,6 +2,7 @@
 
 #include "engine/conversation.h"
 #include "engine/error_notice.h"
+#include "engine/front_end.h"
 #include "engine/listener.h"
 #include "resources/resource.h"
 #include "storage/settings_file.h"
@@ -84,11 +85,6 @@ HFONT createWindowFont()
                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
 }
 
-void setStatusText(int part, const char* text)
-{
-    SendMessageA(program.statusBar, SB_SETTEXTA, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text));
-}
-
 void createStatusBar(HWND window)
 {
     InitCommonControls();
@@ -96,8 +92,9 @@ void createStatusBar(HWND window)
                                         nullptr, program.module, nullptr);
     int rightEdges[2] = {100, -1};
     SendMessageA(program.statusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(rightEdges));
-    setStatusText(0, displayStateTexts(DisplayStandingBy).statusText);
-    setStatusText(1, kStatusProgramName);
+    frontSetStatusText(window, displayStateTexts(DisplayStandingBy).statusText);
+    // The second part holds the program's name for the whole run.
+    SendMessageA(program.statusBar, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(kStatusProgramName));
 }
 
 void createControls(HWND window)
@@ -129,7 +126,6 @@ void repairCustomScript()
 
 LRESULT onCreate(HWND window)
 {
-    program.window = window;
     std::int32_t listenOnStart = 0;
     std::int32_t daemonKind = DaemonFreeBSD;
     std::int32_t logEnabled = 0;
@@ -171,12 +167,12 @@ void showStandingByControls(HWND window)
 
 void startPollTimer(HWND window)
 {
-    SetTimer(window, ID_POLL_TIMER, kPollPeriodMs, nullptr);
+    SetTimer(window, kPollTimerId, kPollPeriodMs, nullptr);
 }
 
 void stopPollTimer(HWND window)
 {
-    KillTimer(window, ID_POLL_TIMER);
+    KillTimer(window, kPollTimerId);
 }
 
 void enterListening(HWND window)
@@ -217,14 +213,9 @@ void standBySequence(HWND window)
     program.settingsChanged = 1;
 }
 
-int logSwitchChecked(HWND window)
-{
-    return SendDlgItemMessageA(window, IDC_LOG_CHECK, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
-}
-
 void saveProgramSettings(HWND window)
 {
-    saveSettings(program.listening, selectedDaemonKind(window), logSwitchChecked(window), program.logPath,
+    saveSettings(program.listening, selectedDaemonKind(window), frontLogSwitchOn(window), program.logPath,
                  program.scriptTable[DaemonCustom], kSettingsFile);
 }
 
@@ -240,7 +231,7 @@ bool settingsFileExists()
 // The check box does not toggle itself: it is ticked only with a log path.
 void logCheckRule(HWND window)
 {
-    if (logSwitchChecked(window)) {
+    if (frontLogSwitchOn(window)) {
         setLogSwitch(window, 0);
         program.settingsChanged = 1;
     } else if (program.logPath[0] != '\0') {
@@ -313,10 +304,10 @@ LRESULT onCommand(HWND window, int id)
 LRESULT onTimer(HWND window, WPARAM timerId)
 {
     switch (LOWORD(timerId)) {
-    case ID_POLL_TIMER:
+    case kPollTimerId:
         pollTick(program.listener, program.scriptTable[kActiveSlot], program.logPath, window);
         break;
-    case ID_DISCONNECT_TIMER:
+    case kDisconnectTimerId:
         disconnectTimerFired(program.listener, window);
         break;
     default:

@@ -10,7 +10,6 @@
 
 struct ProgramState {
     HINSTANCE module;
-    HWND window;
     HWND statusBar;
     HFONT font;
     DaemonScript scriptTable[kScriptTableSize];  // slot 0 is the active script

@@ -16,10 +16,13 @@ HICON loadTrayPicture(int iconId)
                                          LR_DEFAULTCOLOR));
 }
 
+// The record's tip field is larger than the first form's 64 bytes, which is
+// all the shell reads of it.
 void storeState(int iconId, const char* tip)
 {
+    static_assert(kTipSize <= sizeof program.trayIcon.szTip, "tip field too small");
     program.trayIcon.hIcon = loadTrayPicture(iconId);
-    copyText(program.trayIcon.szTip, tip, sizeof program.trayIcon.szTip);
+    copyText(program.trayIcon.szTip, tip, kTipSize);
 }
 
 HMENU buildTrayMenu()

@@ -4,9 +4,8 @@
 #include "engine/error_notice.h"
 #include "resources/resource.h"
 #include "storage/custom_daemon_file.h"
+#include "ui/dialogs/file_dialog.h"
 #include "ui/program_state.h"
-
-#include <commdlg.h>
 
 #include <cstdint>
 
@@ -16,10 +15,6 @@ enum { kTypedTextLimit = 300 };
 
 const char* const kReplyCountTexts[kReplyCountEntries] = {"One", "Two"};
 const char* const kTimerTexts[kTimerEntries] = {"None", "30 Sec", "60 Sec", "90 Sec", "120 Sec"};
-
-// String literals end in a second zero, which closes each filter list.
-const char kLoadFilter[] = "Velmo Files (*.vlm)\0*.vlm\0All Files (*.*)\0*.*\0";
-const char kSaveFilter[] = "Velmo Files (*.vlm)\0*.vlm\0";
 
 void fillList(HWND dialog, int id, const char* const* texts, int count)
 {
@@ -61,23 +56,6 @@ void showScript(HWND dialog, const DaemonScript& script)
     setCheck(dialog, IDC_CUSTOM_REPEAT, script.repeat);
 }
 
-// The platform's open or save dialog over `dialog`; 1 when a file was chosen.
-int chooseFile(HWND dialog, int saving, char (&fileName)[kPathSize])
-{
-    fileName[0] = '\0';
-    OPENFILENAMEA form;
-    ZeroMemory(&form, sizeof form);
-    form.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    form.hwndOwner = dialog;
-    form.lpstrFilter = saving ? kSaveFilter : kLoadFilter;
-    form.lpstrFile = fileName;
-    form.nMaxFile = sizeof fileName;
-    form.lpstrDefExt = "vlm";
-    form.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-    BOOL chosen = saving ? GetSaveFileNameA(&form) : GetOpenFileNameA(&form);
-    return chosen ? 1 : 0;
-}
-
 INT_PTR onInitDialog(HWND dialog)
 {
     fillList(dialog, IDC_CUSTOM_REPLY_COUNT, kReplyCountTexts, kReplyCountEntries);
@@ -103,7 +81,7 @@ void onOk(HWND dialog)
 void onLoad(HWND dialog)
 {
     char fileName[kPathSize];
-    if (chooseFile(dialog, 0, fileName))
+    if (chooseFile(LoadCustomDaemonFile, dialog, fileName))
         loadCustomDaemonFile(dialog, fileName);
     refreshRepeatControls(dialog);
 }
@@ -111,7 +89,7 @@ void onLoad(HWND dialog)
 void onSave(HWND dialog)
 {
     char fileName[kPathSize];
-    if (chooseFile(dialog, 1, fileName))
+    if (chooseFile(SaveCustomDaemonFile, dialog, fileName))
         saveCustomDaemonFile(dialog, fileName);
 }
 
@@ -201,15 +179,10 @@ int loadCustomDaemonFile(HWND dialog, const char* fileName)
     DaemonScript script;
     ZeroMemory(&script, sizeof script);
     CustomFileVersion version = CustomFileCurrent;
-    switch (readCustomDaemonFile(fileName, script, version)) {
-    case CustomFileNotFound:
-        showErrorNotice(dialog, NoticeFileNotFound);
+    int notice = customFileNoticeCode(readCustomDaemonFile(fileName, script, version));
+    if (notice != 0) {
+        showErrorNotice(dialog, notice);
         return 0;
-    case CustomFileUnknownFormat:
-        showErrorNotice(dialog, NoticeUnknownFormat);
-        return 0;
-    case CustomFileRead:
-        break;
     }
     showScript(dialog, script);
     if (version != CustomFileCurrent)

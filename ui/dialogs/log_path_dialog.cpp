@@ -1,13 +1,10 @@
 #include "ui/dialogs/log_path_dialog.h"
 
 #include "resources/resource.h"
+#include "ui/dialogs/file_dialog.h"
 #include "ui/program_state.h"
 
-#include <commdlg.h>
-
 namespace {
-
-const char kLogFilter[] = "Log Files (*.log)\0*.log\0All Files (*.*)\0*.*\0";
 
 INT_PTR onInitDialog(HWND dialog)
 {
@@ -19,17 +16,7 @@ INT_PTR onInitDialog(HWND dialog)
 void onBrowse(HWND dialog)
 {
     char fileName[kPathSize];
-    fileName[0] = '\0';
-    OPENFILENAMEA form;
-    ZeroMemory(&form, sizeof form);
-    form.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    form.hwndOwner = dialog;
-    form.lpstrFilter = kLogFilter;
-    form.lpstrFile = fileName;
-    form.nMaxFile = sizeof fileName;
-    form.lpstrDefExt = "log";
-    form.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-    if (GetOpenFileNameA(&form))
+    if (chooseFile(BrowseLogFile, dialog, fileName))
         SetDlgItemTextA(dialog, IDC_LOG_PATH_EDIT, fileName);
 }
 

@@ -1,0 +1,16 @@
+#pragma once
+// The platform's open and save file dialogs, as the program's dialogs use them.
+#include "engine/daemon_script.h"
+
+#include <windows.h>
+#include <commdlg.h>
+
+enum FileDialogPurpose { LoadCustomDaemonFile, SaveCustomDaemonFile, BrowseLogFile };
+
+// Fills `form` (its 76-byte form) for `purpose` over `owner`, with `fileName`
+// emptied as its buffer.
+void fillFileDialogForm(OPENFILENAMEA& form, FileDialogPurpose purpose, HWND owner, char (&fileName)[kPathSize]);
+
+// Runs the open or save dialog of `purpose`; 1 with the chosen path in
+// `fileName`, 0 when the user cancelled.
+int chooseFile(FileDialogPurpose purpose, HWND owner, char (&fileName)[kPathSize]);
