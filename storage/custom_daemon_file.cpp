@@ -85,15 +85,9 @@ int customFileNoticeCode(CustomFileReadResult result)
 int writeCustomDaemonFile(const char* fileName, const DaemonScript& script)
 {
     char scratch[kScratchPathSize];
-    if (!scratchPathFor(fileName, scratch, sizeof scratch))
-        return 0;
-    std::FILE* file = std::fopen(scratch, "wb");
+    std::FILE* file = openSaveFile(fileName, scratch, sizeof scratch);
     if (!file)
         return 0;
     writeBody(file, script);
-    if (!closeWritten(file)) {
-        std::remove(scratch);
-        return 0;
-    }
-    return replaceFile(scratch, fileName);
+    return finishSave(file, scratch, fileName);
 }

@@ -86,9 +86,3 @@ void writeScriptLines(std::FILE* file, const DaemonScript& script)
     std::fprintf(file, "CE1=%d\r\nCE2=%d\r\n", script.echoWelcome, script.echoReply);
     std::fprintf(file, "CWR=%d\r\n", script.repeat);
 }
-
-bool closeWritten(std::FILE* file)
-{
-    bool written = std::fflush(file) == 0 && !std::ferror(file);
-    return std::fclose(file) == 0 && written;
-}

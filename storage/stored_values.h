@@ -33,7 +33,3 @@ void writeEncodedText(std::FILE* file, const char* format, const char* text);
 void readScriptTexts(std::FILE* file, DaemonScript& script);
 void readScriptTimerAndEcho(std::FILE* file, DaemonScript& script);
 void writeScriptLines(std::FILE* file, const DaemonScript& script);
-
-// True when the file was written and closed without error; the file is closed
-// either way.
-bool closeWritten(std::FILE* file);

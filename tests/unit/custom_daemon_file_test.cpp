@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 const std::string kExample = "[Velmoranth Custom Protocol v1.9]\n" + kExampleScriptLines;
 const std::string kNotRead = "w?|r?|g?|-1 -2 -3 -4 -5 -6";
 
@@ -43,29 +45,55 @@ TEST(CustomFile, WritesTheCurrentLayoutAndReadsEachLayoutByItsHeaderSurvivingHan
     }
 }
 
-// Every write that goes through a scratch file, given the target's name.
-void (*const kSaves[])(const std::string&) = {
-    [](const std::string& name) { writeCustomDaemonFile(name.c_str(), exampleScript()); },
-    [](const std::string& name) { saveSettings(0, 5, 1, "", exampleScript(), name.c_str()); },
-    [](const std::string& name) { upgradeSettingsFile(name.c_str()); },
+// Every write that goes through a scratch file, given the target's name, and whether it rewrites an old settings file.
+const struct {
+    void (*save)(const std::string&);
+    bool rewritesOld;
+} kSaves[] = {
+    {[](const std::string& name) { writeCustomDaemonFile(name.c_str(), exampleScript()); }, true},
+    {[](const std::string& name) { saveSettings(0, 5, 1, "", exampleScript(), name.c_str()); }, true},
+    {[](const std::string& name) { upgradeSettingsFile(name.c_str()); }, false},  // "velmo.tmp" is taken
 };
 
-TEST(SavingThroughAScratchFile, AWriteThatCannotBeMadeLeavesTheOldFileAndNoScratchFile)
+TEST(SavingThroughAScratchFile, NoOtherFileIsEverWrittenAndAWriteThatCannotBeMadeLeavesTheOldFile)
 {
     const std::string old = "[Velmoranth Settings]\r\nLSN=1\r\n";
     for (bool bareNames : {false, true})
-        for (auto save : kSaves) {
+        for (const auto& [save, rewritesOld] : kSaves) {
             ScratchFolder folder;
             if (bareNames)
                 folder.enter();
             const std::string in = bareNames ? "" : folder.path("");
             folder.write("old.sav", old);
+            folder.write("velmo.tmp", "precious");
+            folder.write("old.sav.tmp", "precious");
             std::filesystem::create_directory(folder.path("dir.sav"));
             save(in + "no such folder/old.sav");
             save(in + "dir.sav");
-            EXPECT_EQ(folder.count(), 2);
-            std::filesystem::create_directory(folder.path("velmo.tmp"));
             save(in + "old.sav");
-            EXPECT_EQ(folder.read("old.sav"), old);
+            EXPECT_EQ(folder.read("old.sav") != old, rewritesOld);
+            EXPECT_EQ(folder.read("velmo.tmp") + folder.read("old.sav.tmp"), "preciousprecious");
+            EXPECT_EQ(folder.count(), 4);
         }
 }
+
+#ifndef _WIN32
+// An immutable folder lets its files be changed but no file be made: a save writes its target in place there,
+// and the upgrade, which needs a new "velmo.tmp", leaves the old file.
+TEST(SavingThroughAScratchFile, AFolderThatRefusesNewFilesHasSavesWrittenInPlace)
+{
+    ScratchFolder folder;
+    const std::string old = "[Velmoranth Settings]\r\nLSN=1\r\n";
+    folder.write("velmo.sav", old);
+    folder.write("mine.vlm", "old");
+    if (std::system(("chattr +i " + folder.path("") + " 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no immutable folders here";
+    upgradeSettingsFile(folder.path("velmo.sav").c_str());
+    const int written = writeCustomDaemonFile(folder.path("mine.vlm").c_str(), exampleScript());
+    EXPECT_EQ(std::system(("chattr -i " + folder.path("")).c_str()), 0);
+    EXPECT_EQ(written, 1);
+    EXPECT_EQ(folder.read("mine.vlm"), crlf(kExample));
+    EXPECT_EQ(folder.read("velmo.sav"), old);
+    EXPECT_EQ(folder.count(), 2);
+}
+#endif
