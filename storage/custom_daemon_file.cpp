@@ -42,7 +42,7 @@ void readBody(std::FILE* file, CustomFileVersion version, DaemonScript& script)
     if (version == CustomFileV18)
         script.repeat = script.timerChoice > 0 ? 1 : 0;
     else
-        readNumber(file, "CWR=%d\n", script.repeat);
+        readNumber(file, "CWR", script.repeat);
 }
 
 void writeBody(std::FILE* file, const DaemonScript& script)
@@ -60,7 +60,7 @@ CustomFileReadResult readCustomDaemonFile(const char* fileName, DaemonScript& sc
     if (!file)
         return CustomFileNotFound;
     char header[kHeaderLineSize];
-    readFirstLine(file, "%599[^\n]", header);
+    readFirstLine(file, header, sizeof header);
     if (!versionOfHeader(header, version)) {
         std::fclose(file);
         return CustomFileUnknownFormat;

@@ -28,8 +28,7 @@ int copyTokens(std::FILE* in, std::FILE* out)
 {
     char token[kUpgradeLineSize];
     int timerSet = 0;
-    while (std::fscanf(in, "%299s", token) == 1) {
-        std::fscanf(in, "%*[^ \t\r\n\v\f]");
+    while (readToken(in, token, sizeof token)) {
         if (isTimerSetToken(token))
             timerSet = 1;
         std::fprintf(out, "%s\r\n", token);
@@ -59,7 +58,7 @@ int upgradeSettingsFile(const char* fileName)
     if (!in)
         return 0;
     char header[kUpgradeLineSize];
-    readFirstLine(in, "%299[^\n]", header);
+    readFirstLine(in, header, sizeof header);
     bool unversioned = std::strcmp(header, kUnversionedHeader) == 0;
     bool old = unversioned || std::strcmp(header, kV18Header) == 0;
     char scratch[kScratchPathSize];
@@ -87,14 +86,14 @@ void loadSettings(std::int32_t& listenOnStart, std::int32_t& daemonKind, std::in
     if (!file)
         return;
     char header[kLoadLineSize];
-    readFirstLine(file, "%599[^\n]", header);
-    readNumber(file, "LSN=%d\n", listenOnStart);
-    readNumber(file, "MDN=%d\n", daemonKind);
-    readNumber(file, "MLD=%d\n", logEnabled);
-    readEncodedText(file, "MLP=%599s", logPath, kPathSize);
+    readFirstLine(file, header, sizeof header);
+    readNumber(file, "LSN", listenOnStart);
+    readNumber(file, "MDN", daemonKind);
+    readNumber(file, "MLD", logEnabled);
+    readEncodedText(file, "MLP", logPath, kPathSize);
     readScriptTexts(file, customScript);
     readScriptTimerAndEcho(file, customScript);
-    readNumber(file, "CWR=%d\n", customScript.repeat);
+    readNumber(file, "CWR", customScript.repeat);
     std::fclose(file);
 }
 

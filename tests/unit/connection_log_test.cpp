@@ -71,6 +71,7 @@ TEST_F(ConnectionLog, RecordsAreReadTokenByTokenInFileOrder)
           {"2.2.2.2", "24", "02.02.2026", "10:00"}, {"4.4.4.4", "25", "d", "t"}}},
         {a400 + " :23 / d / t\r\n5.5.5.5 :" + a400 + " / d / " + a299,
          {{a299, "23", "d", "t"}, {"5.5.5.5", a299, "d", a299}}},
+        {"1.1.1.1 :23 / d / t\x1a\r\n2.2.2.2 :1 / d / t\r\n", {{"1.1.1.1", "23", "d", "t"}}},  // Ctrl-Z ends the file
     };
     for (const auto& c : kCases) {
         folder.write("connections.log", c.file);

@@ -36,6 +36,8 @@ TEST(CustomFile, WritesTheCurrentLayoutAndReadsEachLayoutByItsHeaderSurvivingHan
         {replaced(v18, "CCT=1", "CCT=3"), "0 2 " + texts + "2 23 3 1 0 1"},
         {crlf(replaced(v18, "CCT=1", "CCT=0")), "0 2 " + texts + "2 23 0 1 0 0"},
         {replaced(kExample, "CR1=TmFtZTog==\n", ""), "0 0 " + replaced(texts, "Name: ", "r?") + "2 23 1 1 0 1"},
+        {replaced(kExample, "CR1=TmFtZTog==", "CR1=TmFt\x1aZTog=="), "0 0 Hello\r\nLogin: |Nam|g?|2 23 -3 -4 -5 -6"},
+        {replaced(kExample, "v1.9]", "v1.9]\x1a"), "0 0 " + kNotRead},  // Ctrl-Z ends the file, in any line
         {"", unknown}, {replaced(kExample, "Custom Protocol", "Settings"), unknown},
         {replaced(kExample, "v1.9", "v2.0"), unknown}, {"\r\n" + kExampleScriptLines, unknown},
     };

@@ -44,6 +44,8 @@ TEST(SettingsFile, SavesTheExampleByteForByteAndLoadsKeysInOrderSurvivingHandEdi
         {replaced(kExample, "QzpcbG9nc1xoaXRzLmxvZw==", "=="), replaced(kExampleLoaded, "C:\\logs\\hits.log", "")},
         {replaced(kExample, "QzpcbG9nc1xoaXRzLmxvZw==", std::string(2000, '/')),
          replaced(kExampleLoaded, "C:\\logs\\hits.log", std::string(299, '\xff'))},
+        {replaced(kExample, "CR1=TmFtZTog==", "CR1=TmFt\x1aZTog=="),  // Ctrl-Z ends the file
+         "0 5 1|C:\\logs\\hits.log|Hello\r\nLogin: |Nam|g?|2 23 -3 -4 -5 -6"},
     };
     for (const auto& [content, expected] : kCases) {
         folder.write("velmo.sav", content);
@@ -62,6 +64,7 @@ TEST(SettingsFile, UpgradeRewritesOlderLayoutsOneTokenALineAndLeavesOthersAlone)
     const std::string kCases[][2] = {  // before, and after in LF form ("" for left alone)
         {crlf("[Velmoranth Settings]\n" + body), v19 + body + implied},
         {v18 + body + "CCT=2\nCE1=1\nCE2=1\n", v19 + body + "CCT=2\nCE1=1\nCE2=1\nCWR=1\n"},
+        {v18 + "CCT=2\nCE1=1\x1a\nCE2=1\n", v19 + "CCT=2\nCE1=1\nCWR=1\n"},  // Ctrl-Z ends the file
         {crlf(v18 + "CCT=0\nCE1=1\n"), v19 + "CCT=0\nCE1=1\nCWR=0\n"},
         {"[Velmoranth Settings]\r\n\r\n  LSN=1   MDN=2\r\n\t\vMLD=1", v19 + "LSN=1\nMDN=2\nMLD=1\n" + implied},
         {v18 + "CWE=" + std::string(999, 'B') + "\nCCT=4\n", v19 + "CWE=" + std::string(295, 'B') + "\nCCT=4\nCWR=1\n"},
