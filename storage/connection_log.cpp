@@ -1,5 +1,7 @@
 #include "storage/connection_log.h"
 
+#include "storage/stored_values.h"
+
 #include <cstdio>
 #include <ctime>
 
@@ -21,56 +23,16 @@ LogStamp readLocalStamp()
     return stamp;
 }
 
-// The reader's tokenizer: the white space of the C locale, as a formatted
-// read skips it.
-bool isBlank(int c)
+// Blanks, then the literal `expected`. On a mismatch the character is left unread.
+bool matchLiteral(std::FILE* file, char expected)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// Skips white space; the first other character is left unread. 0 at end of file.
-int skipBlanks(std::FILE* file)
-{
-    int c;
-    do {
-        c = std::fgetc(file);
-    } while (c != EOF && isBlank(c));
-    if (c == EOF)
-        return 0;
-    std::ungetc(c, file);
-    return 1;
-}
-
-// One white-space-delimited token into `field`: cut to kLogFieldSize - 1
-// characters, the rest of the token read and dropped so the next directive
-// starts after it. 0 when the file ends before the token starts; the field is
-// then left as it was.
-int readToken(std::FILE* file, char field[kLogFieldSize])
-{
-    if (!skipBlanks(file))
-        return 0;
-    int length = 0;
-    int c;
-    while ((c = std::fgetc(file)) != EOF && !isBlank(c)) {
-        if (length < kLogFieldSize - 1)
-            field[length++] = static_cast<char>(c);
-    }
+    skipBlanks(file);
+    int c = readTextChar(file);
+    if (c == expected)
+        return true;
     if (c != EOF)
         std::ungetc(c, file);
-    field[length] = '\0';
-    return 1;
-}
-
-// Blanks, then the literal `expected`. On a mismatch the character is left unread.
-int matchLiteral(std::FILE* file, char expected)
-{
-    if (!skipBlanks(file))
-        return 0;
-    int c = std::fgetc(file);
-    if (c == expected)
-        return 1;
-    std::ungetc(c, file);
-    return 0;
+    return false;
 }
 
 struct LogRow {
@@ -85,13 +47,13 @@ struct LogRow {
 // Fields that were not reached keep their previous text.
 int scanRecord(std::FILE* file, LogRow& row)
 {
-    if (!readToken(file, row.address))
+    if (!readToken(file, row.address, kLogFieldSize))
         return -1;
-    if (!matchLiteral(file, ':') || !readToken(file, row.port))
+    if (!matchLiteral(file, ':') || !readToken(file, row.port, kLogFieldSize))
         return 1;
-    if (!matchLiteral(file, '/') || !readToken(file, row.date))
+    if (!matchLiteral(file, '/') || !readToken(file, row.date, kLogFieldSize))
         return 2;
-    if (!matchLiteral(file, '/') || !readToken(file, row.time))
+    if (!matchLiteral(file, '/') || !readToken(file, row.time, kLogFieldSize))
         return 3;
     return 4;
 }

@@ -42,7 +42,7 @@ void readBody(std::FILE* file, CustomFileVersion version, DaemonScript& script)
     if (version == CustomFileV18)
         script.repeat = script.timerChoice > 0 ? 1 : 0;
     else
-        readNumber(file, "CWR=%d\n", script.repeat);
+        readNumber(file, "CWR", script.repeat);
 }
 
 void writeBody(std::FILE* file, const DaemonScript& script)
@@ -60,7 +60,7 @@ CustomFileReadResult readCustomDaemonFile(const char* fileName, DaemonScript& sc
     if (!file)
         return CustomFileNotFound;
     char header[kHeaderLineSize];
-    readFirstLine(file, "%599[^\n]", header);
+    readFirstLine(file, header, sizeof header);
     if (!versionOfHeader(header, version)) {
         std::fclose(file);
         return CustomFileUnknownFormat;
@@ -85,15 +85,9 @@ int customFileNoticeCode(CustomFileReadResult result)
 int writeCustomDaemonFile(const char* fileName, const DaemonScript& script)
 {
     char scratch[kScratchPathSize];
-    if (!scratchPathFor(fileName, scratch, sizeof scratch))
-        return 0;
-    std::FILE* file = std::fopen(scratch, "wb");
+    std::FILE* file = openSaveFile(fileName, scratch, sizeof scratch);
     if (!file)
         return 0;
     writeBody(file, script);
-    if (!closeWritten(file)) {
-        std::remove(scratch);
-        return 0;
-    }
-    return replaceFile(scratch, fileName);
+    return finishSave(file, scratch, fileName);
 }

@@ -16,7 +16,7 @@ CustomFileReadResult readCustomDaemonFile(const char* fileName, DaemonScript& sc
 // The error notice code for a read result: 0, 10 or 11.
 int customFileNoticeCode(CustomFileReadResult result);
 
-// Writes `script` in the current layout through a scratch file in the same
-// folder that then replaces the old file. 1 on success; on failure the old
-// file is left as it was. The port is not checked here.
+// Writes `script` in the current layout through a scratch file of its own
+// (see openSaveFile). 1 on success; on failure the old file is left as it
+// was. The port is not checked here.
 int writeCustomDaemonFile(const char* fileName, const DaemonScript& script);

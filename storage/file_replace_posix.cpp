@@ -1,6 +1,20 @@
 #include "storage/file_replace.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+std::FILE* createNewFile(const char* path)
+{
+    int descriptor = open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (descriptor < 0)
+        return nullptr;
+    std::FILE* file = fdopen(descriptor, "wb");
+    if (!file) {
+        close(descriptor);
+        std::remove(path);
+    }
+    return file;
+}
 
 int replaceFile(const char* scratch, const char* target)
 {

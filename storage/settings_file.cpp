@@ -12,6 +12,7 @@ namespace {
 const char kCurrentHeader[] = "[Velmoranth Settings v1.9]";
 const char kUnversionedHeader[] = "[Velmoranth Settings]";
 const char kV18Header[] = "[Velmoranth Settings v1.8]";
+const char kUpgradeScratchName[] = "velmo.tmp";
 
 enum { kUpgradeLineSize = 300, kLoadLineSize = 600 };
 
@@ -27,8 +28,7 @@ int copyTokens(std::FILE* in, std::FILE* out)
 {
     char token[kUpgradeLineSize];
     int timerSet = 0;
-    while (std::fscanf(in, "%299s", token) == 1) {
-        std::fscanf(in, "%*[^ \t\r\n\v\f]");
+    while (readToken(in, token, sizeof token)) {
         if (isTimerSetToken(token))
             timerSet = 1;
         std::fprintf(out, "%s\r\n", token);
@@ -36,13 +36,9 @@ int copyTokens(std::FILE* in, std::FILE* out)
     return timerSet;
 }
 
-// Writes the upgraded form of an old file, whose header has been read, to
-// `scratch`. 1 when it was read and written whole.
-int writeUpgraded(std::FILE* in, bool unversioned, const char* scratch)
+// Writes the upgraded form of an old file, whose header has been read, to `out`.
+void writeUpgraded(std::FILE* in, bool unversioned, std::FILE* out)
 {
-    std::FILE* out = std::fopen(scratch, "wb");
-    if (!out)
-        return 0;
     std::fprintf(out, "%s\r\n", kCurrentHeader);
     int timerSet = copyTokens(in, out);
     if (unversioned) {
@@ -52,11 +48,6 @@ int writeUpgraded(std::FILE* in, bool unversioned, const char* scratch)
     } else {
         std::fprintf(out, "CWR=%d\r\n", timerSet);
     }
-    bool readWhole = !std::ferror(in);
-    if (closeWritten(out) && readWhole)
-        return 1;
-    std::remove(scratch);
-    return 0;
 }
 
 } // namespace
@@ -67,16 +58,24 @@ int upgradeSettingsFile(const char* fileName)
     if (!in)
         return 0;
     char header[kUpgradeLineSize];
-    readFirstLine(in, "%299[^\n]", header);
+    readFirstLine(in, header, sizeof header);
     bool unversioned = std::strcmp(header, kUnversionedHeader) == 0;
     bool old = unversioned || std::strcmp(header, kV18Header) == 0;
     char scratch[kScratchPathSize];
-    int written = old && scratchPathFor(fileName, scratch, sizeof scratch) &&
-                  writeUpgraded(in, unversioned, scratch);
+    // Made new here: a "velmo.tmp" that is already there is not the upgrade's
+    // to overwrite, so the upgrade then waits and the old file stays.
+    std::FILE* out = old ? createScratchNamed(fileName, kUpgradeScratchName, scratch, sizeof scratch) : nullptr;
+    if (out)
+        writeUpgraded(in, unversioned, out);
+    bool readWhole = !std::ferror(in);
     // Closed before the replace: Windows will not replace a file that is open.
     std::fclose(in);
-    if (written)
-        replaceFile(scratch, fileName);
+    if (out && readWhole) {
+        finishSave(out, scratch, fileName);
+    } else if (out) {
+        std::fclose(out);
+        std::remove(scratch);
+    }
     return 1;
 }
 
@@ -87,14 +86,14 @@ void loadSettings(std::int32_t& listenOnStart, std::int32_t& daemonKind, std::in
     if (!file)
         return;
     char header[kLoadLineSize];
-    readFirstLine(file, "%599[^\n]", header);
-    readNumber(file, "LSN=%d\n", listenOnStart);
-    readNumber(file, "MDN=%d\n", daemonKind);
-    readNumber(file, "MLD=%d\n", logEnabled);
-    readEncodedText(file, "MLP=%599s", logPath, kPathSize);
+    readFirstLine(file, header, sizeof header);
+    readNumber(file, "LSN", listenOnStart);
+    readNumber(file, "MDN", daemonKind);
+    readNumber(file, "MLD", logEnabled);
+    readEncodedText(file, "MLP", logPath, kPathSize);
     readScriptTexts(file, customScript);
     readScriptTimerAndEcho(file, customScript);
-    readNumber(file, "CWR=%d\n", customScript.repeat);
+    readNumber(file, "CWR", customScript.repeat);
     std::fclose(file);
 }
 
@@ -102,9 +101,7 @@ void saveSettings(int listenOnStart, int daemonKind, int logEnabled, const char*
                   DaemonScript customScript, const char* fileName)
 {
     char scratch[kScratchPathSize];
-    if (!scratchPathFor(fileName, scratch, sizeof scratch))
-        return;
-    std::FILE* file = std::fopen(scratch, "wb");
+    std::FILE* file = openSaveFile(fileName, scratch, sizeof scratch);
     if (!file)
         return;
     std::fprintf(file, "%s\r\n", kCurrentHeader);
@@ -113,8 +110,5 @@ void saveSettings(int listenOnStart, int daemonKind, int logEnabled, const char*
     std::fprintf(file, "LSN=%d\r\nMDN=%d\r\nMLD=%d\r\nMLP=%s\r\n", listenOnStart, daemonKind,
                  logEnabled, encodedPath);
     writeScriptLines(file, customScript);
-    if (closeWritten(file))
-        replaceFile(scratch, fileName);
-    else
-        std::remove(scratch);
+    finishSave(file, scratch, fileName);
 }

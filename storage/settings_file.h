@@ -7,8 +7,9 @@
 #define VELMO_SETTINGS_FILE "velmo.sav"
 
 // Brings an older layout up to date in place, through "velmo.tmp" in the same
-// folder. 0 when the file cannot be opened for reading (no settings yet), 1
-// otherwise; when the rewrite fails the old file stays as it was.
+// folder, which it creates. 0 when the file cannot be opened for reading (no
+// settings yet), 1 otherwise; when "velmo.tmp" is already there or cannot be
+// created, or the rewrite fails, the old file stays as it was.
 int upgradeSettingsFile(const char* fileName);
 
 // Reads the current layout positionally. A line that does not match its key
@@ -16,7 +17,7 @@ int upgradeSettingsFile(const char* fileName);
 void loadSettings(std::int32_t& listenOnStart, std::int32_t& daemonKind, std::int32_t& logEnabled,
                   char logPath[kPathSize], DaemonScript& customScript, const char* fileName);
 
-// Writes the current layout through "velmo.tmp" in the same folder, which then
-// replaces the old file, so a failed save leaves the old file whole.
+// Writes the current layout through a scratch file of its own (see
+// openSaveFile), so a failed save leaves the old file whole.
 void saveSettings(int listenOnStart, int daemonKind, int logEnabled, const char* logPath,
                   DaemonScript customScript, const char* fileName);

@@ -2,55 +2,138 @@
 
 #include "storage/text_encoding.h"
 
-#include <cstring>
+#include <climits>
 
 namespace {
 
-// One conversion with `format` into `target`; on a mismatch the stream returns
-// to where it was (the files are binary, so the position is exact).
-template <typename Target>
-bool scanOne(std::FILE* file, const char* format, Target* target)
+enum { kCtrlZ = 26 };
+
+bool isDigit(int c)
 {
-    long start = std::ftell(file);
-    if (std::fscanf(file, format, target) == 1)
-        return true;
-    if (start >= 0)
-        std::fseek(file, start, SEEK_SET);
-    return false;
+    return c >= '0' && c <= '9';
 }
 
-// The rest of a token that did not fit its buffer, then the white space after it.
-void skipTokenRest(std::FILE* file)
+// The key and "=", matched exactly as a format's plain characters are.
+bool matchKey(std::FILE* file, const char* key)
 {
-    std::fscanf(file, "%*[^ \t\r\n\v\f]");
-    std::fscanf(file, " ");
+    for (; *key != '\0'; ++key) {
+        if (readTextChar(file) != static_cast<unsigned char>(*key))
+            return false;
+    }
+    return readTextChar(file) == '=';
+}
+
+// A decimal number with an optional sign after optional white space, as "%d"
+// reads it; one beyond the 32-bit range is taken as the nearest end of it. The
+// byte after it is left unread.
+bool readDecimal(std::FILE* file, int& value)
+{
+    skipBlanks(file);
+    int c = readTextChar(file);
+    bool negative = c == '-';
+    if (c == '-' || c == '+')
+        c = readTextChar(file);
+    if (!isDigit(c))
+        return false;
+    long long magnitude = 0;
+    for (; isDigit(c); c = readTextChar(file)) {
+        if (magnitude <= INT_MAX)
+            magnitude = magnitude * 10 + (c - '0');
+    }
+    if (c != EOF)
+        std::ungetc(c, file);
+    long long number = negative ? -magnitude : magnitude;
+    value = static_cast<int>(number < INT_MIN ? INT_MIN : number > INT_MAX ? INT_MAX : number);
+    return true;
+}
+
+// Back to `start` after a read that did not match (the files are binary, so
+// the position is exact).
+void goBack(std::FILE* file, long start)
+{
+    if (start >= 0)
+        std::fseek(file, start, SEEK_SET);
 }
 
 } // namespace
 
-void readFirstLine(std::FILE* file, const char* format, char* line)
+int readTextChar(std::FILE* file)
 {
-    line[0] = '\0';
-    std::fscanf(file, format, line);
-    std::size_t length = std::strlen(line);
+    int c = std::fgetc(file);
+    if (c != kCtrlZ)
+        return c;
+    std::ungetc(c, file);
+    return EOF;
+}
+
+bool isBlank(int c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+void skipBlanks(std::FILE* file)
+{
+    int c;
+    do {
+        c = readTextChar(file);
+    } while (c != EOF && isBlank(c));
+    if (c != EOF)
+        std::ungetc(c, file);
+}
+
+bool readToken(std::FILE* file, char* token, unsigned size)
+{
+    skipBlanks(file);
+    int c = readTextChar(file);
+    if (c == EOF)
+        return false;
+    unsigned length = 0;
+    for (; c != EOF && !isBlank(c); c = readTextChar(file)) {
+        if (length < size - 1)
+            token[length++] = static_cast<char>(c);
+    }
+    if (c != EOF)
+        std::ungetc(c, file);
+    token[length] = '\0';
+    return true;
+}
+
+void readFirstLine(std::FILE* file, char* line, unsigned size)
+{
+    unsigned length = 0;
+    int c;
+    while ((c = readTextChar(file)) != EOF && c != '\n') {
+        if (length < size - 1)
+            line[length++] = static_cast<char>(c);
+    }
     if (length > 0 && line[length - 1] == '\r')
-        line[length - 1] = '\0';
-    std::fscanf(file, "%*[^\n]");
-    std::fscanf(file, " ");
+        --length;
+    line[length] = '\0';
+    skipBlanks(file);
 }
 
-void readNumber(std::FILE* file, const char* format, int& value)
+void readNumber(std::FILE* file, const char* key, int& value)
 {
-    scanOne(file, format, &value);
+    long start = std::ftell(file);
+    int number;
+    if (matchKey(file, key) && readDecimal(file, number)) {
+        value = number;
+        skipBlanks(file);
+    } else {
+        goBack(file, start);
+    }
 }
 
-void readEncodedText(std::FILE* file, const char* format, char* field, unsigned fieldSize)
+void readEncodedText(std::FILE* file, const char* key, char* field, unsigned fieldSize)
 {
+    long start = std::ftell(file);
     char encoded[kEncodedSize];
-    if (!scanOne(file, format, encoded))
-        return;
-    skipTokenRest(file);
-    decodeText(encoded, field, fieldSize);
+    if (matchKey(file, key) && readToken(file, encoded, sizeof encoded)) {
+        skipBlanks(file);
+        decodeText(encoded, field, fieldSize);
+    } else {
+        goBack(file, start);
+    }
 }
 
 void writeEncodedText(std::FILE* file, const char* format, const char* text)
@@ -62,18 +145,18 @@ void writeEncodedText(std::FILE* file, const char* format, const char* text)
 
 void readScriptTexts(std::FILE* file, DaemonScript& script)
 {
-    readNumber(file, "CRN=%d\n", script.replyCount);
-    readNumber(file, "CPN=%d\n", script.port);
-    readEncodedText(file, "CWE=%599s", script.welcome, sizeof script.welcome);
-    readEncodedText(file, "CR1=%599s", script.reply, sizeof script.reply);
-    readEncodedText(file, "CR2=%599s", script.goodbye, sizeof script.goodbye);
+    readNumber(file, "CRN", script.replyCount);
+    readNumber(file, "CPN", script.port);
+    readEncodedText(file, "CWE", script.welcome, sizeof script.welcome);
+    readEncodedText(file, "CR1", script.reply, sizeof script.reply);
+    readEncodedText(file, "CR2", script.goodbye, sizeof script.goodbye);
 }
 
 void readScriptTimerAndEcho(std::FILE* file, DaemonScript& script)
 {
-    readNumber(file, "CCT=%d\n", script.timerChoice);
-    readNumber(file, "CE1=%d\n", script.echoWelcome);
-    readNumber(file, "CE2=%d\n", script.echoReply);
+    readNumber(file, "CCT", script.timerChoice);
+    readNumber(file, "CE1", script.echoWelcome);
+    readNumber(file, "CE2", script.echoReply);
 }
 
 void writeScriptLines(std::FILE* file, const DaemonScript& script)
@@ -85,10 +168,4 @@ void writeScriptLines(std::FILE* file, const DaemonScript& script)
     std::fprintf(file, "CCT=%d\r\n", script.timerChoice);
     std::fprintf(file, "CE1=%d\r\nCE2=%d\r\n", script.echoWelcome, script.echoReply);
     std::fprintf(file, "CWR=%d\r\n", script.repeat);
-}
-
-bool closeWritten(std::FILE* file)
-{
-    bool written = std::fflush(file) == 0 && !std::ferror(file);
-    return std::fclose(file) == 0 && written;
 }

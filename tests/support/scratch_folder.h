@@ -1,89 +1,52 @@
 #pragma once
-// A private temporary folder for the storage tests and fuzzers, removed with
-// everything in it at the end; file helpers that read and write bytes exactly.
-#include <chrono>
+// A private temporary folder, removed with everything in it at the end. enter()
+// makes it the working directory until then, for code that writes bare names.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <set>
+#include <sstream>
 #include <string>
 
 class ScratchFolder {
 public:
     ScratchFolder()
     {
-        namespace fs = std::filesystem;
         std::random_device random;
-        for (;;) {
-            auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-            fs::path candidate = fs::temp_directory_path() /
-                                 ("velmo-storage-" + std::to_string(tick) + "-" + std::to_string(random()));
-            if (fs::create_directory(candidate)) {
-                folder_ = candidate;
-                return;
-            }
-        }
+        do
+            folder_ = std::filesystem::temp_directory_path() / ("velmo-" + std::to_string(random()));
+        while (!std::filesystem::create_directory(folder_));
     }
     ~ScratchFolder()
     {
         std::error_code ignored;
+        if (!previous_.empty())
+            std::filesystem::current_path(previous_, ignored);
         std::filesystem::remove_all(folder_, ignored);
     }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
+    void enter() { previous_ = std::filesystem::current_path(), std::filesystem::current_path(folder_); }
     std::string path(const std::string& name) const { return (folder_ / name).string(); }
-    const std::filesystem::path& folder() const { return folder_; }
-
     void write(const std::string& name, const std::string& bytes) const
     {
-        std::ofstream out(folder_ / name, std::ios::binary | std::ios::trunc);
-        out << bytes;
+        std::ofstream(folder_ / name, std::ios::binary) << bytes;
     }
-
     std::string read(const std::string& name) const
     {
-        std::ifstream in(folder_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        std::ostringstream bytes;
+        bytes << std::ifstream(folder_ / name, std::ios::binary).rdbuf();
+        return bytes.str();
     }
-
-    bool exists(const std::string& name) const { return std::filesystem::exists(folder_ / name); }
-
-    std::set<std::string> names() const
-    {
-        std::set<std::string> result;
-        for (const auto& entry : std::filesystem::directory_iterator(folder_))
-            result.insert(entry.path().filename().string());
-        return result;
-    }
+    long count() const { return std::distance(std::filesystem::directory_iterator(folder_), {}); }
 
 private:
-    std::filesystem::path folder_;
+    std::filesystem::path folder_, previous_;
 };
 
-// Runs in `folder` as the working directory and goes back afterwards.
-class WorkingDirectory {
-public:
-    explicit WorkingDirectory(const std::filesystem::path& folder)
-        : previous_(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(folder);
-    }
-    ~WorkingDirectory() { std::filesystem::current_path(previous_); }
-    WorkingDirectory(const WorkingDirectory&) = delete;
-    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
-
-private:
-    std::filesystem::path previous_;
-};
-
-// Joins lines with the line end given.
-inline std::string joinLines(std::initializer_list<const char*> lines, const char* lineEnd = "\r\n")
+// `text` with every LF made CR LF, as the program ends its lines.
+inline std::string crlf(std::string text)
 {
-    std::string text;
-    for (const char* line : lines)
-        text += std::string(line) + lineEnd;
+    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2)
+        text.insert(at, 1, '\r');
     return text;
 }
 
@@ -91,15 +54,4 @@ inline std::string joinLines(std::initializer_list<const char*> lines, const cha
 inline std::string replaced(std::string text, const std::string& from, const std::string& to)
 {
     return text.replace(text.find(from), from.size(), to);
-}
-
-// `count` bytes of repeatable binary noise.
-inline std::string noise(unsigned seed, int count)
-{
-    std::string bytes;
-    for (int i = 0; i < count; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        bytes += static_cast<char>(seed >> 16);
-    }
-    return bytes;
 }

@@ -1,12 +1,10 @@
 #pragma once
-// Daemon scripts and settings records as the tests and fuzzers build, compare
-// and print them. Texts compare up to their terminator, as the program sees them.
+// Daemon scripts as the tests and fuzzers build, compare and print them.
 #include "engine/daemon_script.h"
-#include "storage/settings_file.h"
 
-#include <cstdint>
 #include <cstring>
-#include <ostream>
+#include <sstream>
+#include <string>
 
 inline DaemonScript scriptWith(const char* welcome, const char* reply, const char* goodbye, int replyCount,
                                int port, int timerChoice, int echoWelcome, int echoReply, int repeat)
@@ -34,60 +32,19 @@ inline DaemonScript builtIn(int kind)
     return table[kind];
 }
 
-// The script as a save gives it back: texts cut to the 447 bytes an encoded value holds.
-inline DaemonScript asStored(DaemonScript script)
+// A script as "welcome|reply|goodbye|CRN CPN CCT CE1 CE2 CWR", texts up to their terminator.
+inline std::string describe(const DaemonScript& s)
 {
-    enum { kStoredTextSize = 447 + 1 };
-    script.welcome[kStoredTextSize - 1] = '\0';
-    script.reply[kStoredTextSize - 1] = '\0';
-    script.goodbye[kStoredTextSize - 1] = '\0';
-    return script;
+    std::ostringstream out;
+    out << s.welcome << '|' << s.reply << '|' << s.goodbye << '|' << s.replyCount << ' ' << s.port << ' '
+        << s.timerChoice << ' ' << s.echoWelcome << ' ' << s.echoReply << ' ' << s.repeat;
+    return out.str();
 }
+inline std::ostream& operator<<(std::ostream& out, const DaemonScript& s) { return out << describe(s); }
+inline bool operator==(const DaemonScript& a, const DaemonScript& b) { return describe(a) == describe(b); }
 
-inline bool operator==(const DaemonScript& a, const DaemonScript& b)
-{
-    return std::strcmp(a.welcome, b.welcome) == 0 && std::strcmp(a.reply, b.reply) == 0 &&
-           std::strcmp(a.goodbye, b.goodbye) == 0 && a.replyCount == b.replyCount && a.port == b.port &&
-           a.timerChoice == b.timerChoice && a.echoWelcome == b.echoWelcome && a.echoReply == b.echoReply &&
-           a.repeat == b.repeat;
-}
-
-inline std::ostream& operator<<(std::ostream& out, const DaemonScript& s)
-{
-    return out << "{welcome \"" << s.welcome << "\", reply \"" << s.reply << "\", goodbye \"" << s.goodbye
-               << "\", CRN " << s.replyCount << ", CPN " << s.port << ", CCT " << s.timerChoice << ", CE1 "
-               << s.echoWelcome << ", CE2 " << s.echoReply << ", CWR " << s.repeat << "}";
-}
-
-// Everything the settings file holds.
-struct Settings {
-    std::int32_t listenOnStart;
-    std::int32_t daemonKind;
-    std::int32_t logEnabled;
-    char logPath[kPathSize];
-    DaemonScript custom;
-};
-
-inline bool operator==(const Settings& a, const Settings& b)
-{
-    return a.listenOnStart == b.listenOnStart && a.daemonKind == b.daemonKind && a.logEnabled == b.logEnabled &&
-           std::strcmp(a.logPath, b.logPath) == 0 && a.custom == b.custom;
-}
-
-inline std::ostream& operator<<(std::ostream& out, const Settings& s)
-{
-    return out << "{LSN " << s.listenOnStart << ", MDN " << s.daemonKind << ", MLD " << s.logEnabled
-               << ", MLP \"" << s.logPath << "\", custom " << s.custom << "}";
-}
-
-inline void save(const Settings& s, const char* fileName)
-{
-    saveSettings(s.listenOnStart, s.daemonKind, s.logEnabled, s.logPath, s.custom, fileName);
-}
-
-// `s` with what the file holds loaded over it.
-inline Settings load(const char* fileName, Settings s)
-{
-    loadSettings(s.listenOnStart, s.daemonKind, s.logEnabled, s.logPath, s.custom, fileName);
-    return s;
-}
+// The example script (two replies on port 23, a 30-second timer, echo of the
+// first line, repeat on) and its lines as both stored files hold them.
+inline DaemonScript exampleScript() { return scriptWith("Hello\r\nLogin: ", "Name: ", "Bye.\r\n", 2, 23, 1, 1, 0, 1); }
+const std::string kExampleScriptLines =
+    "CRN=2\nCPN=23\nCWE=SGVsbG8NCkxvZ2luOiA==\nCR1=TmFtZTog==\nCR2=QnllLg0K==\nCCT=1\nCE1=1\nCE2=0\nCWR=1\n";

@@ -5,329 +5,75 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <filesystem>
-#include <set>
-#include <string>
+const std::string kExample =
+    "[Velmoranth Settings v1.9]\nLSN=0\nMDN=5\nMLD=1\nMLP=QzpcbG9nc1xoaXRzLmxvZw==\n" + kExampleScriptLines;
+const std::string kExampleLoaded = "0 5 1|C:\\logs\\hits.log|" + describe(exampleScript());
+const std::string kNotLoaded = "-7 -8 -9|p?|w?|r?|g?|-1 -2 -3 -4 -5 -6";
 
-namespace {
-
-Settings exampleSettings()
+// "LSN MDN MLD|path|script" as loaded from `file` over values no line of a file gives.
+static std::string loaded(const std::string& file)
 {
-    Settings s;
-    std::memset(&s, 0, sizeof s);
-    s.daemonKind = 5;
-    s.logEnabled = 1;
-    copyText(s.logPath, "C:\\logs\\hits.log", sizeof s.logPath);
-    s.custom = scriptWith("Hello\r\nLogin: ", "Name: ", "Bye.\r\n", 2, 23, 1, 1, 0, 1);
-    return s;
+    std::int32_t lsn = -7, mdn = -8, mld = -9;
+    char mlp[kPathSize] = "p?";
+    DaemonScript custom = scriptWith("w?", "r?", "g?", -1, -2, -3, -4, -5, -6);
+    loadSettings(lsn, mdn, mld, mlp, custom, file.c_str());
+    return std::to_string(lsn) + " " + std::to_string(mdn) + " " + std::to_string(mld) + "|" + mlp + "|" +
+           describe(custom);
 }
 
-// A state no file line could produce, to see which values a load leaves alone.
-Settings sentinelSettings()
+TEST(SettingsFile, SavesTheExampleByteForByteAndLoadsKeysInOrderSurvivingHandEditedFiles)
 {
-    Settings s;
-    std::memset(&s, 0, sizeof s);
-    s.listenOnStart = -11;
-    s.daemonKind = -12;
-    s.logEnabled = -13;
-    copyText(s.logPath, "old path", sizeof s.logPath);
-    s.custom = scriptWith("old welcome", "old reply", "old goodbye", -1, -2, -3, -4, -5, -6);
-    return s;
-}
-
-const char* const kExampleLines[] = {
-    "[Velmoranth Settings v1.9]", "LSN=0", "MDN=5", "MLD=1", "MLP=QzpcbG9nc1xoaXRzLmxvZw==",
-    "CRN=2", "CPN=23", "CWE=SGVsbG8NCkxvZ2luOiA==", "CR1=TmFtZTog==", "CR2=QnllLg0K==",
-    "CCT=1", "CE1=1", "CE2=0", "CWR=1",
-};
-
-std::string exampleFile(const char* lineEnd = "\r\n", int skipLine = -1)
-{
-    std::string text;
-    for (int i = 0; i < 14; ++i) {
-        if (i != skipLine)
-            text += std::string(kExampleLines[i]) + lineEnd;
-    }
-    return text;
-}
-
-// The example file with line `index` replaced by `line`.
-std::string exampleFileWith(int index, const std::string& line)
-{
-    return replaced(exampleFile(), kExampleLines[index], line);
-}
-
-const std::set<std::string> kOnlySettings = {"velmo.sav"};
-
-class SettingsFileTest : public ::testing::Test {
-protected:
     ScratchFolder folder;
-    std::string file = folder.path("velmo.sav");
-
-    void save(const Settings& s) { ::save(s, file.c_str()); }
-    Settings loaded() { return load(file.c_str(), sentinelSettings()); }
-    Settings loadedFrom(const std::string& content)
-    {
+    const std::string file = folder.path("velmo.sav");
+    EXPECT_EQ(loaded(file), kNotLoaded);
+    saveSettings(0, 5, 1, "C:\\logs\\hits.log", exampleScript(), file.c_str());
+    EXPECT_EQ(folder.read("velmo.sav"), crlf(kExample));
+    const DaemonScript odd = scriptWith(" \t\r\n\xff\x80", "\r\n", "", 1, 65536, 4, 0, 1, 0);
+    saveSettings(1, 3, 0, "D:\\a b\\\xe9t\xe9.log", odd, file.c_str());
+    EXPECT_EQ(loaded(file), "1 3 0|D:\\a b\\\xe9t\xe9.log|" + describe(odd));
+    EXPECT_EQ(folder.count(), 1);
+    const std::string kCases[][2] = {
+        {crlf(kExample), kExampleLoaded},
+        {kExample, kExampleLoaded},
+        {replaced(kExample, "[Velmoranth Settings v1.9]", std::string(2000, 'h')), kExampleLoaded},
+        {"", kNotLoaded},
+        {replaced(kExample, "MDN=5\n", ""), replaced(kExampleLoaded, "0 5 1", "0 -8 1")},
+        {replaced(kExample, "CR1=TmFtZTog==\n", ""), replaced(kExampleLoaded, "Name: ", "r?")},
+        {replaced(kExample, "CE1=1\n", ""), replaced(kExampleLoaded, "1 1 0 1", "1 -4 0 1")},  // CE2 starts like CE1
+        {replaced(kExample, "LSN", "CWR=0\nLSN"), replaced(kNotLoaded, "-6", "0")},
+        {replaced(kExample, "QzpcbG9nc1xoaXRzLmxvZw==", "=="), replaced(kExampleLoaded, "C:\\logs\\hits.log", "")},
+        {replaced(kExample, "QzpcbG9nc1xoaXRzLmxvZw==", std::string(2000, '/')),
+         replaced(kExampleLoaded, "C:\\logs\\hits.log", std::string(299, '\xff'))},
+        {replaced(kExample, "CR1=TmFtZTog==", "CR1=TmFt\x1aZTog=="),  // Ctrl-Z ends the file
+         "0 5 1|C:\\logs\\hits.log|Hello\r\nLogin: |Nam|g?|2 23 -3 -4 -5 -6"},
+    };
+    for (const auto& [content, expected] : kCases) {
         folder.write("velmo.sav", content);
-        return loaded();
+        EXPECT_EQ(loaded(file), expected) << content;
     }
-};
-
-} // namespace
-
-// --- Saving and loading the current layout -----------------------------------------
-
-using SettingsSave = SettingsFileTest;
-
-TEST_F(SettingsSave, WritesTheExampleFileByteForByteOverWhateverWasThere)
-{
-    save(exampleSettings());
-    EXPECT_EQ(folder.read("velmo.sav"), exampleFile());
-    EXPECT_EQ(folder.names(), kOnlySettings);
-    folder.write("velmo.sav", std::string(5000, 'x'));
-    save(exampleSettings());
-    EXPECT_EQ(folder.read("velmo.sav"), exampleFile());
-    EXPECT_EQ(folder.names(), kOnlySettings);
 }
 
-TEST_F(SettingsSave, ListeningIsLsn1AndAnEmptyLogPathIsThreeEqualsSigns)
+TEST(SettingsFile, UpgradeRewritesOlderLayoutsOneTokenALineAndLeavesOthersAlone)
 {
-    Settings s = exampleSettings();
-    s.listenOnStart = 1;
-    s.logPath[0] = '\0';
-    save(s);
-    EXPECT_EQ(folder.read("velmo.sav"), replaced(exampleFileWith(4, "MLP==="), "LSN=0", "LSN=1"));
-    EXPECT_EQ(loaded(), s);
-}
-
-TEST_F(SettingsSave, AWelcomeLongerThanAnEncodedValueHoldsIsCut)
-{
-    Settings s = exampleSettings();
-    std::string welcome(599, 'w');
-    copyText(s.custom.welcome, welcome.c_str(), sizeof s.custom.welcome);
-    save(s);
-    copyText(s.custom.welcome, welcome.c_str(), 447 + 1);
-    EXPECT_EQ(loaded(), s);
-}
-
-using SettingsLoad = SettingsFileTest;
-
-TEST_F(SettingsLoad, ReadsTheExampleFileWithEitherLineEnd)
-{
-    EXPECT_EQ(loadedFrom(exampleFile("\r\n")), exampleSettings());
-    EXPECT_EQ(loadedFrom(exampleFile("\n")), exampleSettings());
-}
-
-TEST_F(SettingsLoad, GivesBackEveryTextByteForByte)
-{
-    Settings s = exampleSettings();
-    s.listenOnStart = 1;
-    s.daemonKind = 3;
-    std::string high;
-    for (int b = 128; b < 256; ++b)
-        high += static_cast<char>(b);
-    copyText(s.custom.welcome, ("  lead\tand trail  \r\n\r\n" + high).c_str(), kScriptTextSize);
-    copyText(s.custom.reply, "\r\n", kScriptTextSize);
-    copyText(s.custom.goodbye, "", kScriptTextSize);
-    copyText(s.logPath, "D:\\with blanks\\\xe9t\xe9.log", kPathSize);
-    s.custom.port = 65536;
-    save(s);
-    EXPECT_EQ(loaded(), s);
-}
-
-TEST_F(SettingsLoad, AMissingOrEmptyFileChangesNothing)
-{
-    EXPECT_EQ(load(folder.path("absent.sav").c_str(), sentinelSettings()), sentinelSettings());
-    EXPECT_EQ(loadedFrom(""), sentinelSettings());
-}
-
-TEST_F(SettingsLoad, TheFirstLineIsNotLookedAt)
-{
-    EXPECT_EQ(loadedFrom(exampleFileWith(0, "anything at all")), exampleSettings());
-    EXPECT_EQ(loadedFrom(std::string(2000, 'h') + "\r\n" + exampleFile("\r\n", 0)), exampleSettings());
-}
-
-// --- Hand-edited files ------------------------------------------------------------
-
-using SettingsHandEdited = SettingsFileTest;
-
-TEST_F(SettingsHandEdited, AMissingLineKeepsItsValue)
-{
-    Settings expected = exampleSettings();
-    expected.daemonKind = sentinelSettings().daemonKind;
-    EXPECT_EQ(loadedFrom(exampleFile("\r\n", 2)), expected);  // no MDN line
-
-    expected = exampleSettings();
-    copyText(expected.custom.reply, "old reply", kScriptTextSize);
-    EXPECT_EQ(loadedFrom(exampleFile("\r\n", 8)), expected);  // no CR1 line
-}
-
-TEST_F(SettingsHandEdited, KeysAreMatchedInOrderNotSearchedFor)
-{
-    // A CWR line moved to the front matches none of the keys before CWR, so
-    // they all keep their values; only the last read, CWR, takes it.
-    Settings expected = sentinelSettings();
-    expected.custom.repeat = 0;
-    EXPECT_EQ(loadedFrom(std::string(kExampleLines[0]) + "\r\nCWR=0\r\n" + exampleFile("\r\n", 0)), expected);
-}
-
-TEST_F(SettingsHandEdited, OverlongValuesAreCutAndTheNextLinesStillLoad)
-{
-    Settings loaded = loadedFrom(exampleFileWith(4, "MLP=" + std::string(2000, 'Q') + "=="));
-    EXPECT_EQ(std::strlen(loaded.logPath), 299u);
-    Settings expected = exampleSettings();
-    copyText(expected.logPath, loaded.logPath, kPathSize);
-    EXPECT_EQ(loaded, expected);
-
-    // 599 characters of zero bits make 449 zero bytes: an empty text.
-    expected = exampleSettings();
-    expected.custom.welcome[0] = '\0';
-    EXPECT_EQ(loadedFrom(exampleFileWith(7, "CWE=" + std::string(5000, 'A') + "==")), expected);
-}
-
-TEST_F(SettingsHandEdited, BinaryGarbageLoadsWithoutOverrun)
-{
-    folder.write("velmo.sav", noise(12345, 20000));
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    Settings s = loaded();
-    EXPECT_LT(std::strlen(s.logPath), static_cast<size_t>(kPathSize));
-    EXPECT_LT(std::strlen(s.custom.welcome), static_cast<size_t>(kScriptTextSize));
-}
-
-TEST_F(SettingsHandEdited, ValuesAfterGarbageInsideAValueLineStillLoad)
-{
-    Settings s = loadedFrom(exampleFileWith(8, "CR1=\x01\x02\xff\x80zz"));
-    EXPECT_EQ(s.custom.repeat, 1);
-    EXPECT_STREQ(s.custom.goodbye, "Bye.\r\n");
-}
-
-// --- Upgrading older layouts --------------------------------------------------------
-
-namespace {
-
-const char* const kOldBodyLines[] = {
-    "LSN=1", "MDN=5", "MLD=0", "MLP===", "CRN=1", "CPN=2323", "CWE=SGk==", "CR1===", "CR2===",
-};
-
-std::string oldFile(const std::string& header, const char* lineEnd, const std::string& tail = "")
-{
-    std::string text = header + lineEnd;
-    for (const char* line : kOldBodyLines)
-        text += std::string(line) + lineEnd;
-    return text + tail;
-}
-
-class SettingsUpgrade : public SettingsFileTest {
-protected:
-    void expectUpgrade(const std::string& before, const std::string& after)
-    {
+    ScratchFolder folder;
+    const std::string file = folder.path("velmo.sav");
+    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 0);
+    const std::string body = "LSN=1\nMDN=5\nMLD=0\nMLP===\nCRN=1\nCPN=2323\nCWE=SGk==\nCR1===\nCR2===\n";
+    const std::string v18 = "[Velmoranth Settings v1.8]\n", v19 = "[Velmoranth Settings v1.9]\n",
+                      implied = "CCT=0\nCE1=0\nCE2=0\nCWR=0\n";
+    const std::string kCases[][2] = {  // before, and after in LF form ("" for left alone)
+        {crlf("[Velmoranth Settings]\n" + body), v19 + body + implied},
+        {v18 + body + "CCT=2\nCE1=1\nCE2=1\n", v19 + body + "CCT=2\nCE1=1\nCE2=1\nCWR=1\n"},
+        {v18 + "CCT=2\nCE1=1\x1a\nCE2=1\n", v19 + "CCT=2\nCE1=1\nCWR=1\n"},  // Ctrl-Z ends the file
+        {crlf(v18 + "CCT=0\nCE1=1\n"), v19 + "CCT=0\nCE1=1\nCWR=0\n"},
+        {"[Velmoranth Settings]\r\n\r\n  LSN=1   MDN=2\r\n\t\vMLD=1", v19 + "LSN=1\nMDN=2\nMLD=1\n" + implied},
+        {v18 + "CWE=" + std::string(999, 'B') + "\nCCT=4\n", v19 + "CWE=" + std::string(295, 'B') + "\nCCT=4\nCWR=1\n"},
+        {kExample, ""}, {"[Velmoranth Settings]" + std::string(2000, ' ') + "x\r\nLSN=1\r\n", ""}, {"", ""},
+    };
+    for (const auto& [before, after] : kCases) {
         folder.write("velmo.sav", before);
         EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-        EXPECT_EQ(folder.read("velmo.sav"), after);
-        EXPECT_EQ(folder.names(), kOnlySettings);
+        EXPECT_EQ(folder.read("velmo.sav"), after.empty() ? before : crlf(after)) << before;
+        EXPECT_EQ(folder.count(), 1);
     }
-};
-
-} // namespace
-
-TEST_F(SettingsUpgrade, NoFileGivesZero)
-{
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 0);
-    EXPECT_TRUE(folder.names().empty());
-}
-
-TEST_F(SettingsUpgrade, OlderLayoutsGainTheirMissingLines)
-{
-    struct Old {
-        const char* version;
-        const char* lineEnd;
-        int timerChoice, echoWelcome, echoReply, impliedRepeat;
-    };
-    const Old kOld[] = {
-        {"", "\r\n", 0, 0, 0, 0},
-        {" v1.8", "\n", 2, 1, 1, 1},
-        {" v1.8", "\r\n", 0, 1, 0, 0},
-        {" v1.8", "\r\n", -1, 0, 0, 0},  // the timer is judged by its value's first character
-    };
-    for (const Old& old : kOld) {
-        SCOPED_TRACE(std::string(old.version) + " CCT=" + std::to_string(old.timerChoice));
-        auto timerLines = [&](const char* lineEnd) {
-            return "CCT=" + std::to_string(old.timerChoice) + lineEnd + "CE1=" +
-                   std::to_string(old.echoWelcome) + lineEnd + "CE2=" + std::to_string(old.echoReply) + lineEnd;
-        };
-        const bool v18 = *old.version != '\0';
-        expectUpgrade(oldFile(std::string("[Velmoranth Settings") + old.version + "]", old.lineEnd,
-                              v18 ? timerLines(old.lineEnd) : ""),
-                      oldFile("[Velmoranth Settings v1.9]", "\r\n",
-                              timerLines("\r\n") + "CWR=" + std::to_string(old.impliedRepeat) + "\r\n"));
-        Settings expected = sentinelSettings();
-        expected.listenOnStart = 1;
-        expected.daemonKind = 5;
-        expected.logEnabled = 0;
-        expected.logPath[0] = '\0';
-        expected.custom = scriptWith("Hi", "", "", 1, 2323, old.timerChoice, old.echoWelcome, old.echoReply,
-                                     old.impliedRepeat);
-        EXPECT_EQ(loaded(), expected);
-    }
-}
-
-TEST_F(SettingsUpgrade, FilesThatAreNotAnOlderLayoutAreLeftAlone)
-{
-    for (const std::string& text :
-         {exampleFile("\n"), std::string("[velmoranth settings]\r\nLSN=1\r\n"),
-          "[Velmoranth Settings]" + std::string(2000, ' ') + "x\r\nLSN=1\r\n", std::string()})
-        expectUpgrade(text, text);
-}
-
-TEST_F(SettingsUpgrade, TheBodyIsRewrittenOneTokenALine)
-{
-    expectUpgrade("[Velmoranth Settings]\r\n\r\n  LSN=1   MDN=2\r\n\r\n\r\n\tMLD=1\r\n",
-                  joinLines({"[Velmoranth Settings v1.9]", "LSN=1", "MDN=2", "MLD=1", "CCT=0", "CE1=0", "CE2=0",
-                             "CWR=0"}));
-    // An overlong token is cut and the rest is kept.
-    std::string longToken = "CWE=" + std::string(1000, 'B');
-    expectUpgrade("[Velmoranth Settings v1.8]\n" + longToken + "\nCCT=4\n",
-                  joinLines({"[Velmoranth Settings v1.9]", longToken.substr(0, 299).c_str(), "CCT=4", "CWR=1"}));
-    expectUpgrade("[Velmoranth Settings v1.8]", joinLines({"[Velmoranth Settings v1.9]", "CWR=0"}));
-}
-
-// --- Files that cannot be written -----------------------------------------------------
-
-using SettingsUnwritable = SettingsFileTest;
-
-TEST_F(SettingsUnwritable, SavingIntoAMissingFolderWritesNothing)
-{
-    ::save(exampleSettings(), folder.path("no such folder/velmo.sav").c_str());
-    EXPECT_TRUE(folder.names().empty());
-}
-
-TEST_F(SettingsUnwritable, ASaveOrUpgradeThatCannotCreateItsScratchFileLeavesTheOldFile)
-{
-    const std::string old = oldFile("[Velmoranth Settings]", "\r\n");
-    folder.write("velmo.sav", old);
-    std::filesystem::create_directory(folder.path("velmo.tmp"));
-    save(exampleSettings());
-    EXPECT_EQ(folder.read("velmo.sav"), old);
-    EXPECT_EQ(upgradeSettingsFile(file.c_str()), 1);
-    EXPECT_EQ(folder.read("velmo.sav"), old);
-    EXPECT_TRUE(std::filesystem::is_directory(folder.path("velmo.tmp")));
-}
-
-TEST_F(SettingsUnwritable, ASaveThatCannotReplaceLeavesNoScratchFile)
-{
-    std::filesystem::create_directory(folder.path("velmo.sav"));
-    save(exampleSettings());
-    EXPECT_TRUE(std::filesystem::is_directory(folder.path("velmo.sav")));
-    EXPECT_EQ(folder.names(), kOnlySettings);
-}
-
-TEST_F(SettingsUnwritable, WorksWithTheBareNameInTheWorkingDirectory)
-{
-    WorkingDirectory inside(folder.folder());
-    folder.write("velmo.sav", oldFile("[Velmoranth Settings]", "\r\n"));
-    EXPECT_EQ(upgradeSettingsFile(VELMO_SETTINGS_FILE), 1);
-    ::save(exampleSettings(), VELMO_SETTINGS_FILE);
-    EXPECT_EQ(folder.read("velmo.sav"), exampleFile());
-    EXPECT_EQ(folder.names(), kOnlySettings);
 }
