@@ -1,14 +1,19 @@
 #include "fakes/front_end_fake.h"
 
 #include <cstdlib>
+#include <sstream>
 
 namespace {
 
 FakeFront front;
 
-void record(const std::string& event)
+template <typename... Parts>
+void record(const char* kind, const Parts&... parts)
 {
-    front.events.push_back(event);
+    std::ostringstream event;
+    event << kind;
+    ((event << ' ' << parts), ...);
+    front.events.push_back(event.str());
 }
 
 } // namespace
@@ -30,34 +35,17 @@ std::vector<int> shownNoticeCodes()
 
 void frontShowNotice(WindowHandle owner, const char* caption, const char* text)
 {
-    record(std::string("notice ") + caption);
+    record("notice", caption);
     front.noticeOwners.push_back(owner);
     front.lastNoticeText = text;
     if (front.whileNoticeOpen)
         front.whileNoticeOpen();
 }
 
-void frontSetStatusText(WindowHandle, const char* text) { record(std::string("status ") + text); }
-
-void frontSetTrayState(WindowHandle, int iconId, const char* tip)
-{
-    record("tray " + std::to_string(iconId) + " " + tip);
-}
-
-void frontStartTimer(WindowHandle, int timerId, unsigned periodMs)
-{
-    record("start " + std::to_string(timerId) + " " + std::to_string(periodMs));
-}
-
-void frontStopTimer(WindowHandle, int timerId) { record("stop " + std::to_string(timerId)); }
+void frontSetStatusText(WindowHandle, const char* text) { record("status", text); }
+void frontSetTrayState(WindowHandle, int iconId, const char* tip) { record("tray", iconId, tip); }
+void frontStartTimer(WindowHandle, int timerId, unsigned periodMs) { record("start", timerId, periodMs); }
+void frontStopTimer(WindowHandle, int timerId) { record("stop", timerId); }
 int frontLogSwitchOn(WindowHandle) { return front.logSwitch; }
-
-void frontListInsertItem(ListHandle, int index, const char* text)
-{
-    record("insert " + std::to_string(index) + " " + text);
-}
-
-void frontListSetSubItem(ListHandle, int index, int subItem, const char* text)
-{
-    record("item " + std::to_string(index) + " " + std::to_string(subItem) + " " + text);
-}
+void frontListInsertItem(ListHandle, int index, const char* text) { record("insert", index, text); }
+void frontListSetSubItem(ListHandle, int index, int subItem, const char* text) { record("item", index, subItem, text); }

@@ -30,11 +30,7 @@ FakeCaller& fakeConnect()
     return net.callers.emplace_back();
 }
 
-int netStartup()
-{
-    net.startups += net.failure != FailStartup;
-    return net.failure != FailStartup;
-}
+int netStartup() { return net.failure != FailStartup && ++net.startups; }
 
 void netCleanup() { --net.startups; }
 int netStartupBalance() { return net.startups; }
