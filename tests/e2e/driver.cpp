@@ -1,8 +1,8 @@
 // Drives one velmoranth.exe from outside, as a user would, for the end-to-end
 // tests and ./run, with messages, window queries and memory lent in the program.
 // Each command line (an argument, or else a line of standard input) gets one
-// answer line, "ok [value]" or "error <reason>". Tokens are split at blanks
-// unless "quoted"; in them and in answers \r \n \t \\ \" stand for their characters.
+// answer line, "ok [value]" or "error <reason>", in which \r \n \t \\ stand for
+// their characters. Tokens are split at blanks unless "quoted" (\" and \\ in quotes).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -22,21 +22,18 @@ HANDLE program;
 DWORD programId, waitMs = 5000;
 bool startedHere;  // then the program ends with the driver
 HWND mainWindow;
-const std::string kEscaped = "\r\n\t\\\"", kLetters = "rnt\\\"";  // a character and its escape letter
+const std::string kEscaped = "\r\n\t\\", kLetters = "rnt\\";  // characters of answers and their escape letters
 
 Result ok(const std::string& value = "") { return {true, value}; }
 
 // Why a command fails is thrown, and run() answers it.
 template <class T> T need(T found, const char* reason) { return found ? found : throw std::string(reason); }
 
-std::string escape(const std::string& text)
+std::string escape(std::string text)
 {
-    std::string out;
-    for (char c : text) {
-        std::size_t named = kEscaped.find(c);
-        out += named == std::string::npos ? std::string(1, c) : std::string{'\\', kLetters[named]};
-    }
-    return out;
+    for (std::size_t i = 0; (i = text.find_first_of(kEscaped, i)) != std::string::npos; i += 2)
+        text.replace(i, 1, std::string{'\\', kLetters[kEscaped.find(text[i])]});
+    return text;
 }
 
 Args tokenize(const std::string& line)
@@ -47,9 +44,8 @@ Args tokenize(const std::string& line)
         bool quoted = line[i] == '"';
         tokens.emplace_back();
         for (i += quoted; i < line.size() && (quoted ? line[i] != '"' : !std::strchr(blanks, line[i])); ++i) {
-            std::size_t named = line[i] == '\\' ? kLetters.find(line[i + 1]) : std::string::npos;
-            i += named != std::string::npos;
-            tokens.back() += named != std::string::npos ? kEscaped[named] : line[i];
+            i += quoted && line[i] == '\\' && (line[i + 1] == '"' || line[i + 1] == '\\');
+            tokens.back() += line[i];
         }
     }
     return tokens;
@@ -215,12 +211,12 @@ Result chooseFile(const Args& args)
 
 Result run(const Args& args);
 
-// <expected> <command...>: until the command answers the expected value.
+// <expected> <command...>: until the command answers the expected value, escaped as in answers.
 Result waitFor(const Args& args)
 {
-    Result last;
-    return poll([&] { return (last = run(Args(args.begin() + 2, args.end()))).first && last.second == args[1]; })
-               ? last : Result{false, "timed out; last: " + std::string(last.first ? "ok " : "error ") + last.second};
+    Result got;
+    return poll([&] { return (got = run(Args(args.begin() + 2, args.end()))).first && escape(got.second) == args[1]; })
+               ? got : Result{false, "timed out; last: " + std::string(got.first ? "ok " : "error ") + got.second};
 }
 
 const struct Command {

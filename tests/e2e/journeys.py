@@ -20,8 +20,9 @@ CTRL_C, CTRL_S, CTRL_L, ESC = "post 0x102 3 1", "post 0x102 19 1", "post 0x102 1
 TRAY_RIGHT_CLICK, TRAY_DOUBLE_CLICK = "post 2024 1008 0x204", "post 2024 1008 0x203"
 
 
-def escaped(text):
-    return text.encode("unicode_escape").decode()
+def quoted(text):
+    """A text as one token of a command line, escaped as the driver's answers are."""
+    return '"%s"' % text.encode("unicode_escape").decode().replace("\\", "\\\\")
 
 
 def encoded(text):
@@ -56,7 +57,7 @@ class Journeys(unittest.TestCase):
         self.driver = subprocess.Popen([WINE_RUN, PREFIX, DRIVER], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                        stderr=subprocess.DEVNULL, text=True, encoding="latin-1", bufsize=1)
         self.addCleanup(self.driver.communicate, "kill\nquit\n", 60)
-        self.d("timeout 10000")  # waits poll: the bound only matters when a journey fails
+        self.d("timeout 30000")  # waits poll: the bound only matters when a journey fails
         self.start = 'start "%s" "%s"' % (EXE, self.folder)
 
     def d(self, *lines):
@@ -81,12 +82,13 @@ class Journeys(unittest.TestCase):
     def test_custom_daemon_from_the_first_start_to_the_next(self):
         """First start: hidden whatever the show command, FreeBSD checked, standing by, no logging without a path
         (notice 9). A Custom script typed in, saved to a file and served: welcome, reply, hang-up; the call is logged
-        and listed. The close asks, and Yes saves; the next start listens by itself and its close asks nothing."""
-        texts = dict(welcome="Hello\r\n  two blanks\r\nName: ", reply="Pass: ", goodbye="Bye.\r\n")
+        and listed. The close asks, and Yes saves; the next start listens by itself, StandBy ends its call, and the
+        close saves that change unasked."""
+        texts = dict(welcome="Hello, your name: ", reply="Pass: ", goodbye="Bye.")
         self.state("Standing By", self.start + " 3", "wait 0 visible",  # 3: SW_SHOWMAXIMIZED
                    'wait "Velmoranth (v1.9)" status 1', "wait 100000 checked 2000 2001 2002 2003 2004 3005")
         self.d("post-command 3005", 'wait "No log path set." box "Error #9"', 'press "Error #9" ok',
-               "post-command 1003", *('wait "" set-text %s %d "%s"' % (CUSTOM, control, escaped(text))
+               "post-command 1003", *('wait "" set-text %s %d "%s"' % (CUSTOM, control, text)
                                       for control, text in zip((4001, 4002, 4003, 4006), (*texts.values(), "12345"))),
                "press %s 4010" % CUSTOM, 'wait "" file "Save As" "%s/mine.vlm"' % self.folder)
         self.file_becomes(self.folder / "mine.vlm", custom(port=12345, **texts))
@@ -95,23 +97,24 @@ class Journeys(unittest.TestCase):
                    "wait 1 checked 3005", "post-command 3001")
         earliest = time.time()
         with socket.create_connection(("127.0.0.1", 12345), timeout=20) as caller:
-            received = receive(caller, b"Name: ")
+            received = receive(caller, b"name: ")
             caller.sendall(b"ann\r")
             self.d("wait Detected! status")
             self.assertEqual(received + receive(caller), (texts["welcome"] + texts["reply"]).encode())  # no goodbye
         log = (self.folder / "calls.log").read_bytes().decode()
         self.assertIn(log, ["127.0.0.1 :12345 / %s\r\n" % time.strftime("%d.%m.%Y / %H:%M", time.localtime(t))
                             for t in (earliest, time.time())])
-        self.d("wait Listening status", "post-command 3004", 'wait "%s" row %s 6001 0' % (escaped(
+        self.d("wait Listening status", "post-command 3004", "wait %s row %s 6001 0" % (quoted(
                log.strip().replace(" :", "\t").replace(" / ", "\t")), LOG), "press %s 6002" % LOG, "post-command 1002",
                ASKED, "press %s cancel" % CONFIRM, "wait 0 shown " + CONFIRM, "post 0x10 0 0", ASKED,
                "press %s yes" % CONFIRM, "wait 0 wait-exit")
         self.assertEqual((self.folder / "velmo.sav").read_bytes(), settings(1, 5, 1, "calls.log", port=12345, **texts))
         self.state("Listening", self.start)
         with socket.create_connection(("127.0.0.1", 12345), timeout=20) as caller:
-            received = receive(caller, b"Name: ")
-            self.d("wait 0 visible", "post-command 1002", "wait 0 wait-exit")
+            received = receive(caller, b"name: ")
+            self.d("wait 0 visible", CTRL_S, "post-command 3002", "post-command 1002", "wait 0 wait-exit")
             self.assertEqual(received + receive(caller), texts["welcome"].encode())
+        self.assertEqual((self.folder / "velmo.sav").read_bytes(), settings(0, 5, 1, "calls.log", port=12345, **texts))
 
     def test_telnet_daemon_from_the_tray_and_the_keys(self):
         """The tray menu previews FreeBSD with the window hidden; the icon's double click shows it, minimising hides
@@ -141,8 +144,8 @@ class Journeys(unittest.TestCase):
 
     def test_dialogs_with_their_files(self):
         """Set Custom refuses a file of another kind (notice 11), loads an older layout and rewrites it; Cancel keeps
-        the Custom script, OK takes the loaded one. View Log without a log shows only notice 10. Set Log Path takes a
-        browsed file. About shows the name and version. Ctrl+S saves, and the close asks nothing."""
+        the Custom script, OK takes the loaded one; Ctrl+S saves. View Log without a log shows only notice 10. Set Log
+        Path takes a browsed file. About shows the name and version. The close saves the new path unasked."""
         texts = dict(count=2, port=2424, welcome="Old\r\nLogin: ", reply="Pw: ", goodbye="No.\r\n", timer=3, echo1=1)
         (self.folder / "v18.vlm").write_bytes(custom(**texts)[:-len("CWR=0\r\n")].replace(b"v1.9", b"v1.8"))
         (self.folder / "other.vlm").write_bytes(settings(0, 1))
@@ -154,10 +157,10 @@ class Journeys(unittest.TestCase):
             self.d(CTRL_C, "wait 1 text %s 4006" % CUSTOM, "press %s 4009" % CUSTOM, 'wait "" file Open "%s/%s.vlm"' % (
                 self.folder, name), *steps[:-1], "press %s %s" % (CUSTOM, steps[-1]), "wait 0 shown " + CUSTOM)
         self.file_becomes(self.folder / "v18.vlm", custom(repeat=1, **texts))
-        self.d("post-command 3004", 'wait "File not found." box "Error #10"', "wait 0 shown " + LOG)  # never shown
+        self.d(CTRL_S, "post-command 3004", 'wait "File not found." box "Error #10"', "wait 0 shown " + LOG)
         log = "Z:" + str(self.folder / "calls.log").replace("/", "\\")
         self.d('press "Error #10" ok', "post-command 3003", 'wait "" press %s 5002' % LOG_PATH,
-               'wait "" file Open "%s/calls.log"' % self.folder, 'wait "%s" text %s 5001' % (escaped(log), LOG_PATH),
+               'wait "" file Open "%s/calls.log"' % self.folder, "wait %s text %s 5001" % (quoted(log), LOG_PATH),
                "press %s 5003" % LOG_PATH, "post-command 1005", 'wait "Velmoranth (v1.9)," text %s 6660' % ABOUT,
-               "press %s cancel" % ABOUT, "wait 0 shown " + ABOUT, CTRL_S, "post-command 1002", "wait 0 wait-exit")
+               "press %s cancel" % ABOUT, "wait 0 shown " + ABOUT, "post-command 1002", "wait 0 wait-exit")
         self.assertEqual((self.folder / "velmo.sav").read_bytes(), settings(0, 1, path=log, repeat=1, **texts))
