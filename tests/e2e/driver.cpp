@@ -112,7 +112,7 @@ Result lentText(HWND window, UINT message, WPARAM wParam, LVITEMA* item)
         item->cchTextMax = sizeof text;
         WriteProcessMemory(program, lent, item, sizeof *item, nullptr);
     }
-    sendMessage(window, message, wParam, reinterpret_cast<LPARAM>(item ? lent : lent + 1024));
+    SendMessageTimeoutA(window, message, wParam, reinterpret_cast<LPARAM>(item ? lent : lent + 1024), 0, 5000, nullptr);
     ReadProcessMemory(program, lent + 1024, text, sizeof text - 1, nullptr);
     VirtualFreeEx(program, lent, 0, MEM_RELEASE);
     return ok(text);

@@ -9,14 +9,15 @@ import time
 import unittest
 from pathlib import Path
 
-EXE, DRIVER, WINE_RUN, PREFIX, WORK = (os.environ["VELMO_" + name] for name in (
-    "EXE", "DRIVER", "WINE_RUN", "PREFIX", "E2E_WORK"))
+EXE, DRIVER, WINE_RUN, PREFIX, WORK = (os.environ["VELMO_" + n] for n in "EXE DRIVER WINE_RUN PREFIX E2E_WORK".split())
 CUSTOM, LOG_PATH, LOG, PREVIEW, ABOUT, CONFIRM = ('"%s"' % caption for caption in (
     "Set Custom Daemon", "Set Log Path", "Connections Log", "Preview Chosen Daemon", "About Velmoranth",
     "Confirm Exit From Velmoranth"))
 ASKED = 'wait "Would you like to save your settings?" box ' + CONFIRM
-# Keys as the message loop fetches them (Ctrl+C, S and L type the characters 3, 19, 12), and the tray icon's mouse.
-CTRL_C, CTRL_S, CTRL_L, ESC = "post 0x102 3 1", "post 0x102 19 1", "post 0x102 12 1", "post 0x100 27 1"
+# What the message loop fetches for keys (Ctrl+C, S and L type 3, 19 and 12; d picks the tray menu's "View &Daemon"),
+# the minimise box, the close box and the tray icon's mouse.
+CTRL_C, CTRL_S, CTRL_L, KEY_D = ("post 0x102 %d 1" % char for char in (3, 19, 12, ord("d")))  # WM_CHAR
+ESC, MINIMISE, CLOSE = "post 0x100 27 1", "post 0x112 0xF020 0", "post 0x10 0 0"  # WM_KEYDOWN, WM_SYSCOMMAND, WM_CLOSE
 TRAY_RIGHT_CLICK, TRAY_DOUBLE_CLICK = "post 2024 1008 0x204", "post 2024 1008 0x203"
 
 
@@ -106,7 +107,7 @@ class Journeys(unittest.TestCase):
                             for t in (earliest, time.time())])
         self.d("wait Listening status", "post-command 3004", "wait %s row %s 6001 0" % (quoted(
                log.strip().replace(" :", "\t").replace(" / ", "\t")), LOG), "press %s 6002" % LOG, "post-command 1002",
-               ASKED, "press %s cancel" % CONFIRM, "wait 0 shown " + CONFIRM, "post 0x10 0 0", ASKED,
+               ASKED, "press %s cancel" % CONFIRM, "wait 0 shown " + CONFIRM, CLOSE, ASKED,
                "press %s yes" % CONFIRM, "wait 0 wait-exit")
         self.assertEqual((self.folder / "velmo.sav").read_bytes(), settings(1, 5, 1, "calls.log", port=12345, **texts))
         self.state("Listening", self.start)
@@ -120,11 +121,11 @@ class Journeys(unittest.TestCase):
         """The tray menu previews FreeBSD with the window hidden; the icon's double click shows it, minimising hides
         it; the daemon buttons are one group. Port 23 in use: notice 3. Ctrl+L listens, and a caller gets greeting,
         banner, echo, answer, prompt again. Esc hides, Ctrl+L stands by, Ctrl+S saves, the shutdown query saves."""
-        self.d(self.start, TRAY_RIGHT_CLICK, "post 0x102 0x64 1", 'wait "Listening on port 23." text %s 7001' % PREVIEW,
+        self.d(self.start, TRAY_RIGHT_CLICK, KEY_D, 'wait "Listening on port 23." text %s 7001' % PREVIEW,
                'wait "Timer: 60 Sec." text %s 7004' % PREVIEW, r'wait "FreeBSD 5.1\r\n\r\nLogin:   [Wait Input]  [Will '
                r'Echo]  [Will Repeat]\r\nPassword:   [Wait Input]\r\nIncorrect Login.\r\n" text %s 7002' % PREVIEW,
                "wait 0 visible", "press %s 7003" % PREVIEW, TRAY_DOUBLE_CLICK, "wait 1 visible", "wait 1 click 2002",
-               "wait 00100 checked 2000 2001 2002 2003 2004", "wait 1 click 2000", "post 0x112 0xF020 0",
+               "wait 00100 checked 2000 2001 2002 2003 2004", "wait 1 click 2000", MINIMISE,
                "wait 0 visible", TRAY_DOUBLE_CLICK, "wait 1 visible")
         with socket.create_server(("127.0.0.1", 23)):
             self.state("Standing By", CTRL_L, r'wait "Listen failed.\n\nBind()" box "Error #3"', 'press "Error #3" ok')
