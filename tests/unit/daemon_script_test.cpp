@@ -8,8 +8,9 @@ namespace {
 
 TEST(ScriptTable, BuiltInsAreTheFourDaemonsAndSelectCopiesOneIntoTheActiveSlot)
 {
-    DaemonScript table[kScriptTableSize] = {};
+    DaemonScript table[kScriptTableSize + 1] = {};  // one slot past the table, which must never be read
     table[DaemonCustom] = scriptWith("c", "", "", 1, 5, 0, 0, 0, 0);
+    table[kScriptTableSize] = scriptWith("past the table", "", "", 9, 9, 9, 9, 9, 9);
     loadBuiltInScripts(table);
     const DaemonScript kBuiltIns[] = {
         scriptWith("FreeBSD 5.1\r\n\r\nLogin: ", "Password: ", "Incorrect Login.\r\n", 2, 23, 2, 1, 0, 1),
