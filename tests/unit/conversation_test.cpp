@@ -209,7 +209,7 @@ TEST_F(Conversation, CallerThatNeverReadsCannotHoldTheWindow)
     EXPECT_EQ(caller.input.size(), 1000u - kMaxLineBytesPerPoll);
     tick(3);
     caller.input = "\r";
-    tick();
+    EXPECT_EQ(poll(), 0);
     EXPECT_EQ(shownNoticeCodes(), std::vector<int>{6});
     EXPECT_EQ(fakeFront().noticeOwners, std::vector<WindowHandle>{kWindow});
     EXPECT_EQ(listener.stage, 1);
