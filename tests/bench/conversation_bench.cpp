@@ -1,6 +1,5 @@
 // The cost of one poll tick on the window's thread, over the platform's real
-// sockets: with nobody calling (the bounded readiness wait) and with a caller
-// whose typed byte is read and echoed.
+// sockets, for a caller whose typed byte is read and echoed.
 #include "engine/conversation.h"
 
 #include "fakes/front_end_fake.h"
@@ -26,14 +25,6 @@ struct Decoy {
     ~Decoy() { stopListening(listener, kWindow); }
     void tick() { pollTick(listener, script, "", kWindow); }
 };
-
-void IdlePollTick(benchmark::State& state)
-{
-    Decoy decoy;
-    for (auto _ : state)
-        decoy.tick();
-}
-BENCHMARK(IdlePollTick)->Unit(benchmark::kMillisecond);
 
 // FreeBSD, first line: each byte is echoed. The caller's send and the draining
 // of the echoes are outside the timed part.
