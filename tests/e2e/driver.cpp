@@ -1,15 +1,14 @@
 // Drives one velmoranth.exe from outside, as a user would, for the end-to-end
-// tests and ./run, with messages, window queries and memory lent in the program.
+// tests and ./run, with posted messages and window queries.
 // Each command line (an argument, or else a line of standard input) gets one
 // answer line, "ok [value]" or "error <reason>", in which \r \n \t \\ stand for
-// their characters. Tokens are split at blanks unless "quoted" (\" and \\ in quotes).
+// their characters. Tokens are split at blanks unless "quoted" (taken as they stand).
 #include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,7 @@ using Args = std::vector<std::string>;
 using Result = std::pair<bool, std::string>;  // ok, and the value or the reason
 
 HANDLE program;
-DWORD programId, waitMs = 5000;
+DWORD programId, waitMs = 30000;  // a bound that only matters when something fails
 bool startedHere;  // then the program ends with the driver
 HWND mainWindow;
 const std::string kEscaped = "\r\n\t\\", kLetters = "rnt\\";  // characters of answers and their escape letters
@@ -42,23 +41,14 @@ Args tokenize(const std::string& line)
     Args tokens;
     for (std::size_t i = 0; (i = line.find_first_not_of(blanks, i)) != std::string::npos; ++i) {
         bool quoted = line[i] == '"';
-        tokens.emplace_back();
-        for (i += quoted; i < line.size() && (quoted ? line[i] != '"' : !std::strchr(blanks, line[i])); ++i) {
-            i += quoted && line[i] == '\\' && (line[i + 1] == '"' || line[i + 1] == '\\');
-            tokens.back() += line[i];
-        }
+        std::size_t end = std::min(quoted ? line.find('"', i + 1) : line.find_first_of(blanks, i), line.size());
+        tokens.push_back(line.substr(i + quoted, end - i - quoted));
+        i = end;
     }
     return tokens;
 }
 
 long long number(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 0); }
-
-// A Unix path, as the tests give them, lies on drive Z: under Wine.
-std::string windowsPath(std::string path)
-{
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path[0] == '\\' ? "Z:" + path : path;
-}
 
 template <class Condition> bool poll(Condition done)
 {
@@ -68,13 +58,13 @@ template <class Condition> bool poll(Condition done)
     return true;
 }
 
-// The main window, or a dialog or message box by its caption.
+// The program's main window, or a dialog or message box by its caption (of any program until one is known).
 HWND programWindow(const char* className, const std::string& caption, bool visibleOnly)
 {
     for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, className, caption.c_str()));) {
         DWORD owner = 0;
         GetWindowThreadProcessId(w, &owner);
-        if (owner == programId && (!visibleOnly || IsWindowVisible(w)))
+        if ((owner == programId || programId == 0) && (!visibleOnly || IsWindowVisible(w)))
             return w;
     }
     return nullptr;
@@ -82,6 +72,7 @@ HWND programWindow(const char* className, const std::string& caption, bool visib
 
 HWND dialog(const std::string& caption) { return need(programWindow("#32770", caption, true), "no dialog"); }
 HWND mainOne() { return need(IsWindow(mainWindow) ? mainWindow : nullptr, "no main window"); }
+HWND statusBar() { return need(FindWindowExA(mainOne(), nullptr, STATUSCLASSNAMEA, nullptr), "no status bar"); }
 HWND control(HWND parent, const std::string& id) { return need(GetDlgItem(parent, number(id)), "no such control"); }
 
 // With a time-out: under Wine a message to a window that is destroyed before
@@ -95,54 +86,36 @@ LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 Result textOf(HWND window)
 {
-    char text[4096];
-    LRESULT length = sendMessage(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return ok(std::string(text, std::min<std::size_t>(length, sizeof text)));
-}
-
-// For a message that answers through a pointer, the record (if any) and the
-// text lie in memory lent in the program: the record first, the text after.
-Result lentText(HWND window, UINT message, WPARAM wParam, LVITEMA* item)
-{
-    char text[1024] = {};
-    char* lent = need(static_cast<char*>(VirtualAllocEx(program, nullptr, 2048, MEM_COMMIT, PAGE_READWRITE)),
-                      "no memory in the program");
-    if (item) {
-        item->pszText = lent + 1024;
-        item->cchTextMax = sizeof text;
-        WriteProcessMemory(program, lent, item, sizeof *item, nullptr);
-    }
-    SendMessageTimeoutA(window, message, wParam, reinterpret_cast<LPARAM>(item ? lent : lent + 1024), 0, 5000, nullptr);
-    ReadProcessMemory(program, lent + 1024, text, sizeof text - 1, nullptr);
-    VirtualFreeEx(program, lent, 0, MEM_RELEASE);
+    char text[4096] = {};
+    sendMessage(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return ok(text);
 }
 
+// Waits for the main window of the program started here, or else of any program.
+Result attach(const Args&)
+{
+    need(poll([] { return (mainWindow = programWindow("Velmoranth", "Velmoranth", false)) != nullptr; }),
+         "no main window");
+    GetWindowThreadProcessId(mainWindow, &programId);
+    if (!program)
+        program = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, programId);
+    return ok(std::to_string(programId));
+}
+
+// <exe> <folder>, as Windows paths.
 Result start(const Args& args)
 {
-    std::string exe = windowsPath(args[1]), commandLine = "\"" + exe + "\"";
+    std::string commandLine = "\"" + args[1] + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags = args.size() > 3 ? STARTF_USESHOWWINDOW : 0;
-    startup.wShowWindow = static_cast<WORD>(args.size() > 3 ? number(args[3]) : 0);
     PROCESS_INFORMATION info{};
-    need(CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, windowsPath(args[2]).c_str(),
+    need(CreateProcessA(args[1].c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, args[2].c_str(),
                         &startup, &info), "CreateProcess failed");
     CloseHandle(info.hThread);
     program = info.hProcess;
     programId = info.dwProcessId;
     startedHere = true;
-    poll([] { return (mainWindow = programWindow("Velmoranth", "Velmoranth", false)) != nullptr; });
-    mainOne();
-    return ok(std::to_string(programId));
-}
-
-Result attach(const Args&)
-{
-    need(poll([] { return (mainWindow = FindWindowA("Velmoranth", nullptr)) != nullptr; }), "no main window");
-    GetWindowThreadProcessId(mainWindow, &programId);
-    program = OpenProcess(PROCESS_ALL_ACCESS, FALSE, programId);
-    return ok(std::to_string(programId));
+    return attach(args);
 }
 
 Result waitExit(const Args&)
@@ -151,13 +124,6 @@ Result waitExit(const Args&)
     need(WaitForSingleObject(need(program, "no program"), waitMs) == WAIT_OBJECT_0, "still running");
     GetExitCodeProcess(program, &code);
     return ok(std::to_string(code));
-}
-
-// Ends a program started here, and waits until it has ended.
-void endProgram()
-{
-    if (startedHere && TerminateProcess(program, 1))
-        WaitForSingleObject(program, waitMs);
 }
 
 Result post(HWND window, long long message, long long wParam, long long lParam)
@@ -184,29 +150,17 @@ Result states(const Args& args, bool checks)
     return ok(out);
 }
 
-// <caption> <list id> <row>: the texts of its four columns, joined by tabs.
-Result row(const Args& args)
+// <caption> <list id>: how many rows the list view has.
+Result rows(const Args& args)
 {
-    HWND list = control(dialog(args[1]), args[2]);
-    need(number(args[3]) >= 0 && number(args[3]) < sendMessage(list, LVM_GETITEMCOUNT, 0, 0), "no such row");
-    std::string out;
-    for (LVITEMA item{}; item.iSubItem < 4; ++item.iSubItem)
-        out += (item.iSubItem ? "\t" : "") + lentText(list, LVM_GETITEMTEXTA, number(args[3]), &item).second;
-    return ok(out);
+    return ok(std::to_string(sendMessage(control(dialog(args[1]), args[2]), LVM_GETITEMCOUNT, 0, 0)));
 }
 
-Result setText(HWND window, const std::string& text)
+// <caption> <id> <text>
+Result setText(const Args& args)
 {
-    sendMessage(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    sendMessage(control(dialog(args[1]), args[2]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[3].c_str()));
     return ok();
-}
-
-// <caption> <path> into the file name box (cmb13) of an open or save dialog, then OK.
-Result chooseFile(const Args& args)
-{
-    HWND window = dialog(args[1]);
-    setText(control(window, "0x47C"), windowsPath(args[2]));
-    return press(window, "ok");
 }
 
 Result run(const Args& args);
@@ -224,30 +178,24 @@ const struct Command {
     std::size_t arguments;  // at least
     Result (*run)(const Args&);
 } kCommands[] = {
-    {"start", 2, start},  // <exe> <folder> [show-command]
-    {"attach", 0, attach},  // to the running program
+    {"start", 2, start},
+    {"attach", 0, attach},
     {"wait-exit", 0, waitExit},
-    {"kill", 0, [](const Args&) { need(startedHere, "no program started here"); endProgram(); return ok(); }},
     {"timeout", 1, [](const Args& a) { waitMs = static_cast<DWORD>(number(a[1])); return ok(); }},  // <ms> of waits
     {"wait", 2, waitFor},
     {"post-command", 1, [](const Args& a) { return post(mainOne(), WM_COMMAND, number(a[1]), 0); }},  // <id>
     {"post", 3, [](const Args& a) { return post(mainOne(), number(a[1]), number(a[2]), number(a[3])); }},
-    {"status", 0,  // [part]
-     [](const Args& a) {
-         HWND bar = need(FindWindowExA(mainOne(), nullptr, STATUSCLASSNAMEA, nullptr), "no status bar");
-         return a.size() > 1 && number(a[1]) ? lentText(bar, SB_GETTEXTA, number(a[1]), nullptr) : textOf(bar);
-     }},
+    {"status", 0, [](const Args&) { return textOf(statusBar()); }},  // its first part
     {"visible", 0, [](const Args&) { return ok(IsWindowVisible(mainOne()) ? "1" : "0"); }},
     {"checked", 1, [](const Args& a) { return states(a, true); }},  // <id...>
     {"enabled", 1, [](const Args& a) { return states(a, false); }},  // <id...>
     {"click", 1, [](const Args& a) { sendMessage(control(mainOne(), a[1]), BM_CLICK, 0, 0); return states(a, true); }},
-    {"text", 0, [](const Args& a) { return textOf(a.size() > 2 ? control(dialog(a[1]), a[2]) : mainOne()); }},
+    {"text", 2, [](const Args& a) { return textOf(control(dialog(a[1]), a[2])); }},  // <caption> <id>
     {"shown", 1, [](const Args& a) { return ok(programWindow("#32770", a[1], true) ? "1" : "0"); }},  // <caption>
     {"box", 1, [](const Args& a) { return textOf(control(dialog(a[1]), "0xFFFF")); }},  // <caption>: the message
     {"press", 2, [](const Args& a) { return press(dialog(a[1]), a[2]); }},  // <caption> <ok|cancel|yes|no|id>
-    {"set-text", 3, [](const Args& a) { return setText(control(dialog(a[1]), a[2]), a[3]); }},  // <caption> <id> <text>
-    {"row", 3, row},
-    {"file", 2, chooseFile},
+    {"set-text", 3, setText},
+    {"rows", 2, rows},
 };
 
 Result run(const Args& args)
@@ -271,14 +219,13 @@ int main(int argc, char** argv)
     char line[8192];
     for (int i = 1; argc > 1 ? i < argc : std::fgets(line, sizeof line, stdin) != nullptr; ++i) {
         Args args = tokenize(argc > 1 ? argv[i] : line);
-        if (args.empty() || args[0][0] == '#')
+        if (args.empty())
             continue;
-        Result result = args[0] == "quit" ? ok() : run(args);
+        Result result = run(args);
         std::printf("%s%s%s\n", result.first ? "ok" : "error", result.second.empty() ? "" : " ",
                     escape(result.second).c_str());
-        if (args[0] == "quit")
-            break;
     }
-    endProgram();
+    if (startedHere && TerminateProcess(program, 1))
+        WaitForSingleObject(program, waitMs);
     return 0;
 }
