@@ -18,6 +18,7 @@ namespace {
 WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 const std::string kGreeting("\xFF\xFB\x01\xFF\xFD\x03\xFF\xFB\x03\xFF\xFE\x01", 12);
 using Texts = std::vector<std::string>;
+using namespace std::string_literals;
 
 Texts joined(std::initializer_list<Texts> parts)
 {
@@ -98,27 +99,10 @@ TEST_F(Conversation, FreeBsdCallerIsAlertedLoggedAndPlayedByteForByte)
     EXPECT_TRUE(loggedAs("192\\.0\\.2\\.1 :23" + kStamp));
 }
 
-// Echo on the second line only: the first still ends in "\n\r"; the second is
-// echoed, NUL included, LF never. Lines come in pieces and end in CR NUL, CR LF
-// and a bare CR.
-TEST_F(Conversation, EchoOnTheSecondLineWithEveryLineEndAndLinesInPieces)
-{
-    FakeCaller& caller = callIn(scriptWith("Hi\r\n> ", "R", "G", 2, 4000, 1, 0, 1, 1));
-    for (const std::string piece : {"a", "b", "\r", "", "c", "\nd", "\r\n"}) {
-        caller.input += piece.empty() ? std::string(1, '\0') : piece;
-        tick();
-    }
-    tick(2);  // start over, then the prompt; the leftover LF starts line 1
-    caller.input += "e\rf\r";
-    tick(2);
-    EXPECT_EQ(caller.received, kGreeting + "Hi\r\n> " + "\n\rR" + std::string(1, '\0') + "cd\r\n\rG" + "\r\n> " +
-                                   "\n\rR" + "f\r\n\rG");
-}
-
 struct ReplyCase {
     const char* name;
     DaemonScript daemon;
-    const char* input;  // typed at once, before the first tick
+    std::string input;  // typed at once, before the first tick
     int ticks;
     std::string received;
     int hangUpTick;  // 0: still connected after the last tick
@@ -148,6 +132,9 @@ TEST_F(Conversation, ReplyCountTimerAndRepeatDecideWhatIsAnsweredAndWhenToHangUp
         {"2 lines, no timer: goodbye, then hang up", custom(2, 0), "one\r\ntwo\r\n", 3, "WRG", 3},
         {"3 lines: the third is read and answered with nothing", custom(3, 0), "one\rtwo\rthree\r", 5, "WRG", 4},
         {"a hang-up mid-line is not answered", custom(2, 1), "hal", 2, "W", 1, true},
+        {"echo on the second line only: NUL echoed, LF never; every line still ends in LF CR",
+         scriptWith("Hi\r\n> ", "R", "G", 2, 4000, 1, 0, 1, 1), "ab\r\0c\nd\r\ne\rf\r"s, 5,
+         kGreeting + "Hi\r\n> \n\rR\0cd\r\n\rG\r\n> \n\rRf\r\n\rG"s, 0},
         {"a banner answers lines with nothing", builtIn(DaemonSubSeven), "hello\r\nagain\r\n", 6,
          "SubSeven 2.1 \r\n", 0},
         {"a text that lost its terminator ends at its buffer", unterminated, "", 1, std::string(600, 'w'), 0},
