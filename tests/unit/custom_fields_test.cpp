@@ -9,23 +9,23 @@
 
 namespace {
 
-TEST(CustomFields, PortTextReadsAsAnUnsignedNumberAndAnythingElseAsZero)
+// The port field reads as an unsigned number, anything else as 0; 0 and values
+// above 65536 are refused with their notices.
+TEST(CustomFields, PortTextsAndTheirNotices)
 {
-    const std::pair<const char*, std::uint32_t> kTexts[] = {
-        {"1", 1}, {"65536", 65536}, {"0000023", 23}, {"4294967295", 4294967295u}, {"", 0}, {"4294967296", 0},
-        {"99999999999999999999999", 0}, {"23a", 0}, {"-5", 0}, {"+5", 0}, {" 5", 0},
+    const struct {
+        const char* text;
+        std::uint32_t port;
+        int notice;
+    } kPorts[] = {
+        {"1", 1, 0}, {"65535", 65535, 0}, {"65536", 65536, 0}, {"0000023", 23, 0}, {"65537", 65537, NoticeMaxPort},
+        {"4294967295", 4294967295u, NoticeMaxPort}, {"4294967296", 0, NoticeNoCustomPort}, {"", 0, NoticeNoCustomPort},
+        {"99999999999999999999999", 0, NoticeNoCustomPort}, {"23a", 0, NoticeNoCustomPort}, {"-5", 0, NoticeNoCustomPort}, {" 5", 0, NoticeNoCustomPort},
     };
-    for (const auto& [text, port] : kTexts)
-        EXPECT_EQ(readPortText(text), port) << text;
-}
-
-TEST(CustomFields, PortsZeroAndAbove65536AreRefusedWithTheirNotices)
-{
-    const std::pair<std::uint32_t, int> kPorts[] = {
-        {0, NoticeNoCustomPort}, {1, 0}, {65535, 0}, {65536, 0}, {65537, NoticeMaxPort}, {4294967295u, NoticeMaxPort},
-    };
-    for (const auto& [port, notice] : kPorts)
-        EXPECT_EQ(portNotice(port), notice) << port;
+    for (const auto& c : kPorts) {
+        EXPECT_EQ(readPortText(c.text), c.port) << c.text;
+        EXPECT_EQ(portNotice(c.port), c.notice) << c.text;
+    }
 }
 
 TEST(CustomFields, HandEditedValuesOpenAtTheNearestListEntry)
