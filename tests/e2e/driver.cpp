@@ -84,13 +84,14 @@ Result textOf(HWND window)
     return ok(text);
 }
 
-// Waits for the program's main window.
+// Waits for the program's main window and for the program to come to its message loop.
 Result attach(const Args&)
 {
     need(poll([] { return (mainWindow = programWindow("Velmoranth", "Velmoranth", false)) != nullptr; }),
          "no main window");
     GetWindowThreadProcessId(mainWindow, &programId);
     program = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, programId);
+    WaitForInputIdle(program, waitMs);  // the window is found while the program is still making it
     return ok(std::to_string(programId));
 }
 
