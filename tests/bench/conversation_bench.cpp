@@ -12,42 +12,31 @@ namespace {
 
 WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 
-struct Decoy {
-    ListenerState listener;
-    DaemonScript script = builtIn(DaemonFreeBSD);
-
-    Decoy()
-    {
-        resetFakeFront();
-        startListening(listener, kWindow, 0);
-        script.port = netLocalPort(listener.listenSocket);
-    }
-    ~Decoy() { stopListening(listener, kWindow); }
-    void tick() { pollTick(listener, script, "", kWindow); }
-};
-
 // FreeBSD, first line: each byte is echoed. The caller's send and the draining
 // of the echoes are outside the timed part.
 void PollTickWithTypedByte(benchmark::State& state)
 {
-    Decoy decoy;
-    SocketHandle caller = loopbackConnect(decoy.script.port);
-    decoy.tick();  // accept, telnet greeting, welcome
+    ListenerState listener;
+    DaemonScript script = builtIn(DaemonFreeBSD);
+    startListening(listener, kWindow, 0);
+    SocketHandle caller = loopbackConnect(netLocalPort(listener.listenSocket));
+    pollTick(listener, script, "", kWindow);  // accept, telnet greeting, welcome
+    SocketSet watched, ready;
+    socketSetClear(watched);
+    socketSetAdd(watched, caller);
     char echoes[4096];
     for (auto _ : state) {
         state.PauseTiming();
         netSend(caller, "a", 1);
-        SocketSet watched, ready;
-        socketSetClear(watched);
-        socketSetAdd(watched, caller);
         while (netWaitReadable(watched, caller, 0, ready) > 0 && netReceive(caller, echoes, sizeof echoes) > 0) {
         }
         state.ResumeTiming();
-        decoy.tick();
+        pollTick(listener, script, "", kWindow);
     }
-    if (!decoy.listener.callerActive)
+    if (!listener.callerActive)
         state.SkipWithError("the caller was lost");
     netClose(caller);
+    stopListening(listener, kWindow);
 }
 BENCHMARK(PollTickWithTypedByte)->Unit(benchmark::kMicrosecond);
 

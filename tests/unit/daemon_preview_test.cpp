@@ -18,23 +18,31 @@ std::string composed(const DaemonScript& script, Compose compose = composeOutlin
     return buffer;
 }
 
-TEST(Preview, OutlinesShowTheReplyOnlyForTwoRepliesAndRepeatOnlyOnTheWelcome)
+// The timer in 30-second steps without overflow, the port as a signed number,
+// the reply only for a reply count of two and Repeat only on the welcome.
+TEST(Preview, PortTimerAndOutlineOfEachScript)
 {
     const struct {
         DaemonScript script;
+        const char* portAndTimer;
         const char* outline;
     } kCases[] = {
-        {builtIn(DaemonFreeBSD), "FreeBSD 5.1\r\n\r\nLogin:   [Wait Input]  [Will Echo]  [Will Repeat]\r\n"
-                                 "Password:   [Wait Input]\r\nIncorrect Login.\r\n"},
-        {builtIn(DaemonSubSeven), "SubSeven 2.1 \r\n  [Wait Input]\r\n"},
-        {scriptWith("hello", "SECRET", "bye", 1, 0, 0, 0, 1, 0), "hello  [Wait Input]\r\nbye"},
-        {scriptWith("", "SECRET", "", 3, 0, 0, 0, 1, 0), "  [Wait Input]\r\n"},
-        {scriptWith("W", "R", "G", 2, 0, 0, 1, 1, 1),
+        {builtIn(DaemonFreeBSD), "Listening on port 23.|Timer: 60 Sec.",
+         "FreeBSD 5.1\r\n\r\nLogin:   [Wait Input]  [Will Echo]  [Will Repeat]\r\nPassword:   [Wait Input]\r\n"
+         "Incorrect Login.\r\n"},
+        {builtIn(DaemonSubSeven), "Listening on port 27374.|Timer: 60 Sec.", "SubSeven 2.1 \r\n  [Wait Input]\r\n"},
+        {scriptWith("hello", "SECRET", "bye", 1, 65536, 0, 0, 1, 0), "Listening on port 65536.|Timer: None.",
+         "hello  [Wait Input]\r\nbye"},
+        {scriptWith("", "SECRET", "", 3, -1, -1, 0, 1, 0), "Listening on port -1.|Timer: -30 Sec.", "  [Wait Input]\r\n"},
+        {scriptWith("W", "R", "G", 2, 1, 4, 1, 1, 1), "Listening on port 1.|Timer: 120 Sec.",
          "W  [Wait Input]  [Will Echo]  [Will Repeat]\r\nR  [Wait Input]  [Will Echo]\r\nG"},
-        {scriptWith("", "", "", 0, 0, 0, -7, 0, 42), "  [Wait Input]  [Will Echo]  [Will Repeat]\r\n"},
+        {scriptWith("", "", "", 0, 0, 2147483647, -7, 0, 42), "Listening on port 0.|Timer: 64424509410 Sec.",
+         "  [Wait Input]  [Will Echo]  [Will Repeat]\r\n"},
     };
-    for (const auto& c : kCases)
+    for (const auto& c : kCases) {
+        EXPECT_EQ(composed(c.script, composePortLine) + "|" + composed(c.script, composeTimerLine), c.portAndTimer);
         EXPECT_EQ(composed(c.script), c.outline) << c.script;
+    }
 }
 
 // The buffer holds the longest outline whole; texts that lost their
@@ -49,23 +57,6 @@ TEST(Preview, TheLongestTextsFitWholeAndUnterminatedOnesStayInside)
                                 std::string(599, 'r') + "  [Wait Input]  [Will Echo]\r\n" + std::string(599, 'g');
     EXPECT_EQ(longest.size(), kPreviewBufferSize - 1u);
     EXPECT_EQ(composed(script), longest);
-}
-
-TEST(Preview, TimerLineCountsThirtySecondStepsWithoutOverflowAndPortLineASignedNumber)
-{
-    const std::pair<int, const char*> kTimers[] = {
-        {0, "Timer: None."}, {1, "Timer: 30 Sec."}, {4, "Timer: 120 Sec."}, {-1, "Timer: -30 Sec."},
-        {2147483647, "Timer: 64424509410 Sec."},
-    };
-    DaemonScript script = scriptWith("", "", "", 0, 0, 0, 0, 0, 0);
-    for (const auto& [choice, line] : kTimers) {
-        script.timerChoice = choice;
-        EXPECT_EQ(composed(script, composeTimerLine), line);
-    }
-    for (int port : {23, 65536, -1}) {
-        script.port = port;
-        EXPECT_EQ(composed(script, composePortLine), "Listening on port " + std::to_string(port) + ".");
-    }
 }
 
 } // namespace
