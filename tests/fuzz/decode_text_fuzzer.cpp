@@ -1,6 +1,5 @@
 // Any value decoded into both destination sizes; what comes out must survive
 // being encoded and decoded again, cut to what the encoder keeps.
-#undef NDEBUG
 #include "storage/text_encoding.h"
 
 #include <cassert>

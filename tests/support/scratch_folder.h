@@ -1,11 +1,9 @@
 #pragma once
-// A private temporary folder, removed with everything in it at the end. enter()
-// makes it the working directory until then, for code that writes bare names.
+// A private temporary folder, removed with everything in it at the end.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <sstream>
 #include <string>
 
 class ScratchFolder {
@@ -20,11 +18,8 @@ public:
     ~ScratchFolder()
     {
         std::error_code ignored;
-        if (!previous_.empty())
-            std::filesystem::current_path(previous_, ignored);
         std::filesystem::remove_all(folder_, ignored);
     }
-    void enter() { previous_ = std::filesystem::current_path(), std::filesystem::current_path(folder_); }
     std::string path(const std::string& name) const { return (folder_ / name).string(); }
     void write(const std::string& name, const std::string& bytes) const
     {
@@ -32,14 +27,13 @@ public:
     }
     std::string read(const std::string& name) const
     {
-        std::ostringstream bytes;
-        bytes << std::ifstream(folder_ / name, std::ios::binary).rdbuf();
-        return bytes.str();
+        std::ifstream file(folder_ / name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), {}};
     }
     long count() const { return std::distance(std::filesystem::directory_iterator(folder_), {}); }
 
 private:
-    std::filesystem::path folder_, previous_;
+    std::filesystem::path folder_;
 };
 
 // `text` with every LF made CR LF, as the program ends its lines.
@@ -50,7 +44,6 @@ inline std::string crlf(std::string text)
     return text;
 }
 
-// `text` with the first `from` in it replaced by `to`.
 inline std::string replaced(std::string text, const std::string& from, const std::string& to)
 {
     return text.replace(text.find(from), from.size(), to);

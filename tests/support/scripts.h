@@ -2,32 +2,22 @@
 // Daemon scripts as the tests and fuzzers build, compare and print them.
 #include "engine/daemon_script.h"
 
-#include <cstring>
 #include <sstream>
 #include <string>
 
 inline DaemonScript scriptWith(const char* welcome, const char* reply, const char* goodbye, int replyCount,
                                int port, int timerChoice, int echoWelcome, int echoReply, int repeat)
 {
-    DaemonScript script;
-    std::memset(&script, 0, sizeof script);
+    DaemonScript script{{}, {}, {}, replyCount, port, timerChoice, echoWelcome, echoReply, repeat};
     copyText(script.welcome, welcome, sizeof script.welcome);
     copyText(script.reply, reply, sizeof script.reply);
     copyText(script.goodbye, goodbye, sizeof script.goodbye);
-    script.replyCount = replyCount;
-    script.port = port;
-    script.timerChoice = timerChoice;
-    script.echoWelcome = echoWelcome;
-    script.echoReply = echoReply;
-    script.repeat = repeat;
     return script;
 }
 
-// The built-in script of one daemon kind.
 inline DaemonScript builtIn(int kind)
 {
-    static DaemonScript table[kScriptTableSize];
-    std::memset(table, 0, sizeof table);
+    DaemonScript table[kScriptTableSize] = {};
     loadBuiltInScripts(table);
     return table[kind];
 }
@@ -43,8 +33,7 @@ inline std::string describe(const DaemonScript& s)
 inline std::ostream& operator<<(std::ostream& out, const DaemonScript& s) { return out << describe(s); }
 inline bool operator==(const DaemonScript& a, const DaemonScript& b) { return describe(a) == describe(b); }
 
-// The example script (two replies on port 23, a 30-second timer, echo of the
-// first line, repeat on) and its lines as both stored files hold them.
+// An example script (two replies, a 30-second timer) and its lines as both stored files hold them.
 inline DaemonScript exampleScript() { return scriptWith("Hello\r\nLogin: ", "Name: ", "Bye.\r\n", 2, 23, 1, 1, 0, 1); }
 const std::string kExampleScriptLines =
     "CRN=2\nCPN=23\nCWE=SGVsbG8NCkxvZ2luOiA==\nCR1=TmFtZTog==\nCR2=QnllLg0K==\nCCT=1\nCE1=1\nCE2=0\nCWR=1\n";
