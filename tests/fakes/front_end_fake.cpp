@@ -13,23 +13,21 @@ void record(const char* kind, const Parts&... parts)
     std::ostringstream event;
     event << kind;
     ((event << ' ' << parts), ...);
-    front.events.push_back(event.str());
+    event << '\n';
+    front.events += event.str();
 }
 
 } // namespace
 
 FakeFront& fakeFront() { return front; }
 void resetFakeFront() { front = FakeFront(); }
-std::vector<std::string> frontEventTexts() { return front.events; }
 
 std::vector<int> shownNoticeCodes()
 {
-    const std::string prefix = "notice Error #";
+    const std::string notice = "notice Error #";
     std::vector<int> codes;
-    for (const std::string& event : front.events) {
-        if (event.compare(0, prefix.size(), prefix) == 0)
-            codes.push_back(std::atoi(event.c_str() + prefix.size()));
-    }
+    for (std::size_t at = 0; (at = front.events.find(notice, at)) != std::string::npos; at += notice.size())
+        codes.push_back(std::atoi(front.events.c_str() + at + notice.size()));
     return codes;
 }
 

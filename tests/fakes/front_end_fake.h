@@ -1,6 +1,6 @@
 #pragma once
 // A recording window side for the core's tests. Each test starts with
-// resetFakeFront(); what the window was told is kept in order as short texts.
+// resetFakeFront(); what the window was told is kept in order, one line each.
 #include "engine/front_end.h"
 
 #include <functional>
@@ -8,9 +8,9 @@
 #include <vector>
 
 struct FakeFront {
-    // "notice Error #N", "status T", "tray ICON TIP", "start TIMER PERIOD",
-    // "stop TIMER", "insert ROW T", "item ROW SUB T".
-    std::vector<std::string> events;
+    // Lines "notice Error #N", "status T", "tray ICON TIP", "start TIMER PERIOD",
+    // "stop TIMER", "insert ROW T", "item ROW SUB T", each ended by "\n".
+    std::string events;
     std::vector<WindowHandle> noticeOwners;
     std::string lastNoticeText;
     int logSwitch = 0;
@@ -21,6 +21,5 @@ struct FakeFront {
 
 FakeFront& fakeFront();
 void resetFakeFront();
-std::vector<std::string> frontEventTexts();
 // The codes of the notices shown so far, in order ("Error #N" gives N).
 std::vector<int> shownNoticeCodes();

@@ -17,20 +17,10 @@ namespace {
 
 WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 const std::string kGreeting("\xFF\xFB\x01\xFF\xFD\x03\xFF\xFB\x03\xFF\xFE\x01", 12);
-using Texts = std::vector<std::string>;
 using namespace std::string_literals;
-
-Texts joined(std::initializer_list<Texts> parts)
-{
-    Texts all;
-    for (const Texts& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-const Texts kDetected = {"status Detected!", "tray 10002 Velmoranth(v1.9) - Detected!"};
-const Texts kListening = {"status Listening", "tray 10000 Velmoranth(v1.9) - Listening"};
-const Texts kOneCall = joined({kDetected, {"start 10005 30000"}, kListening, {"stop 10005"}});
+const std::string kDetected = "status Detected!\ntray 10002 Velmoranth(v1.9) - Detected!\n";
+const std::string kListening = "status Listening\ntray 10000 Velmoranth(v1.9) - Listening\n";
+const std::string kOneCall = kDetected + "start 10005 30000\n" + kListening + "stop 10005\n";
 const std::string kStamp = " / \\d\\d\\.\\d\\d\\.20\\d\\d / \\d\\d:\\d\\d\r\n";
 
 // A Custom daemon on port 4000 sending "W", "R" and "G".
@@ -95,7 +85,7 @@ TEST_F(Conversation, FreeBsdCallerIsAlertedLoggedAndPlayedByteForByte)
     disconnectTimerFired(listener, kWindow);
     disconnectTimerFired(listener, kWindow);  // a late tick must not close the handle again
     EXPECT_EQ(caller.closes, 1);
-    EXPECT_EQ(frontEventTexts(), joined({kDetected, {"start 10005 60000"}, kListening, {"stop 10005", "stop 10005"}}));
+    EXPECT_EQ(fakeFront().events, kDetected + "start 10005 60000\n" + kListening + "stop 10005\nstop 10005\n");
     EXPECT_TRUE(loggedAs("192\\.0\\.2\\.1 :23" + kStamp));
 }
 
@@ -111,10 +101,8 @@ struct ReplyCase {
 
 bool disconnectTimerRunning()
 {
-    bool running = false;
-    for (const std::string& event : frontEventTexts())
-        running = event.rfind("start 10005", 0) == 0 || (running && event != "stop 10005");
-    return running;
+    const std::size_t started = fakeFront().events.rfind("start 10005"), stopped = fakeFront().events.rfind("stop 10005");
+    return started != std::string::npos && (stopped == std::string::npos || started > stopped);
 }
 
 TEST_F(Conversation, ReplyCountTimerAndRepeatDecideWhatIsAnsweredAndWhenToHangUp)
@@ -177,7 +165,7 @@ TEST_F(Conversation, WaitingCallersAreTakenInTurnEachWithItsOwnAlertLogAndTimer)
     fakeFront().logSwitch = 1;
     disconnectTimerFired(listener, kWindow);
     admit();
-    EXPECT_EQ(frontEventTexts(), joined({kOneCall, kOneCall, kDetected, {"start 10005 30000"}}));
+    EXPECT_EQ(fakeFront().events, kOneCall + kOneCall + kDetected + "start 10005 30000\n");
     EXPECT_TRUE(loggedAs("192\\.0\\.2\\.1 :4000" + kStamp + "192\\.0\\.2\\.3 :4000" + kStamp));
 }
 
@@ -232,12 +220,12 @@ TEST_F(Conversation, FailuresAndTimersAroundTheAccept)
     fakeNet().waitsBeforeFailure = 1;  // the greeting's wait fails: the call ends
     EXPECT_EQ(poll(), 0);
     EXPECT_EQ(caller.received, kGreeting);
-    EXPECT_EQ(frontEventTexts(), joined({{"stop 10005"}, kDetected, {"start 10005 120000"}, kListening, {"stop 10005"}}));
+    EXPECT_EQ(fakeFront().events, "stop 10005\n" + kDetected + "start 10005 120000\n" + kListening + "stop 10005\n");
     resetFakeFront();
     fakeConnect();
     fakeNet().failure = FailAccept;
     EXPECT_EQ(poll(), 0);
-    EXPECT_EQ(frontEventTexts(), Texts{"notice Error #5"});
+    EXPECT_EQ(fakeFront().events, "notice Error #5\n");
 
     fakeNet().failure = FailNone;
     script.echoWelcome = 0;
@@ -245,14 +233,14 @@ TEST_F(Conversation, FailuresAndTimersAroundTheAccept)
         script.timerChoice = choice;
         resetFakeFront();
         admit();
-        EXPECT_EQ(frontEventTexts()[2], "start 10005 2147483647");
+        EXPECT_EQ(fakeFront().events, kDetected + "start 10005 2147483647\n");
         disconnectTimerFired(listener, kWindow);
     }
     stopListening(listener, kWindow);
     fakeConnect();
     resetFakeFront();
     tick();  // left over after StandBy
-    EXPECT_TRUE(frontEventTexts().empty());
+    EXPECT_EQ(fakeFront().events, "");
 }
 
 TEST(WelcomeLastLine, IsTheTextAfterTheLastLineFeedBeforeTheFinalCharacter)

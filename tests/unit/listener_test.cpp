@@ -11,7 +11,6 @@
 namespace {
 
 WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
-using Texts = std::vector<std::string>;
 
 TEST(Listener, AFailedStartShowsItsNoticeAndReleasesWhatItTookAGoodOneWatchesTheLow16Bits)
 {
@@ -22,7 +21,7 @@ TEST(Listener, AFailedStartShowsItsNoticeAndReleasesWhatItTookAGoodOneWatchesThe
         resetFakeFront();
         fakeNet().failure = failure;
         EXPECT_EQ(startListening(listener, kWindow, 23), 0);
-        EXPECT_EQ(frontEventTexts(), Texts{"notice Error #" + std::to_string(notice)});
+        EXPECT_EQ(fakeFront().events, "notice Error #" + std::to_string(notice) + "\n");
         EXPECT_EQ(fakeFront().noticeOwners, std::vector<WindowHandle>{kWindow});
         EXPECT_FALSE(fakeNet().listenerOpen);
         EXPECT_EQ(listener.listenSocket, kNoSocket);
@@ -60,9 +59,9 @@ TEST(Listener, EndingACallClosesItOnceAndShowsListeningStandByAlsoStopsItsTimerA
     stopListening(listener, kWindow);
     showDisplayState(kWindow, DisplayStandingBy);
     showTrayState(kWindow, DisplayDetected);
-    EXPECT_EQ(frontEventTexts(), (Texts{"status Listening", "tray 10000 Velmoranth(v1.9) - Listening", "stop 10005",
-                                        "status Standing By", "tray 10001 Velmoranth(v1.9) - Standing By",
-                                        "tray 10002 Velmoranth(v1.9) - Detected!"}));
+    EXPECT_EQ(fakeFront().events, "status Listening\ntray 10000 Velmoranth(v1.9) - Listening\nstop 10005\n"
+                                  "status Standing By\ntray 10001 Velmoranth(v1.9) - Standing By\n"
+                                  "tray 10002 Velmoranth(v1.9) - Detected!\n");
     EXPECT_EQ(ended.closes + stopped.closes, 2);
     EXPECT_FALSE(fakeNet().listenerOpen);
     EXPECT_EQ(fakeNet().startups, 0);
