@@ -30,10 +30,11 @@ bool readToken(std::FILE* file, char* token, unsigned size);
 void readFirstLine(std::FILE* file, char* line, unsigned size);
 
 // Reads one "KEY=number" line, `key` being "LSN" and the like: the key and "="
-// exactly, then a signed decimal number after optional white space (beyond
-// the 32-bit range, the nearest end of it), then the white space after it. When it does not match, `value` keeps its value and
-// the stream goes back to where the read began, so a key that shares its first
-// letters with the expected one is not cut short.
+// exactly, then a signed decimal number after optional white space (beyond the
+// 32-bit range, the nearest end of it), then the white space after it. When it
+// does not match, `value` keeps its value and the stream goes back to where the
+// read began, so a key that shares its first letters with the expected one is
+// not cut short.
 void readNumber(std::FILE* file, const char* key, int& value);
 
 // Reads one "KEY=value" line and decodes the value into `field` of `fieldSize`

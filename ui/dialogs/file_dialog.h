@@ -7,8 +7,8 @@
 
 enum FileDialogPurpose { LoadCustomDaemonFile, SaveCustomDaemonFile, BrowseLogFile };
 
-// Fills `form` (its 76-byte form) for `purpose` over `owner`, with `fileName`
-// emptied as its buffer.
+// Fills `form` in its original size (without the later extras) for `purpose`
+// over `owner`, with `fileName` emptied as its buffer.
 void fillFileDialogForm(OPENFILENAMEA& form, FileDialogPurpose purpose, HWND owner, char (&fileName)[kPathSize]);
 
 // Runs the open or save dialog of `purpose`; 1 with the chosen path in
