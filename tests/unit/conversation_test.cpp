@@ -48,7 +48,10 @@ protected:
             pollTick(listener, script, logPath.c_str(), kWindow);
     }
     int poll() { return pollListener(listener, script, logPath.c_str(), kWindow); }
-    bool loggedAs(const std::string& pattern) { return std::regex_match(folder.read("calls.log"), std::regex(pattern)); }
+    bool loggedAs(const std::string& records)
+    {
+        return std::regex_match(folder.read("calls.log"), std::regex(records));
+    }
     // A caller connects and the next tick accepts it.
     FakeCaller& admit()
     {
@@ -101,7 +104,8 @@ struct ReplyCase {
 
 bool disconnectTimerRunning()
 {
-    const std::size_t started = fakeFront().events.rfind("start 10005"), stopped = fakeFront().events.rfind("stop 10005");
+    const std::size_t started = fakeFront().events.rfind("start 10005");
+    const std::size_t stopped = fakeFront().events.rfind("stop 10005");
     return started != std::string::npos && (stopped == std::string::npos || started > stopped);
 }
 
@@ -155,7 +159,6 @@ TEST_F(Conversation, WaitingCallersAreTakenInTurnEachWithItsOwnAlertLogAndTimer)
     first.input = "x\r";
     tick(3);
     EXPECT_EQ(first.received, "WR");
-    EXPECT_EQ(second.received, "");
     fakeFront().logSwitch = 0;  // read afresh at each accept
     first.hungUp = true;
     tick();  // the hang-up ends this poll: the next caller waits for the next one
@@ -186,7 +189,6 @@ TEST_F(Conversation, CallerThatNeverReadsCannotHoldTheWindow)
     caller.input = "\r";
     EXPECT_EQ(poll(), 0);
     EXPECT_EQ(shownNoticeCodes(), std::vector<int>{6});
-    EXPECT_EQ(fakeFront().noticeOwners, std::vector<WindowHandle>{kWindow});
     EXPECT_EQ(listener.stage, 1);
 
     fakeFront().whileNoticeOpen = [this] { disconnectTimerFired(listener, kWindow); };

@@ -13,14 +13,15 @@ namespace {
 // above 65536 are refused with their notices.
 TEST(CustomFields, PortTextsAndTheirNotices)
 {
+    const int kNone = NoticeNoCustomPort, kTooHigh = NoticeMaxPort;
     const struct {
         const char* text;
         std::uint32_t port;
         int notice;
     } kPorts[] = {
-        {"1", 1, 0}, {"65535", 65535, 0}, {"65536", 65536, 0}, {"0000023", 23, 0}, {"65537", 65537, NoticeMaxPort},
-        {"4294967295", 4294967295u, NoticeMaxPort}, {"4294967296", 0, NoticeNoCustomPort}, {"", 0, NoticeNoCustomPort},
-        {"99999999999999999999999", 0, NoticeNoCustomPort}, {"23a", 0, NoticeNoCustomPort}, {"-5", 0, NoticeNoCustomPort}, {" 5", 0, NoticeNoCustomPort},
+        {"1", 1, 0}, {"65535", 65535, 0}, {"65536", 65536, 0}, {"0000023", 23, 0}, {"65537", 65537, kTooHigh},
+        {"4294967295", 4294967295u, kTooHigh}, {"4294967296", 0, kNone}, {"", 0, kNone},
+        {"99999999999999999999999", 0, kNone}, {"23a", 0, kNone}, {"-5", 0, kNone}, {" 5", 0, kNone},
     };
     for (const auto& c : kPorts) {
         EXPECT_EQ(readPortText(c.text), c.port) << c.text;
@@ -33,7 +34,8 @@ TEST(CustomFields, HandEditedValuesOpenAtTheNearestListEntry)
     const std::pair<int, int> kReplyCounts[] = {{1, 0}, {2, 1}, {0, 0}, {-3, 0}, {INT_MIN, 0}, {3, 1}, {INT_MAX, 1}};
     for (const auto& [count, entry] : kReplyCounts)
         EXPECT_EQ(replyCountEntry(count), entry) << count;
-    const std::pair<int, int> kTimers[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {-1, 0}, {INT_MIN, 0}, {5, 4}, {INT_MAX, 4}};
+    const std::pair<int, int> kTimers[] = {{0, 0},  {1, 1},       {2, 2}, {3, 3},      {4, 4},
+                                           {-1, 0}, {INT_MIN, 0}, {5, 4}, {INT_MAX, 4}};
     for (const auto& [choice, entry] : kTimers)
         EXPECT_EQ(timerEntry(choice), entry) << choice;
 }

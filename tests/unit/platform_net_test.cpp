@@ -1,7 +1,6 @@
-// The platform's socket layer against real callers on 127.0.0.1. The build
-// renames its functions here and in the layer (net* to platformNet*), so these
-// calls reach the platform's layer while the core talks to the fake one. Every
-// wait is for an event; its bound only matters when the layer is broken.
+// The platform's socket layer against real callers on 127.0.0.1: the build renames
+// its functions here and in the layer (net* to platformNet*), while the core talks
+// to the fake one. Each wait is for an event; its bound only counts on failure.
 #include "engine/net.h"
 #include "support/loopback.h"
 
