@@ -21,15 +21,12 @@ void PollTickWithTypedByte(benchmark::State& state)
     startListening(listener, kWindow, 0);
     SocketHandle caller = loopbackConnect(netLocalPort(listener.listenSocket));
     pollTick(listener, script, "", kWindow);  // accept, telnet greeting, welcome
-    SocketSet watched, ready;
-    socketSetClear(watched);
-    socketSetAdd(watched, caller);
+    SocketSet watched = {1, {caller}}, ready;
     char echoes[4096];
     for (auto _ : state) {
         state.PauseTiming();
         netSend(caller, "a", 1);
-        while (netWaitReadable(watched, caller, 0, ready) > 0 && netReceive(caller, echoes, sizeof echoes) > 0) {
-        }
+        while (netWaitReadable(watched, caller, 0, ready) > 0 && netReceive(caller, echoes, sizeof echoes) > 0) {}
         state.ResumeTiming();
         pollTick(listener, script, "", kWindow);
     }

@@ -1,7 +1,5 @@
 #include "support/loopback.h"
 
-#include <cstring>
-
 #ifdef _WIN32
 #include <winsock.h>
 #else
@@ -15,8 +13,7 @@
 std::uintptr_t loopbackConnect(int port)
 {
     auto client = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
+    sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<unsigned short>(port));

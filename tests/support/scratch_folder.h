@@ -1,18 +1,26 @@
 #pragma once
-// A private temporary folder, removed with everything in it at the end.
+// A private folder in the working directory, removed with everything in it at the end. The test runners start
+// in the build tree, so what a killed run leaves goes with that tree, not into the system's temporary folder.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
+#if __has_include(<sys/resource.h>)
+#include <sys/resource.h>
+#endif
 
 class ScratchFolder {
 public:
     ScratchFolder()
     {
+#ifdef RLIMIT_FSIZE
+        const rlimit cap = {64 << 20, 64 << 20};  // a runaway write ends the test at 64 MiB, not at a full disk
+        setrlimit(RLIMIT_FSIZE, &cap);
+#endif
         std::random_device random;
         do
-            folder_ = std::filesystem::temp_directory_path() / ("velmo-" + std::to_string(random()));
+            folder_ = std::filesystem::current_path() / ("velmo-" + std::to_string(random()));
         while (!std::filesystem::create_directory(folder_));
     }
     ~ScratchFolder()

@@ -12,9 +12,7 @@ namespace {
 
 bool readable(SocketHandle socket)
 {
-    SocketSet watched, ready;
-    socketSetClear(watched);
-    socketSetAdd(watched, socket);
+    SocketSet watched = {1, {socket}}, ready;
     return netWaitReadable(watched, socket, 10000, ready) == 1;
 }
 
