@@ -34,7 +34,8 @@ int portNotice(std::uint32_t port)
 {
     if (port == 0)
         return NoticeNoCustomPort;
-    if (port > 65536)
+    // 65536 would reach the socket as port 0, a port the system picks.
+    if (port > 65535)
         return NoticeMaxPort;
     return 0;
 }

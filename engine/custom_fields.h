@@ -7,7 +7,7 @@
 // does not convert (empty, anything but digits, above 4294967295) reads as 0.
 std::uint32_t readPortText(const char* text);
 
-// The notice a port number raises: 7 for 0, 8 above 65536, 0 when accepted.
+// The notice a port number raises: 7 for 0, 8 above 65535, 0 when accepted.
 int portNotice(std::uint32_t port);
 
 // Entries of the reply-count list ("One", "Two") and the timer list ("None" to

@@ -10,7 +10,7 @@
 namespace {
 
 // The port field reads as an unsigned number, anything else as 0; 0 and values
-// above 65536 are refused with their notices.
+// above 65535 are refused with their notices.
 TEST(CustomFields, PortTextsAndTheirNotices)
 {
     const int kNone = NoticeNoCustomPort, kTooHigh = NoticeMaxPort;
@@ -19,7 +19,7 @@ TEST(CustomFields, PortTextsAndTheirNotices)
         std::uint32_t port;
         int notice;
     } kPorts[] = {
-        {"1", 1, 0}, {"65535", 65535, 0}, {"65536", 65536, 0}, {"0000023", 23, 0}, {"65537", 65537, kTooHigh},
+        {"1", 1, 0}, {"65535", 65535, 0}, {"65536", 65536, kTooHigh}, {"0000023", 23, 0}, {"65537", 65537, kTooHigh},
         {"4294967295", 4294967295u, kTooHigh}, {"4294967296", 0, kNone}, {"", 0, kNone},
         {"99999999999999999999999", 0, kNone}, {"23a", 0, kNone}, {"-5", 0, kNone}, {" 5", 0, kNone},
     };
