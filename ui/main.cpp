@@ -2,6 +2,7 @@
 #include "resources/resource.h"
 #include "ui/main_window.h"
 #include "ui/program_state.h"
+#include "ui/single_instance.h"
 
 #include <windows.h>
 
@@ -27,10 +28,13 @@ int runMessageLoop(HWND window, HACCEL accelerators)
 } // namespace
 
 // The command line and the show command are ignored: the window always starts
-// hidden behind its tray icon.
+// hidden behind its tray icon. A start in a folder where a copy already runs
+// shows that copy instead.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     program.module = instance;
+    if (!claimWorkingFolder())
+        return 0;
     if (!registerMainWindowClass(instance)) {
         showStartFailure("Window Registration Failed!");
         return 0;

@@ -12,6 +12,7 @@
 #include "ui/dialogs/log_path_dialog.h"
 #include "ui/dialogs/preview_dialog.h"
 #include "ui/program_state.h"
+#include "ui/single_instance.h"
 #include "ui/tray_icon.h"
 
 #include <commctrl.h>
@@ -129,6 +130,7 @@ LRESULT onCreate(HWND window)
     std::int32_t listenOnStart = 0;
     std::int32_t daemonKind = DaemonFreeBSD;
     std::int32_t logEnabled = 0;
+    markFolderWindow(window);
     loadBuiltInScripts(program.scriptTable);
     createControls(window);
     if (upgradeSettingsFile(kSettingsFile))

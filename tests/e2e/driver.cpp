@@ -4,6 +4,7 @@
 // unless "quoted" (taken as they stand).
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -84,9 +85,11 @@ Result textOf(HWND window)
     return ok(text);
 }
 
-// Waits for the program's main window and for the program to come to its message loop.
-Result attach(const Args&)
+// [pid]: waits for the program's main window (of that process) and for the program to come to its message loop.
+Result attach(const Args& args)
 {
+    if (args.size() > 1)
+        programId = static_cast<DWORD>(number(args[1]));
     need(poll([] { return (mainWindow = programWindow("Velmoranth", "Velmoranth", false)) != nullptr; }),
          "no main window");
     GetWindowThreadProcessId(mainWindow, &programId);
@@ -101,6 +104,27 @@ Result waitExit(const Args&)
     need(WaitForSingleObject(program, waitMs) == WAIT_OBJECT_0, "still running");
     GetExitCodeProcess(program, &code);
     return ok(std::to_string(code));
+}
+
+// How many processes of velmoranth.exe run.
+Result copies(const Args&)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        count += lstrcmpiA(entry.szExeFile, "velmoranth.exe") == 0;
+    CloseHandle(snapshot);
+    return ok(std::to_string(count));
+}
+
+// <path>: kept open until the driver ends, with a share mode that forbids deleting it.
+Result hold(const Args& args)
+{
+    need(CreateFileA(args[1].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                     nullptr) != INVALID_HANDLE_VALUE, "cannot open");
+    return ok();
 }
 
 Result setTimeout(const Args& args)
@@ -145,6 +169,8 @@ const struct Command {
 } kCommands[] = {
     {"attach", 0, attach},
     {"wait-exit", 0, waitExit},
+    {"copies", 0, copies},
+    {"hold", 1, hold},
     {"timeout", 1, setTimeout},  // <ms> of waits
     {"wait", 2, waitFor},
     {"post-command", 1, [](const Args& a) { return post(mainOne(), WM_COMMAND, number(a[1]), 0); }},  // <id>
