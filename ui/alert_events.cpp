@@ -3,18 +3,9 @@
 #include "storage/alert_settings.h"
 #include "ui/program_state.h"
 
-#include <cstring>
-
 namespace {
 
 enum { kFlushPauseMs = 10 };
-
-int sourcePort(const PeerAddress& peer)
-{
-    unsigned char bytes[2];
-    std::memcpy(bytes, &peer.portNetworkOrder, sizeof bytes);
-    return bytes[0] << 8 | bytes[1];
-}
 
 void endExitWait()
 {
@@ -54,14 +45,13 @@ void alertsPostEvent(HWND, AlertEvent event, const PeerAddress* caller)
 {
     if (!program.alerts.target.enabled)
         return;
+    const int localPort = netLocalPort(program.listener.listenSocket);
     AlertFacts facts{};
+    if (caller)
+        facts = callerAlertFacts(*caller, localPort, program.activeDaemonKind);
     facts.event = event;
-    facts.localPort = netLocalPort(program.listener.listenSocket);
+    facts.localPort = localPort;
     facts.daemonKind = program.activeDaemonKind;
-    if (caller) {
-        netAddressText(*caller, facts.callerAddress);
-        facts.callerPort = sourcePort(*caller);
-    }
     const long long now = alertsNowMs();
     alertChannelPostEvent(program.alerts, program.alertOrigin, facts, now);
     alertChannelPump(program.alerts, now);

@@ -145,12 +145,29 @@ void showProblem(HWND dialog, const char* problem, int field)
     SetFocus(GetDlgItem(dialog, field));
 }
 
+// The collector is needed only with the box ticked; the port always, as the
+// file keeps it either way and would not read back a bad one.
+const char* fieldsProblem(const AlertTarget& target, int& field)
+{
+    AlertTarget probe = target;
+    probe.enabled = 1;
+    probe.port = kAlertDefaultPort;
+    field = IDC_ALERTS_COLLECTOR;
+    if (target.enabled && alertTargetProblem(probe)[0] != '\0')
+        return alertTargetProblem(probe);
+    std::snprintf(probe.collector, sizeof probe.collector, "collector");
+    probe.port = target.port;
+    field = IDC_ALERTS_PORT;
+    return alertTargetProblem(probe);
+}
+
 void onOk(HWND dialog)
 {
     const AlertTarget target = fieldsTarget(dialog);
-    const char* problem = alertTargetProblem(target);
+    int field = 0;
+    const char* problem = fieldsProblem(target, field);
     if (problem[0] != '\0') {
-        showProblem(dialog, problem, target.port == 0 ? IDC_ALERTS_PORT : IDC_ALERTS_COLLECTOR);
+        showProblem(dialog, problem, field);
         return;
     }
     if (!saveAlertSettings(target, VELMO_ALERTS_FILE)) {
@@ -170,7 +187,7 @@ INT_PTR onInitDialog(HWND dialog)
     showTarget(dialog, program.alertsRead.target);
     if (program.alertsRead.problem[0] != '\0') {
         char line[kLineSize];
-        std::snprintf(line, sizeof line, VELMO_ALERTS_FILE ": %s Alerts are off.", program.alertsRead.problem);
+        std::snprintf(line, sizeof line, "%s Alerts are off.", program.alertsRead.problem);
         SetDlgItemTextA(dialog, IDC_ALERTS_PROBLEM, line);
     }
     showStatus(dialog);
