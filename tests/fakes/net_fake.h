@@ -5,7 +5,9 @@
 #include "engine/net.h"
 
 #include <deque>
+#include <map>
 #include <string>
+#include <vector>
 
 struct FakeCaller {
     std::string input;     // sent by the caller, not yet read by the decoy
@@ -21,6 +23,20 @@ enum FakeNetFailure { FailNone, FailStartup, FailSocket, FailBind, FailListen, F
 // handle 11 lies between the first two, as reused handles may.
 enum : SocketHandle { kFakeListenerHandle = 11 };
 
+// A syslog collector the alert channel reaches: connects get `outcome`; a connection
+// stays open until closed on either side, and takes `sendRoom` bytes in all.
+enum FakeConnectOutcome { ConnectPending, ConnectRefused, ConnectAccepted };
+struct FakeCollector {
+    FakeConnectOutcome outcome = ConnectAccepted;
+    std::string received;              // every byte that reached it over TCP
+    std::vector<std::string> datagrams;
+    long sendRoom = -1;                // as for FakeCaller
+    bool hungUp = false;               // the open connection reads end of stream
+    bool datagramsFail = false;
+    int connects = 0;
+    SocketHandle open = kNoSocket;     // connection 1000 + connects, while open
+};
+
 struct FakeNet {
     std::deque<FakeCaller> callers;
     std::deque<SocketHandle> backlog;
@@ -30,6 +46,10 @@ struct FakeNet {
     bool listenerOpen = false;
     int boundPort = 0;
     int startups = 0;
+    FakeCollector collector;
+    // Host names and what they resolve to: a dotted address, or "" for a failure.
+    // A name not listed yet stays pending.
+    std::map<std::string, std::string> hosts;
 };
 
 FakeNet& fakeNet();
