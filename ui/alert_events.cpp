@@ -15,6 +15,14 @@ void endExitWait()
 
 } // namespace
 
+// The listener starts and ends Windows sockets with each Listen and StandBy;
+// the alerts need them from their first message to the end of the run.
+void alertSocketsNeeded()
+{
+    if (!program.alertSocketsStarted)
+        program.alertSocketsStarted = netStartup();
+}
+
 long long alertsNowMs()
 {
     return static_cast<long long>(GetTickCount64());
@@ -35,10 +43,12 @@ void alertsStart(HWND window)
 void alertsApply(HWND window, const AlertTarget& target)
 {
     alertChannelConfigure(program.alerts, target);
-    if (target.enabled)
+    if (target.enabled) {
+        alertSocketsNeeded();
         SetTimer(window, kAlertTimerId, kAlertPeriodMs, nullptr);
-    else
+    } else {
         KillTimer(window, kAlertTimerId);
+    }
 }
 
 void alertsPostEvent(HWND, AlertEvent event, const PeerAddress* caller)

@@ -30,5 +30,8 @@ int alertsHoldExit(HWND window);
 // At sign-out or shut-down: delivers what waits, for at most 2 s.
 void alertsFlush();
 
+// Starts Windows sockets for the rest of the run, once.
+void alertSocketsNeeded();
+
 // The monotonic clock the channels run on, in milliseconds.
 long long alertsNowMs();

@@ -30,6 +30,7 @@ struct ProgramState {
     AlertChannel alerts;          // the program's one channel to the collector
     SyslogOrigin alertOrigin;     // this computer's name and this process, fixed at start
     AlertSettingsReading alertsRead;  // the alerts file as read or last saved, for the dialog
+    int alertSocketsStarted;      // Windows sockets started for the alerts, once
     long long exitDeadlineMs;     // nonzero: Exit waits for alerts until then
 };
 

@@ -149,7 +149,8 @@ const struct Command {
     {"wait", 2, waitFor},
     {"post-command", 1, [](const Args& a) { return post(mainOne(), WM_COMMAND, number(a[1]), 0); }},  // <id>
     {"post", 3, [](const Args& a) { return post(mainOne(), number(a[1]), number(a[2]), number(a[3])); }},
-    {"click", 1, [](const Args& a) { return post(control(mainOne(), a[1]), BM_CLICK, 0, 0); }},  // <id>
+    {"click", 1, [](const Args& a) {  // <id> [<caption>]: a button of the main window or of a dialog
+         return post(control(a.size() > 2 ? dialog(a[2]) : mainOne(), a[1]), BM_CLICK, 0, 0); }},
     {"status", 0, [](const Args&) { return textOf(statusBar()); }},  // its first part
     {"visible", 0, [](const Args&) { return ok(IsWindowVisible(mainOne()) ? "1" : "0"); }},
     {"checked", 1, [](const Args& a) { return query(control(mainOne(), a[1]), BM_GETCHECK); }},  // <id>

@@ -110,6 +110,7 @@ void onSendTest(HWND dialog)
         return;
     }
     resetTestChannel();
+    alertSocketsNeeded();
     alertChannelConfigure(testChannel, target);
     AlertFacts facts{};
     facts.event = AlertTest;
