@@ -5,8 +5,9 @@ from datetime import datetime, timezone
 from pathlib import Path
 from journeys import CTRL_L, Journeys, custom, settings
 
-MANUAL = Path(__file__).parents[2] / "packaging" / "manual.html.in"
-ALERTS = '"Alerts"'
+MANUAL, ALERTS = Path(__file__).parents[2] / "packaging" / "manual.html.in", '"Alerts"'
+TEXTS = {"listen": "Listening on port {0} (Custom)", "standby": "Stopped listening on port {0} (Custom)",
+         "connect": "Connection from 127.0.0.1:{1} to port {0} (Custom)", "test": "Test message from Velmoranth 1.9"}
 
 
 def free_port(kind):
@@ -18,8 +19,7 @@ def free_port(kind):
 class Collector(Journeys):
     def before_start(self):
         self.started = datetime.now(timezone.utc).replace(microsecond=0)  # messages carry milliseconds
-        self.udp, self.tcp, self.port = free_port(socket.SOCK_DGRAM), free_port(socket.SOCK_STREAM), free_port(
-            socket.SOCK_STREAM)
+        self.udp, self.tcp, self.port = map(free_port, (socket.SOCK_DGRAM, socket.SOCK_STREAM, socket.SOCK_STREAM))
         config = html.unescape(re.search(r'<pre id="rsyslog-config">\n(.*?)</pre>', MANUAL.read_text(), re.S)[1])
         for old, new in (('"0.0.0.0"', '"127.0.0.1"'), ('"514"', '"%d"' % self.udp), ('"601"', '"%d"' % self.tcp),
                          ("/var/log/velmoranth.json", str(self.folder / "out.json"))):
@@ -48,29 +48,26 @@ class Collector(Journeys):
         self.rsyslog.wait()
 
     def call(self):
-        """A real caller, accepted while it waits; returns its own (source) port."""
+        """A real caller, accepted while it waits; its own (source) port is kept for the connect's fields."""
         with socket.create_connection(("127.0.0.1", self.port), timeout=20) as caller:
             self.d("wait Detected! status")
-            return caller.getsockname()[1]
+            self.caller = caller.getsockname()[1]
 
     def expect(self, *events):
-        """Waits for the JSON lines of these (event, caller port) pairs and checks each whole."""
+        """Waits for the JSON lines of these events and checks each whole, its time within the test's."""
         deadline, out, lines = time.monotonic() + 30, self.folder / "out.json", []
         while len(lines) < len(events) and time.monotonic() < deadline:
             time.sleep(0.2)
             lines = out.read_text().splitlines()[self.seen:] if out.exists() else []
         self.assertEqual(len(lines), len(events), lines)
         self.seen += len(lines)
-        for line, (event, caller) in zip(lines, events):
+        for line, event in zip(lines, events):
             got = json.loads(line)
             self.assertTrue(self.started <= datetime.fromisoformat(got.pop("time")) <= datetime.now(timezone.utc))
             want = {"host": self.host, "event": event, "dst_port": self.port, "daemon": "Custom", "version": "1.9",
-                    "pid": self.pid, "message": {"listen": "Listening on port %d (Custom)" % self.port,
-                    "standby": "Stopped listening on port %d (Custom)" % self.port, "test": "Test message from "
-                    "Velmoranth 1.9", "connect": "Connection from 127.0.0.1:%s to port %d (Custom)" % (caller, self.port)
-                    }[event]}
-            if caller:
-                want.update(src="127.0.0.1", src_port=caller)
+                    "pid": self.pid, "message": TEXTS[event].format(self.port, self.caller)}
+            if event == "connect":
+                want.update(src="127.0.0.1", src_port=self.caller)
             if event == "test":
                 del want["dst_port"], want["daemon"]
             self.assertEqual(got, want)
@@ -79,24 +76,24 @@ class Collector(Journeys):
         """TCP from the alerts file: listen at start, a caller's connect, standby. The dialog switches to UDP, its
         test message is sent, then the same three. Back on TCP, rsyslog stops, a caller comes, rsyslog starts again:
         the connect arrives late but whole; Exit sends standby before the program ends."""
-        self.pid, self.host = self.d("attach"), socket.gethostname().upper()[:15]
-        caller = self.call()
+        self.pid, self.host = self.d("attach"), socket.gethostname().upper()[:15]  # Wine's computer name
+        self.call()
         self.d(CTRL_L, 'wait "Standing By" status')
-        self.expect(("listen", 0), ("connect", caller), ("standby", 0))
+        self.expect("listen", "connect", "standby")
         self.d("post-command 1010", 'wait "" set-text %s 9003 %d' % (ALERTS, self.udp), "click 9004 " + ALERTS,
                "press %s 9006" % ALERTS, 'wait "Sent." text %s 9007' % ALERTS, "press %s 9010" % ALERTS,
                "wait 0 shown " + ALERTS, CTRL_L, "wait Listening status")
         self.assertEqual((self.folder / "alerts.ini").read_bytes(), b"[Velmoranth Alerts]\r\nEnabled=1\r\n"
                          b"Collector=127.0.0.1\r\nPort=%d\r\nProtocol=udp\r\n" % self.udp)
-        caller = self.call()
+        self.call()
         self.d(CTRL_L, 'wait "Standing By" status')
-        self.expect(("test", 0), ("listen", 0), ("connect", caller), ("standby", 0))
+        self.expect("test", "listen", "connect", "standby")
         self.d("post-command 1010", 'wait "" set-text %s 9003 %d' % (ALERTS, self.tcp), "click 9005 " + ALERTS,
                "press %s 9010" % ALERTS, "wait 0 shown " + ALERTS, CTRL_L, "wait Listening status")
-        self.expect(("listen", 0))
+        self.expect("listen")
         self.stop_rsyslog()
-        caller = self.call()
+        self.call()
         self.start_rsyslog()
-        self.expect(("connect", caller))
+        self.expect("connect")
         self.d("post-command 1002", "wait 0 wait-exit")
-        self.expect(("standby", 0))
+        self.expect("standby")
