@@ -122,7 +122,7 @@ TEST(AlertChannel, UdpSendsEachMessageAsADatagramCountsFailuresAndRetriesALookup
     alertChannelPump(channel, 1200);
     ASSERT_EQ(collector().datagrams.size(), 2u);
     const std::string& first = collector().datagrams[0];
-    EXPECT_EQ(first.substr(0, 4) + first.substr(31, 23) + collector().datagrams[1], 
+    EXPECT_EQ(first.substr(0, 4) + first.substr(31, 23) + collector().datagrams[1],
               "<37>PC velmoranth 9 standbysecond");
     EXPECT_EQ(statusOf(channel), "2 sent 0 waiting 1 dropped, error 6 at 1200, idle");
 }
