@@ -241,6 +241,12 @@ void alertChannelPump(AlertChannel& channel, long long nowMs)
     }
 }
 
+void alertChannelRetrySoon(AlertChannel& channel, long long nowMs)
+{
+    if (channel.state == AlertWaitingToRetry && channel.deadlineMs > nowMs)
+        channel.deadlineMs = nowMs;
+}
+
 int alertChannelIdle(const AlertChannel& channel)
 {
     return channel.queue.empty() && channel.headSent == 0;

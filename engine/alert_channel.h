@@ -78,6 +78,10 @@ void alertChannelPost(AlertChannel& channel, const std::string& message, long lo
 // Advances delivery as far as it goes now; never waits.
 void alertChannelPump(AlertChannel& channel, long long nowMs);
 
+// Cuts a pause before a retry short, so the next pump tries at once: for
+// the last attempts at Exit, when a pause may outlast the time left.
+void alertChannelRetrySoon(AlertChannel& channel, long long nowMs);
+
 // Nothing waits and no partial message is on the wire.
 int alertChannelIdle(const AlertChannel& channel);
 

@@ -21,17 +21,10 @@ bool readable(SocketHandle socket)
     return socket == kFakeListenerHandle ? !net.backlog.empty() : caller && (!caller->input.empty() || caller->hungUp);
 }
 
-// Resolution requests by id: the names asked for.
-std::vector<std::string> lookups;
-
 } // namespace
 
 FakeNet& fakeNet() { return net; }
-void resetFakeNet()
-{
-    net = FakeNet();
-    lookups.clear();
-}
+void resetFakeNet() { net = FakeNet(); }
 
 FakeCaller& fakeConnect()
 {
@@ -97,15 +90,21 @@ int netReceive(SocketHandle socket, char* buffer, int length)
     return static_cast<int>(taken);
 }
 
+// What a peer with `room` left takes of `length` bytes: appended to `received`.
+long take(std::string& received, long& room, const char* buffer, int length)
+{
+    const long taken = room < 0 ? length : std::min<long>(length, room);
+    received.append(buffer, static_cast<std::size_t>(taken));
+    room -= room < 0 ? 0 : taken;
+    return taken;
+}
+
 int netSend(SocketHandle socket, const char* buffer, int length)
 {
     FakeCaller* caller = callerOf(socket);
     if (!caller || caller->closes)
         return length == 0;
-    const long taken = caller->sendRoom < 0 ? length : std::min<long>(length, caller->sendRoom);
-    caller->received.append(buffer, static_cast<std::size_t>(taken));
-    caller->sendRoom -= caller->sendRoom < 0 ? 0 : taken;
-    return taken == length;
+    return take(caller->received, caller->sendRoom, buffer, length) == length;
 }
 
 void netClose(SocketHandle socket)
@@ -123,56 +122,43 @@ void netAddressText(const PeerAddress& peer, char text[16])
     std::snprintf(text, 16, "%u.%u.%u.%u", peer.address[0], peer.address[1], peer.address[2], peer.address[3]);
 }
 
-SocketHandle netCreateDatagramSocket() { return net.failure == FailSocket ? kNoSocket : 999; }
+SocketHandle netCreateDatagramSocket() { return 999; }
+void netResolveCancel(int) {}
 
 SocketHandle netConnectStart(const std::uint8_t*, int, NetError& error)
 {
-    error = net.failure == FailSocket ? NetErrorOther : NetErrorNone;
+    error = NetErrorNone;
     net.collector.hungUp = false;
-    return error ? kNoSocket : net.collector.open = 1000 + ++net.collector.connects;
+    return net.collector.open = 1000 + ++net.collector.connects;
 }
 
 NetConnectState netConnectPoll(SocketHandle, int, NetError& error)
 {
-    error = net.collector.outcome == ConnectRefused ? NetErrorRefused : NetErrorNone;
-    return net.collector.outcome == ConnectAccepted ? NetConnected : error ? NetConnectFailed : NetConnectPending;
+    error = NetErrorRefused;
+    return net.collector.outcome;
 }
 
 int netSendSome(SocketHandle socket, const char* buffer, int length)
 {
-    FakeCollector& collector = net.collector;
-    if (socket != collector.open)
-        return NetSendFailed;
-    const long taken = collector.sendRoom < 0 ? length : std::min<long>(length, collector.sendRoom);
-    collector.received.append(buffer, static_cast<std::size_t>(taken));
-    collector.sendRoom -= collector.sendRoom < 0 ? 0 : taken;
-    return static_cast<int>(taken);
+    FakeCollector& to = net.collector;
+    return socket == to.open ? static_cast<int>(take(to.received, to.sendRoom, buffer, length)) : NetSendFailed;
 }
 
 int netSendTo(SocketHandle, const std::uint8_t*, int, const char* buffer, int length)
 {
     if (!net.collector.datagramsFail)
-        net.collector.datagrams.emplace_back(buffer, static_cast<std::size_t>(length));
+        net.collector.received.append(buffer, static_cast<std::size_t>(length)) += '|';
     return !net.collector.datagramsFail;
 }
 
 int netResolveStart(const char* name)
 {
-    lookups.push_back(name);
-    return static_cast<int>(lookups.size());
+    net.lookups.push_back(name);
+    return static_cast<int>(net.lookups.size());
 }
 
-NetResolveState netResolvePoll(int request, std::uint8_t address[4])
+NetResolveState netResolvePoll(int request, std::uint8_t*)
 {
-    const auto host = net.hosts.find(lookups.at(static_cast<std::size_t>(request - 1)));
-    if (host == net.hosts.end())
-        return NetResolvePending;
-    unsigned parts[4];
-    if (std::sscanf(host->second.c_str(), "%u.%u.%u.%u", &parts[0], &parts[1], &parts[2], &parts[3]) != 4)
-        return NetResolveFailed;
-    for (int i = 0; i < 4; ++i)
-        address[i] = static_cast<std::uint8_t>(parts[i]);
-    return NetResolved;
+    const auto host = net.hosts.find(net.lookups.at(static_cast<std::size_t>(request - 1)));
+    return host == net.hosts.end() ? NetResolvePending : host->second ? NetResolved : NetResolveFailed;
 }
-
-void netResolveCancel(int) {}

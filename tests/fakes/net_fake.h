@@ -23,18 +23,16 @@ enum FakeNetFailure { FailNone, FailStartup, FailSocket, FailBind, FailListen, F
 // handle 11 lies between the first two, as reused handles may.
 enum : SocketHandle { kFakeListenerHandle = 11 };
 
-// A syslog collector the alert channel reaches: connects get `outcome`; a connection
-// stays open until closed on either side, and takes `sendRoom` bytes in all.
-enum FakeConnectOutcome { ConnectPending, ConnectRefused, ConnectAccepted };
+// The collector alerts go to. Each connect gets `outcome`; its connection, 1000 +
+// connects, stays open until either side closes it.
 struct FakeCollector {
-    FakeConnectOutcome outcome = ConnectAccepted;
-    std::string received;              // every byte that reached it over TCP
-    std::vector<std::string> datagrams;
-    long sendRoom = -1;                // as for FakeCaller
-    bool hungUp = false;               // the open connection reads end of stream
+    NetConnectState outcome = NetConnected;
+    std::string received;  // every byte that reached it; each datagram ends in "|"
+    long sendRoom = -1;    // as for FakeCaller, for all connections together
+    bool hungUp = false;   // the open connection reads end of stream, until the next connect
     bool datagramsFail = false;
     int connects = 0;
-    SocketHandle open = kNoSocket;     // connection 1000 + connects, while open
+    SocketHandle open = kNoSocket;
 };
 
 struct FakeNet {
@@ -47,9 +45,8 @@ struct FakeNet {
     int boundPort = 0;
     int startups = 0;
     FakeCollector collector;
-    // Host names and what they resolve to: a dotted address, or "" for a failure.
-    // A name not listed yet stays pending.
-    std::map<std::string, std::string> hosts;
+    std::map<std::string, bool> hosts;  // names that resolve (true) or fail; any other stays pending
+    std::vector<std::string> lookups;   // the names asked for, by request id - 1
 };
 
 FakeNet& fakeNet();

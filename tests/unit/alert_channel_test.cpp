@@ -6,17 +6,15 @@
 
 namespace {
 
-FakeCollector& collector()
-{
-    return fakeNet().collector;
-}
+FakeCollector& collector = fakeNet().collector;
 
+// "sent waiting dropped error@time", then "idle" or the next deadline.
 std::string statusOf(const AlertChannel& channel)
 {
     const AlertStatus status = alertChannelStatus(channel);
-    return std::to_string(status.sent) + " sent " + std::to_string(status.waiting) + " waiting " +
-           std::to_string(status.dropped) + " dropped, error " + std::to_string(status.lastError) + " at " +
-           std::to_string(status.lastErrorAtMs) + (alertChannelIdle(channel) ? ", idle" : "");
+    return std::to_string(status.sent) + " " + std::to_string(status.waiting) + " " + std::to_string(status.dropped) +
+           " " + std::to_string(status.lastError) + "@" + std::to_string(status.lastErrorAtMs) + " " +
+           (alertChannelIdle(channel) ? "idle" : std::to_string(channel.deadlineMs));
 }
 
 } // namespace
@@ -25,104 +23,90 @@ TEST(AlertChannel, TcpCollectorDownThenUpGetsAllInOrderAfterGrowingPausesAndARes
 {
     resetFakeNet();
     AlertChannel channel;
-    alertChannelConfigure(channel, {1, "collector.example", 601, AlertTcp});
-    long long now = 5000;
-    alertChannelPump(channel, now);
-    alertChannelPost(channel, "one", now);
-    alertChannelPump(channel, now);
-    EXPECT_EQ(collector().connects + channel.state, AlertResolving) << "nothing waits, no connect; then a lookup";
-    collector().outcome = ConnectPending;
-    fakeNet().hosts["collector.example"] = "192.0.2.10";
-    alertChannelPump(channel, now);
-    alertChannelPump(channel, now + 9999);
-    EXPECT_EQ(statusOf(channel), "0 sent 1 waiting 0 dropped, error 0 at 0");
-    alertChannelPump(channel, now += 10000);
-    EXPECT_EQ(statusOf(channel) + " " + std::to_string(channel.deadlineMs),
-              "0 sent 1 waiting 0 dropped, error 3 at 15000 16000");
-    now = channel.deadlineMs;
-    collector().outcome = ConnectRefused;
+    const AlertTarget target = {1, "collector.example", 601, AlertTcp};
+    alertChannelConfigure(channel, target);
+    alertChannelPump(channel, 0);
+    alertChannelPost(channel, "one", 0);
+    alertChannelPump(channel, 5000);
+    EXPECT_EQ(collector.connects + channel.state, AlertResolving) << "nothing waits, no connect; then a lookup";
+    collector.outcome = NetConnectPending;
+    fakeNet().hosts["collector.example"] = true;
+    for (long long now : {5000, 14999, 15000})
+        alertChannelPump(channel, now);
+    EXPECT_EQ(statusOf(channel), "0 1 0 3@15000 16000") << "a connect times out after 10 s";
+    collector.outcome = NetConnectFailed;
     std::string pauses;
-    for (int attempt = 0; attempt < 8; ++attempt) {
+    for (long long now = channel.deadlineMs; pauses.size() < 20; now = channel.deadlineMs) {
         alertChannelPump(channel, now);
         pauses += std::to_string((channel.deadlineMs - now) / 1000) + " ";
         alertChannelPump(channel, channel.deadlineMs - 1);
-        now = channel.deadlineMs;
     }
     EXPECT_EQ(pauses, "2 4 8 16 32 60 60 60 ");
-    EXPECT_EQ(collector().connects, 9) << "time-out, then a refusal at every end of a pause";
-    EXPECT_EQ(statusOf(channel), "0 sent 1 waiting 0 dropped, error 2 at " + std::to_string(now - 60000));
-    collector().outcome = ConnectAccepted;
+    const long long now = channel.deadlineMs - 59000;  // at Exit, a second after the last refusal
+    const std::string refused = " 0 2@" + std::to_string(now - 1000);
+    EXPECT_EQ(statusOf(channel), "0 1" + refused + " " + std::to_string(now + 59000));
+    collector.outcome = NetConnected;
     alertChannelPost(channel, "two", now);
     alertChannelPump(channel, now);
-    EXPECT_EQ(collector().received, "3 one3 two");
-    EXPECT_EQ(statusOf(channel), "2 sent 0 waiting 0 dropped, error 2 at " + std::to_string(now - 60000) + ", idle");
+    alertChannelRetrySoon(channel, now);  // the pause must not outlast the time left
+    alertChannelPump(channel, now);
+    EXPECT_EQ(collector.received + statusOf(channel), "3 one3 two2 0" + refused + " idle");
 
-    collector().hungUp = true;  // a restart: the open connection reads end of stream
+    collector.hungUp = true;  // a restart: the open connection reads end of stream
+    alertChannelConfigure(channel, target);
     alertChannelPost(channel, "three", now);
     alertChannelPump(channel, now);
-    EXPECT_EQ(collector().received + "|" + std::to_string(channel.deadlineMs - now), "3 one3 two|1000");
+    EXPECT_EQ(collector.received + statusOf(channel),
+              "3 one3 two2 1 0 5@" + std::to_string(now) + " " + std::to_string(now + 1000));
     alertChannelPump(channel, now + 1000);
-    EXPECT_EQ(collector().received, "3 one3 two5 three");
-    EXPECT_EQ(statusOf(channel), "3 sent 0 waiting 0 dropped, error 5 at " + std::to_string(now) + ", idle");
-    EXPECT_EQ(collector().connects, 11);
+    EXPECT_EQ(collector.received + std::to_string(collector.connects), "3 one3 two5 three11");
 }
 
-TEST(AlertChannel, PartialSendsTheBoundANewTargetAndTheDrainAtExit)
+TEST(AlertChannel, PartialSendsTheBoundANewTargetUdpAndDisabling)
 {
     resetFakeNet();
-    fakeNet().hosts = {{"192.0.2.10", "192.0.2.10"}, {"192.0.2.11", "192.0.2.11"}};
+    fakeNet().hosts = {{"192.0.2.10", true}, {"192.0.2.11", true}, {"nowhere", false}};
     AlertChannel channel;
     alertChannelConfigure(channel, {1, "192.0.2.10", 601, AlertTcp});
-    collector().sendRoom = 5;
+    collector.sendRoom = 5;
     alertChannelPost(channel, "abcdefgh", 0);
     alertChannelPump(channel, 0);
-    EXPECT_EQ(collector().received, "8 abc");
     for (int i = 0; i < kAlertQueueMessages; ++i)
         alertChannelPost(channel, "m" + std::to_string(i), 0);
-    EXPECT_EQ(statusOf(channel), "0 sent 10000 waiting 1 dropped, error 0 at 0");
-    EXPECT_EQ(channel.queue[1], "m1") << "the oldest that is not partly on the wire goes";
+    EXPECT_EQ(collector.received + "|" + channel.queue[1] + "|" + statusOf(channel), "8 abc|m1|0 10000 1 0@0 10000")
+        << "the oldest that is not partly on the wire goes";
     const std::string big(kAlertQueueBytes - 8, 'B');
     alertChannelPost(channel, big, 0);
-    EXPECT_EQ(statusOf(channel), "0 sent 2 waiting 10000 dropped, error 0 at 0");
-
-    // A new collector gets the waiting messages, the one cut short whole again.
-    alertChannelConfigure(channel, {1, "192.0.2.11", 601, AlertTcp});
-    collector().sendRoom = -1;
+    EXPECT_EQ(statusOf(channel), "0 2 10000 0@0 10000");
+    alertChannelConfigure(channel, {1, "192.0.2.11", 601, AlertTcp});  // the one cut short goes again, whole
+    collector.sendRoom = -1;
     alertChannelPump(channel, 0);
-    EXPECT_EQ(collector().received, "8 abc8 abcdefgh" + frameOctetCounted(big));
-    EXPECT_EQ(statusOf(channel), "2 sent 0 waiting 10000 dropped, error 0 at 0, idle");
+    const std::string drained = "8 abc8 abcdefgh" + frameOctetCounted(big);
+    EXPECT_EQ(collector.received + statusOf(channel), drained + "2 0 10000 0@0 idle");
 
-    collector().sendRoom = 0;
-    alertChannelPost(channel, "x", 0);
-    alertChannelPost(channel, "y", 0);
-    alertChannelPump(channel, 0);
-    alertChannelConfigure(channel, {0, "192.0.2.11", 601, AlertTcp});
-    alertChannelPost(channel, "z", 0);
-    EXPECT_EQ(statusOf(channel), "2 sent 0 waiting 10002 dropped, error 0 at 0, idle");
-    EXPECT_EQ(collector().open, kNoSocket);
-}
-
-TEST(AlertChannel, UdpSendsEachMessageAsADatagramCountsFailuresAndRetriesALookup)
-{
-    resetFakeNet();
-    fakeNet().hosts = {{"collector.example", ""}};
-    AlertChannel channel;
-    alertChannelConfigure(channel, {1, "collector.example", 514, AlertUdp});
+    collector.received.clear();  // UDP: a failed lookup waits; then a datagram a message, a refused one counted
+    alertChannelConfigure(channel, {1, "nowhere", 514, AlertUdp});
     SyslogOrigin origin;
     syslogOriginInit(origin, "PC", 9);
     alertChannelPostEvent(channel, origin, {AlertStandby, "", 0, 23, 1}, 100);
     alertChannelPump(channel, 100);
-    EXPECT_EQ(statusOf(channel) + " " + std::to_string(channel.deadlineMs),
-              "0 sent 1 waiting 0 dropped, error 1 at 100 1100");
-    fakeNet().hosts["collector.example"] = "192.0.2.10";
+    EXPECT_EQ(statusOf(channel), "2 1 10000 1@100 1100");
+    fakeNet().hosts["nowhere"] = true;
     alertChannelPost(channel, "second", 1100);
     alertChannelPump(channel, 1100);
-    collector().datagramsFail = true;
+    collector.datagramsFail = true;
     alertChannelPost(channel, "lost", 1200);
     alertChannelPump(channel, 1200);
-    ASSERT_EQ(collector().datagrams.size(), 2u);
-    const std::string& first = collector().datagrams[0];
-    EXPECT_EQ(first.substr(0, 4) + first.substr(31, 23) + collector().datagrams[1], 
-              "<37>PC velmoranth 9 standbysecond");
-    EXPECT_EQ(statusOf(channel), "2 sent 0 waiting 1 dropped, error 6 at 1200, idle");
+    const std::string& got = collector.received;
+    EXPECT_EQ(got.substr(0, 4) + got.substr(31, 23) + got.substr(got.find(" (")) + statusOf(channel),
+              "<37>PC velmoranth 9 standby (FreeBSD 5.1)|second|4 0 10001 6@1200 idle");
+
+    alertChannelConfigure(channel, {1, "nowhere", 601, AlertTcp});
+    collector.sendRoom = 0;
+    alertChannelPost(channel, "x", 1300);
+    alertChannelPost(channel, "y", 1300);
+    alertChannelPump(channel, 1300);
+    alertChannelConfigure(channel, {0, "nowhere", 601, AlertTcp});
+    alertChannelPost(channel, "z", 1300);
+    EXPECT_EQ(statusOf(channel) + std::to_string(collector.open), "4 0 10003 6@1200 idle" + std::to_string(kNoSocket));
 }
