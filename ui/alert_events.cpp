@@ -75,12 +75,15 @@ void alertsTick(HWND)
         endExitWait();
 }
 
-// The window is hidden at once, so the wait is invisible to the user.
+// The window is hidden at once, so the wait is invisible to the user. A
+// pause before a retry would outlast the wait: the next tick tries at once.
 int alertsHoldExit(HWND window)
 {
     if (!program.alerts.target.enabled || alertChannelIdle(program.alerts))
         return 0;
-    program.exitDeadlineMs = alertsNowMs() + kAlertExitWaitMs;
+    const long long now = alertsNowMs();
+    program.exitDeadlineMs = now + kAlertExitWaitMs;
+    alertChannelRetrySoon(program.alerts, now);
     ShowWindow(window, SW_HIDE);
     return 1;
 }
@@ -90,6 +93,7 @@ int alertsHoldExit(HWND window)
 void alertsFlush()
 {
     const long long deadline = alertsNowMs() + kAlertExitWaitMs;
+    alertChannelRetrySoon(program.alerts, alertsNowMs());
     for (long long now = alertsNowMs(); program.alerts.target.enabled; now = alertsNowMs()) {
         alertChannelPump(program.alerts, now);
         if (alertChannelIdle(program.alerts) || now >= deadline)
