@@ -55,9 +55,9 @@ enum AlertChannelState { AlertIdle, AlertResolving, AlertConnecting, AlertConnec
 // Plain fields, zero-initialised; only the functions below change them.
 struct AlertChannel {
     AlertTarget target{};
-    std::deque<std::string> queue;  // framed messages, oldest first
+    std::deque<std::string> queue;  // messages as posted, oldest first; TCP frames each as it goes
     unsigned long queuedBytes = 0;
-    unsigned long headSent = 0;     // bytes of queue.front() already on the wire (TCP)
+    unsigned long headSent = 0;     // bytes of the framed queue.front() already on the wire (TCP)
     AlertChannelState state = AlertIdle;
     SocketHandle socket = kNoSocket;
     int resolveRequest = 0;
@@ -77,6 +77,10 @@ void alertChannelPost(AlertChannel& channel, const std::string& message, long lo
 
 // Advances delivery as far as it goes now; never waits.
 void alertChannelPump(AlertChannel& channel, long long nowMs);
+
+// Cuts a pause before a retry short, so the next pump tries at once: for
+// the last attempts at Exit, when a pause may outlast the time left.
+void alertChannelRetrySoon(AlertChannel& channel, long long nowMs);
 
 // Nothing waits and no partial message is on the wire.
 int alertChannelIdle(const AlertChannel& channel);

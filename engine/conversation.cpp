@@ -73,6 +73,7 @@ int acceptCaller(ListenerState& listener, const DaemonScript& script, const char
     listener.peerAddress = peer;
     listener.callerSocket = caller;
     showDisplayState(window, DisplayDetected);
+    frontCallerAccepted(window, peer);
     if (frontLogSwitchOn(window)) {
         char address[16];
         netAddressText(peer, address);

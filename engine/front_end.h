@@ -5,6 +5,7 @@
 
 using WindowHandle = void*;
 using ListHandle = void*;
+struct PeerAddress;
 
 // Shows a modal message box with the stop icon and one OK button, owned by
 // `owner`; returns when the user has closed it. Timers keep running meanwhile.
@@ -28,3 +29,7 @@ int frontLogSwitchOn(WindowHandle window);
 // `text` in column 0, then the text of column `subItem` (1 to 3) of that row.
 void frontListInsertItem(ListHandle list, int index, const char* text);
 void frontListSetSubItem(ListHandle list, int index, int subItem, const char* text);
+
+// A caller was accepted from `peer`: the window sends its alert, if alerts
+// are on. Nothing the caller or the log sees depends on it.
+void frontCallerAccepted(WindowHandle window, const PeerAddress& peer);

@@ -69,3 +69,36 @@ void netClose(SocketHandle socket);
 
 // The dotted-decimal text of the peer's IPv4 address.
 void netAddressText(const PeerAddress& peer, char text[16]);
+
+// Why a connect or a send failed.
+enum NetError { NetErrorNone, NetErrorRefused, NetErrorTimedOut, NetErrorUnreachable, NetErrorReset, NetErrorOther };
+
+// IPv4 datagram socket, non-blocking; kNoSocket on failure.
+SocketHandle netCreateDatagramSocket();
+
+// A new non-blocking IPv4 stream socket that has begun connecting to
+// `address`:`port`. kNoSocket, with `error` set, when no socket could be had
+// (NetErrorOther) or the connect failed at once.
+SocketHandle netConnectStart(const std::uint8_t address[4], int port, NetError& error);
+
+enum NetConnectState { NetConnectPending, NetConnected, NetConnectFailed };
+// The outcome of the connect, waiting for it at most `timeoutMs` (0: not at
+// all); `error` says why it failed.
+NetConnectState netConnectPoll(SocketHandle socket, int timeoutMs, NetError& error);
+
+enum { NetSendFailed = -1 };
+// Sends what the socket takes now: the number of bytes taken (0 when its
+// buffers are full), or NetSendFailed.
+int netSendSome(SocketHandle socket, const char* buffer, int length);
+
+// Sends one datagram to `address`:`port` without waiting. 1 when it was taken whole.
+int netSendTo(SocketHandle socket, const std::uint8_t address[4], int port, const char* buffer, int length);
+
+// Name resolution that never waits: a dotted IPv4 address resolves at once, a
+// host name on a worker thread of its own. Start gives a request id (> 0; 0
+// when none could be started); poll it until it gives an answer, which ends
+// the request. Cancel abandons a request whose answer is no longer wanted.
+enum NetResolveState { NetResolvePending, NetResolved, NetResolveFailed };
+int netResolveStart(const char* name);
+NetResolveState netResolvePoll(int request, std::uint8_t address[4]);
+void netResolveCancel(int request);

@@ -1,11 +1,13 @@
 // BSD sockets. Start-up and clean-up have nothing to do here but are counted,
 // so that their pairing is checked on every platform.
 #include "engine/net.h"
+#include "engine/net_resolver.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -29,6 +31,43 @@ int makeNonBlocking(int fd)
 bool wouldBlock(int error)
 {
     return error == EAGAIN || error == EWOULDBLOCK;
+}
+
+NetError errorKind(int error)
+{
+    switch (error) {
+    case ECONNREFUSED: return NetErrorRefused;
+    case ETIMEDOUT: return NetErrorTimedOut;
+    case ENETUNREACH: case EHOSTUNREACH: case ENETDOWN: case EADDRNOTAVAIL: return NetErrorUnreachable;
+    case ECONNRESET: case ECONNABORTED: case EPIPE: return NetErrorReset;
+    default: return NetErrorOther;
+    }
+}
+
+sockaddr_in socketAddress(const std::uint8_t address[4], int port)
+{
+    sockaddr_in result;
+    std::memset(&result, 0, sizeof result);
+    result.sin_family = AF_INET;
+    std::memcpy(&result.sin_addr.s_addr, address, 4);
+    result.sin_port = htons(static_cast<unsigned short>(port & 0xFFFF));
+    return result;
+}
+
+// Runs on a worker thread: getaddrinfo is safe to call from several at once.
+int lookUpHost(const char* name, std::uint8_t address[4])
+{
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(name, nullptr, &hints, &found) != 0 || !found)
+        return 0;
+    const sockaddr_in* first = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    std::memcpy(address, &first->sin_addr.s_addr, 4);
+    freeaddrinfo(found);
+    return 1;
 }
 
 } // namespace
@@ -155,4 +194,81 @@ void netAddressText(const PeerAddress& peer, char text[16])
     std::memcpy(&address.s_addr, peer.address, sizeof peer.address);
     if (!inet_ntop(AF_INET, &address, text, 16))
         text[0] = '\0';
+}
+
+SocketHandle netCreateDatagramSocket()
+{
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd >= 0 && makeNonBlocking(fd))
+        return static_cast<SocketHandle>(fd);
+    if (fd >= 0)
+        close(fd);
+    return kNoSocket;
+}
+
+SocketHandle netConnectStart(const std::uint8_t address[4], int port, NetError& error)
+{
+    error = NetErrorOther;
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return kNoSocket;
+    sockaddr_in target = socketAddress(address, port);
+    if (makeNonBlocking(fd) &&
+        (connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0 || errno == EINPROGRESS)) {
+        error = NetErrorNone;
+        return static_cast<SocketHandle>(fd);
+    }
+    error = errorKind(errno);
+    close(fd);
+    return kNoSocket;
+}
+
+NetConnectState netConnectPoll(SocketHandle socket, int timeoutMs, NetError& error)
+{
+    pollfd fd = {toFd(socket), POLLOUT, 0};
+    error = NetErrorNone;
+    int result = poll(&fd, 1, timeoutMs);
+    if (result == 0)
+        return NetConnectPending;
+    int failure = 0;
+    socklen_t length = sizeof failure;
+    if (result < 0 || getsockopt(fd.fd, SOL_SOCKET, SO_ERROR, &failure, &length) != 0)
+        failure = errno;
+    if (failure == 0 && (fd.revents & POLLOUT))
+        return NetConnected;
+    error = failure ? errorKind(failure) : NetErrorOther;
+    return NetConnectFailed;
+}
+
+int netSendSome(SocketHandle socket, const char* buffer, int length)
+{
+    if (length == 0)
+        return 0;
+    ssize_t sent = send(toFd(socket), buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
+    if (sent < 0)
+        return wouldBlock(errno) ? 0 : NetSendFailed;
+    return static_cast<int>(sent);
+}
+
+int netSendTo(SocketHandle socket, const std::uint8_t address[4], int port, const char* buffer, int length)
+{
+    sockaddr_in target = socketAddress(address, port);
+    ssize_t sent = sendto(toFd(socket), buffer, static_cast<size_t>(length), 0,
+                          reinterpret_cast<sockaddr*>(&target), sizeof target);
+    return sent == length;
+}
+
+int netResolveStart(const char* name)
+{
+    return net_resolver::start(name, lookUpHost);
+}
+
+NetResolveState netResolvePoll(int request, std::uint8_t address[4])
+{
+    return net_resolver::poll(request, address);
+}
+
+void netResolveCancel(int request)
+{
+    net_resolver::cancel(request);
 }

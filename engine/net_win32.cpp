@@ -1,6 +1,7 @@
 // Winsock 1.1. No SO_REUSEADDR here: on Windows it would let a second program
 // take over a port this one is bound to.
 #include "engine/net.h"
+#include "engine/net_resolver.h"
 
 #include <winsock.h>
 
@@ -19,6 +20,37 @@ int makeNonBlocking(SOCKET socket)
 {
     u_long on = 1;
     return ioctlsocket(socket, FIONBIO, &on) == 0;
+}
+
+NetError errorKind(int error)
+{
+    switch (error) {
+    case WSAECONNREFUSED: return NetErrorRefused;
+    case WSAETIMEDOUT: return NetErrorTimedOut;
+    case WSAENETUNREACH: case WSAEHOSTUNREACH: case WSAENETDOWN: case WSAEADDRNOTAVAIL: return NetErrorUnreachable;
+    case WSAECONNRESET: case WSAECONNABORTED: case WSAENETRESET: return NetErrorReset;
+    default: return NetErrorOther;
+    }
+}
+
+sockaddr_in socketAddress(const std::uint8_t address[4], int port)
+{
+    sockaddr_in result;
+    std::memset(&result, 0, sizeof result);
+    result.sin_family = AF_INET;
+    std::memcpy(&result.sin_addr.s_addr, address, 4);
+    result.sin_port = htons(static_cast<u_short>(port & 0xFFFF));
+    return result;
+}
+
+// Runs on a worker thread: Winsock keeps gethostbyname's result per thread.
+int lookUpHost(const char* name, std::uint8_t address[4])
+{
+    const hostent* host = gethostbyname(name);
+    if (!host || host->h_addrtype != AF_INET || host->h_length != 4 || !host->h_addr_list[0])
+        return 0;
+    std::memcpy(address, host->h_addr_list[0], 4);
+    return 1;
 }
 
 } // namespace
@@ -143,4 +175,90 @@ void netAddressText(const PeerAddress& peer, char text[16])
         dotted = "";
     std::strncpy(text, dotted, 15);
     text[15] = '\0';
+}
+
+SocketHandle netCreateDatagramSocket()
+{
+    SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (socket != INVALID_SOCKET && makeNonBlocking(socket))
+        return static_cast<SocketHandle>(socket);
+    if (socket != INVALID_SOCKET)
+        closesocket(socket);
+    return kNoSocket;
+}
+
+SocketHandle netConnectStart(const std::uint8_t address[4], int port, NetError& error)
+{
+    error = NetErrorOther;
+    SOCKET socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (socket == INVALID_SOCKET)
+        return kNoSocket;
+    sockaddr_in target = socketAddress(address, port);
+    if (makeNonBlocking(socket) &&
+        (connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0 ||
+         WSAGetLastError() == WSAEWOULDBLOCK)) {
+        error = NetErrorNone;
+        return static_cast<SocketHandle>(socket);
+    }
+    error = errorKind(WSAGetLastError());
+    closesocket(socket);
+    return kNoSocket;
+}
+
+// A connect that succeeded makes the socket writable; one that failed, exceptional.
+NetConnectState netConnectPoll(SocketHandle socket, int timeoutMs, NetError& error)
+{
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(toSocket(socket), &writable);
+    FD_SET(toSocket(socket), &failed);
+    timeval timeout;
+    timeout.tv_sec = timeoutMs / 1000;
+    timeout.tv_usec = (timeoutMs % 1000) * 1000;
+    error = NetErrorNone;
+    int result = select(0, nullptr, &writable, &failed, &timeout);
+    if (result == 0)
+        return NetConnectPending;
+    if (result != SOCKET_ERROR && !FD_ISSET(toSocket(socket), &failed))
+        return NetConnected;
+    int failure = 0;
+    int length = sizeof failure;
+    if (result == SOCKET_ERROR ||
+        getsockopt(toSocket(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&failure), &length) != 0)
+        failure = WSAGetLastError();
+    error = failure ? errorKind(failure) : NetErrorOther;
+    return NetConnectFailed;
+}
+
+int netSendSome(SocketHandle socket, const char* buffer, int length)
+{
+    if (length == 0)
+        return 0;
+    int sent = send(toSocket(socket), buffer, length, 0);
+    if (sent == SOCKET_ERROR)
+        return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : NetSendFailed;
+    return sent;
+}
+
+int netSendTo(SocketHandle socket, const std::uint8_t address[4], int port, const char* buffer, int length)
+{
+    sockaddr_in target = socketAddress(address, port);
+    return sendto(toSocket(socket), buffer, length, 0, reinterpret_cast<sockaddr*>(&target), sizeof target) ==
+           length;
+}
+
+int netResolveStart(const char* name)
+{
+    return net_resolver::start(name, lookUpHost);
+}
+
+NetResolveState netResolvePoll(int request, std::uint8_t address[4])
+{
+    return net_resolver::poll(request, address);
+}
+
+void netResolveCancel(int request)
+{
+    net_resolver::cancel(request);
 }

@@ -2,6 +2,8 @@
 // Alerts as RFC 5424 syslog messages, one per event. A message is built only
 // from addresses, ports and names, never from a byte that a caller sent, so a
 // caller cannot forge a line in the collector's log.
+#include "engine/net.h"
+
 #include <string>
 
 enum AlertEvent { AlertConnect, AlertListen, AlertStandby, AlertTest };
@@ -43,3 +45,6 @@ std::string frameOctetCounted(const std::string& message);
 
 // The current time in UTC, from the system clock.
 UtcTime utcNow();
+
+// The facts of a `connect` from the peer an accept reported.
+AlertFacts callerAlertFacts(const PeerAddress& peer, int localPort, int daemonKind);

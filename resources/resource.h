@@ -1,7 +1,7 @@
 #pragma once
 // Every resource and control id of the program, by thousands:
-// commands 1000-1009, daemon buttons 2000-2004, main-window buttons 3000-3005,
-// one range per dialog template (4000, 5000, 6000, 7000, 8000), icons, menu
+// commands 1000-1010, daemon buttons 2000-2004, main-window buttons 3000-3005,
+// one range per dialog template (4000, 5000, 6000, 7000, 8000, 9000), icons, menu
 // and accelerators from 10000. Shared by the C++ code, the portable core
 // included, and the .rc files, so plain macros only and no <windows.h>.
 
@@ -14,6 +14,7 @@
 #define IDM_HELP 1006
 #define IDM_RESTORE 1007
 #define IDM_TOGGLE_LISTEN 1009
+#define IDM_ALERTS 1010
 
 #define IDC_DAEMON_FREEBSD 2000
 #define IDC_DAEMON_REDHAT 2001
@@ -70,9 +71,24 @@
 #define IDC_ABOUT_AUTHOR 6661
 #define IDC_ABOUT_GROUP 6662
 
+#define IDD_ALERTS 9000
+#define IDC_ALERTS_ENABLED 9001
+#define IDC_ALERTS_COLLECTOR 9002
+#define IDC_ALERTS_PORT 9003
+#define IDC_ALERTS_UDP 9004
+#define IDC_ALERTS_TCP 9005
+#define IDC_ALERTS_TEST 9006
+#define IDC_ALERTS_TEST_RESULT 9007
+#define IDC_ALERTS_STATUS 9008
+#define IDC_ALERTS_PROBLEM 9009
+#define IDC_ALERTS_OK 9010
+#define IDC_ALERTS_CANCEL 9011
+// 9050: the Alerts dialog's refresh timer (ui/dialogs/alerts_dialog.cpp).
+
 #define IDI_LISTENING 10000
 #define IDI_STANDING_BY 10001
 #define IDI_DETECTED 10002
 #define IDR_MAIN_MENU 10003
 // 10004 and 10005: the window's timers, which are no resources (engine/listener.h).
 #define IDR_ACCELERATORS 10006
+// 10007: the alerts' delivery timer, no resource either (ui/program_state.h).

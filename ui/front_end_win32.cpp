@@ -2,6 +2,7 @@
 #include "engine/front_end.h"
 
 #include "resources/resource.h"
+#include "ui/alert_events.h"
 #include "ui/program_state.h"
 #include "ui/tray_icon.h"
 
@@ -64,4 +65,9 @@ void frontListSetSubItem(ListHandle list, int index, int subItem, const char* te
     item.iSubItem = subItem;
     item.pszText = const_cast<char*>(text);
     SendMessageA(static_cast<HWND>(list), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void frontCallerAccepted(WindowHandle window, const PeerAddress& peer)
+{
+    alertsPostEvent(asWindow(window), AlertConnect, &peer);
 }

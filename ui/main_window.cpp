@@ -6,7 +6,9 @@
 #include "engine/listener.h"
 #include "resources/resource.h"
 #include "storage/settings_file.h"
+#include "ui/alert_events.h"
 #include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/alerts_dialog.h"
 #include "ui/dialogs/connections_log_dialog.h"
 #include "ui/dialogs/custom_daemon_dialog.h"
 #include "ui/dialogs/log_path_dialog.h"
@@ -140,6 +142,7 @@ LRESULT onCreate(HWND window)
     if (logEnabled != 0)
         setLogSwitch(window, 1);
     repairCustomScript();
+    alertsStart(window);
     trayIconAdd(window);
     if (listenOnStart != 0)
         SendMessageA(window, WM_COMMAND, IDC_LISTEN, 0);
@@ -200,17 +203,27 @@ void listenSequence(HWND window)
 {
     if (program.listening)
         return;
-    selectDaemon(program.scriptTable, selectedDaemonKind(window));
+    program.activeDaemonKind = selectedDaemonKind(window);
+    selectDaemon(program.scriptTable, program.activeDaemonKind);
     if (!startListening(program.listener, window, program.scriptTable[kActiveSlot].port))
         return;
     enterListening(window);
     program.settingsChanged = 1;
+    alertsPostEvent(window, AlertListen);
+}
+
+// Before the listener closes, while its port can still be read.
+void postStandbyAlert(HWND window)
+{
+    if (program.listener.listenSocket != kNoSocket)
+        alertsPostEvent(window, AlertStandby);
 }
 
 void standBySequence(HWND window)
 {
     if (!program.listening)
         return;
+    postStandbyAlert(window);
     enterStandingBy(window);
     program.settingsChanged = 1;
 }
@@ -244,7 +257,7 @@ void logCheckRule(HWND window)
     }
 }
 
-// The five modal dialogs: owner the main window, no parameter, result ignored.
+// The six modal dialogs: owner the main window, no parameter, result ignored.
 void openDialog(HWND window, int templateId)
 {
     switch (templateId) {
@@ -253,6 +266,7 @@ void openDialog(HWND window, int templateId)
     case IDD_CONNECTIONS_LOG: openConnectionsLogDialog(window); break;
     case IDD_PREVIEW: openPreviewDialog(window); break;
     case IDD_ABOUT: openAboutDialog(window); break;
+    case IDD_ALERTS: openAlertsDialog(window); break;
     default: break;
     }
 }
@@ -288,6 +302,7 @@ LRESULT onCommand(HWND window, int id)
     case IDM_EXIT: SendMessageA(window, WM_CLOSE, 0, 0); break;
     case IDM_SET_CUSTOM: openDialog(window, IDD_CUSTOM_DAEMON); break;
     case IDM_SET_LOG_PATH: openDialog(window, IDD_LOG_PATH); break;
+    case IDM_ALERTS: openDialog(window, IDD_ALERTS); break;
     case IDM_ABOUT: openDialog(window, IDD_ABOUT); break;
     case IDM_HELP: openHelpFile(window); break;
     case IDM_RESTORE: showMainWindow(window); break;
@@ -312,6 +327,9 @@ LRESULT onTimer(HWND window, WPARAM timerId)
     case kDisconnectTimerId:
         disconnectTimerFired(program.listener, window);
         break;
+    case kAlertTimerId:
+        alertsTick(window);
+        break;
     default:
         break;
     }
@@ -326,8 +344,13 @@ LRESULT onSize(HWND window, WPARAM sizeType)
     return 0;
 }
 
+// With alerts waiting, the message loop outlives the close sequence by at
+// most 2 s, the window hidden and the tray icon gone; a second close then
+// changes nothing.
 LRESULT onClose(HWND window)
 {
+    if (program.exitDeadlineMs != 0)
+        return 0;
     if (program.settingsChanged) {
         if (settingsFileExists()) {
             saveProgramSettings(window);
@@ -340,9 +363,11 @@ LRESULT onClose(HWND window)
                 saveProgramSettings(window);
         }
     }
+    postStandbyAlert(window);
     stopListening(program.listener, window);
     trayIconRemove();
-    PostQuitMessage(0);
+    if (!alertsHoldExit(window))
+        PostQuitMessage(0);
     return 0;
 }
 
@@ -350,9 +375,11 @@ LRESULT onClose(HWND window)
 // whether the session really ends.
 LRESULT onQueryEndSession(HWND window)
 {
+    postStandbyAlert(window);
     stopListening(program.listener, window);
     if (program.settingsChanged)
         saveProgramSettings(window);
+    alertsFlush();
     return 1;
 }
 
@@ -366,6 +393,7 @@ LRESULT onEndSession(HWND window, WPARAM sessionEnds)
     if (startListening(program.listener, window, program.scriptTable[kActiveSlot].port)) {
         showDisplayState(window, DisplayListening);
         startPollTimer(window);
+        alertsPostEvent(window, AlertListen);
     } else {
         enterStandingBy(window);
     }

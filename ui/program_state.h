@@ -2,11 +2,18 @@
 // The program-wide state, owned by the main window and living for the whole
 // run. The main window and the dialogs work on it directly (the dialogs are
 // opened without a parameter); nothing else in ui/ keeps state of its own.
+#include "engine/alert_channel.h"
 #include "engine/daemon_script.h"
 #include "engine/listener.h"
+#include "engine/syslog_message.h"
+#include "storage/alert_settings.h"
 
 #include <windows.h>
 #include <shellapi.h>
+
+// The alerts' delivery timer, beside the listener's 10004 and 10005; and the
+// longest the program waits for waiting alerts at Exit or at a session's end.
+enum { kAlertTimerId = 10007, kAlertPeriodMs = 100, kAlertExitWaitMs = 2000 };
 
 struct ProgramState {
     HINSTANCE module;
@@ -19,6 +26,12 @@ struct ProgramState {
     int settingsChanged;
     NOTIFYICONDATAA trayIcon;  // used in its first form (NOTIFYICONDATAA_V1_SIZE)
     HMENU trayMenu;
+    int activeDaemonKind;         // the kind chosen at the last Listen, for the alerts
+    AlertChannel alerts;          // the program's one channel to the collector
+    SyslogOrigin alertOrigin;     // this computer's name and this process, fixed at start
+    AlertSettingsReading alertsRead;  // the alerts file as read or last saved, for the dialog
+    int alertSocketsStarted;      // Windows sockets started for the alerts, once
+    long long exitDeadlineMs;     // nonzero: Exit waits for alerts until then
 };
 
 extern ProgramState program;

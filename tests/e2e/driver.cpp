@@ -142,6 +142,23 @@ Result setText(const Args& args)
     return ok();
 }
 
+// <count>: a null message to the main window every 25 ms; answers the longest wait for an answer, in ms. For
+// measuring by hand how long the window's thread is ever busy; no test depends on it.
+Result worstAnswer(const Args& args)
+{
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    long long worst = 0;
+    sendMessage(mainOne(), WM_NULL, 0, 0);  // the first message between two processes costs more under Wine
+    for (long long i = 0; i < number(args[1]); ++i, Sleep(25)) {
+        QueryPerformanceCounter(&start);
+        sendMessage(mainOne(), WM_NULL, 0, 0);
+        QueryPerformanceCounter(&end);
+        worst = std::max(worst, (end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart);
+    }
+    return ok(std::to_string(worst));
+}
+
 Result run(const Args& args);
 
 // <expected> <command...>: until the command answers the expected value.
@@ -168,7 +185,8 @@ const struct Command {
     {"wait", 2, waitFor},
     {"post-command", 1, [](const Args& a) { return post(mainOne(), WM_COMMAND, number(a[1]), 0); }},  // <id>
     {"post", 3, [](const Args& a) { return post(mainOne(), number(a[1]), number(a[2]), number(a[3])); }},
-    {"click", 1, [](const Args& a) { return post(control(mainOne(), a[1]), BM_CLICK, 0, 0); }},  // <id>
+    {"click", 1, [](const Args& a) {  // <id> [<caption>]: a button of the main window or of a dialog
+         return post(control(a.size() > 2 ? dialog(a[2]) : mainOne(), a[1]), BM_CLICK, 0, 0); }},
     {"status", 0, [](const Args&) { return textOf(statusBar()); }},  // its first part
     {"visible", 0, [](const Args&) { return ok(IsWindowVisible(mainOne()) ? "1" : "0"); }},
     {"checked", 1, [](const Args& a) { return query(control(mainOne(), a[1]), BM_GETCHECK); }},  // <id>
@@ -177,6 +195,7 @@ const struct Command {
     {"box", 1, [](const Args& a) { return textOf(control(dialog(a[1]), "0xFFFF")); }},  // <caption>: the message
     {"press", 2, press},  // <caption> <ok|cancel|yes|no|id>
     {"set-text", 3, setText},  // <caption> <id> <text>
+    {"worst-answer", 1, worstAnswer},
     {"rows", 2, [](const Args& a) { return query(control(dialog(a[1]), a[2]), LVM_GETITEMCOUNT); }},  // <caption> <id>
 };
 

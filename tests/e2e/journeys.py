@@ -46,6 +46,7 @@ class Journeys(unittest.TestCase):
         self.folder = Path(WORK, self.id().rsplit(".", 1)[1])
         shutil.rmtree(self.folder, ignore_errors=True)
         self.folder.mkdir(parents=True)
+        self.before_start()
         end_wine()
         program = subprocess.Popen([WINE_RUN, PREFIX, EXE], cwd=self.folder)  # its working folder
         self.driver = subprocess.Popen([WINE_RUN, PREFIX, DRIVER], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
@@ -54,12 +55,16 @@ class Journeys(unittest.TestCase):
             self.addCleanup(cleanup)
         self.d("attach")
 
+    def before_start(self):
+        """Puts files into the working folder before the program starts."""
+
     def d(self, *lines):
-        """Runs driver command lines, each of which must succeed."""
+        """Runs driver command lines, each of which must succeed; returns the last one's value."""
         for line in lines:
             self.driver.stdin.write(line + "\n")
             answer = self.driver.stdout.readline().rstrip("\r\n")
             self.assertEqual(answer.partition(" ")[0], "ok", line + ": " + answer)
+        return answer.partition(" ")[2]
 
     def choose(self, dialog, name):
         """Picks a file of the journey's folder in an open or save dialog: its file name box (cmb13), then OK."""

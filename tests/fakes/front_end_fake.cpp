@@ -47,3 +47,4 @@ void frontStopTimer(WindowHandle, int timerId) { record("stop", timerId); }
 int frontLogSwitchOn(WindowHandle) { return front.logSwitch; }
 void frontListInsertItem(ListHandle, int index, const char* text) { record("insert", index, text); }
 void frontListSetSubItem(ListHandle, int index, int subItem, const char* text) { record("item", index, subItem, text); }
+void frontCallerAccepted(WindowHandle, const PeerAddress& peer) { front.acceptedPeers.push_back(peer); }

@@ -2,6 +2,7 @@
 // A recording window side for the core's tests. Each test starts with
 // resetFakeFront(); what the window was told is kept in order, one line each.
 #include "engine/front_end.h"
+#include "engine/net.h"
 
 #include <functional>
 #include <string>
@@ -14,6 +15,7 @@ struct FakeFront {
     std::vector<WindowHandle> noticeOwners;
     std::string lastNoticeText;
     int logSwitch = 0;
+    std::vector<PeerAddress> acceptedPeers;  // told by frontCallerAccepted, in order
     // Runs while a notice is "open", as the timer messages that a message
     // box's own loop keeps delivering.
     std::function<void()> whileNoticeOpen;

@@ -16,6 +16,8 @@ FakeCaller* callerOf(SocketHandle socket)
 bool readable(SocketHandle socket)
 {
     const FakeCaller* caller = callerOf(socket);
+    if (socket == net.collector.open)
+        return net.collector.hungUp;
     return socket == kFakeListenerHandle ? !net.backlog.empty() : caller && (!caller->input.empty() || caller->hungUp);
 }
 
@@ -76,6 +78,8 @@ int netWaitReadable(const SocketSet& watched, SocketHandle highest, int, SocketS
 
 int netReceive(SocketHandle socket, char* buffer, int length)
 {
+    if (socket >= 1000)
+        return socket != net.collector.open ? NetReceiveFailed : net.collector.hungUp ? 0 : NetReceiveWouldBlock;
     FakeCaller* caller = callerOf(socket);
     if (!caller || caller->closes)
         return NetReceiveFailed;
@@ -86,19 +90,27 @@ int netReceive(SocketHandle socket, char* buffer, int length)
     return static_cast<int>(taken);
 }
 
+// What a peer with `room` left takes of `length` bytes: appended to `received`.
+long take(std::string& received, long& room, const char* buffer, int length)
+{
+    const long taken = room < 0 ? length : std::min<long>(length, room);
+    received.append(buffer, static_cast<std::size_t>(taken));
+    room -= room < 0 ? 0 : taken;
+    return taken;
+}
+
 int netSend(SocketHandle socket, const char* buffer, int length)
 {
     FakeCaller* caller = callerOf(socket);
     if (!caller || caller->closes)
         return length == 0;
-    const long taken = caller->sendRoom < 0 ? length : std::min<long>(length, caller->sendRoom);
-    caller->received.append(buffer, static_cast<std::size_t>(taken));
-    caller->sendRoom -= caller->sendRoom < 0 ? 0 : taken;
-    return taken == length;
+    return take(caller->received, caller->sendRoom, buffer, length) == length;
 }
 
 void netClose(SocketHandle socket)
 {
+    if (socket == net.collector.open)
+        net.collector.open = kNoSocket;
     if (socket == kFakeListenerHandle)
         net.listenerOpen = false;
     else if (FakeCaller* caller = callerOf(socket))
@@ -108,4 +120,45 @@ void netClose(SocketHandle socket)
 void netAddressText(const PeerAddress& peer, char text[16])
 {
     std::snprintf(text, 16, "%u.%u.%u.%u", peer.address[0], peer.address[1], peer.address[2], peer.address[3]);
+}
+
+SocketHandle netCreateDatagramSocket() { return 999; }
+void netResolveCancel(int) {}
+
+SocketHandle netConnectStart(const std::uint8_t*, int, NetError& error)
+{
+    error = NetErrorNone;
+    net.collector.hungUp = false;
+    return net.collector.open = 1000 + ++net.collector.connects;
+}
+
+NetConnectState netConnectPoll(SocketHandle, int, NetError& error)
+{
+    error = NetErrorRefused;
+    return net.collector.outcome;
+}
+
+int netSendSome(SocketHandle socket, const char* buffer, int length)
+{
+    FakeCollector& to = net.collector;
+    return socket == to.open ? static_cast<int>(take(to.received, to.sendRoom, buffer, length)) : NetSendFailed;
+}
+
+int netSendTo(SocketHandle, const std::uint8_t*, int, const char* buffer, int length)
+{
+    if (!net.collector.datagramsFail)
+        net.collector.received.append(buffer, static_cast<std::size_t>(length)) += '|';
+    return !net.collector.datagramsFail;
+}
+
+int netResolveStart(const char* name)
+{
+    net.lookups.push_back(name);
+    return static_cast<int>(net.lookups.size());
+}
+
+NetResolveState netResolvePoll(int request, std::uint8_t*)
+{
+    const auto host = net.hosts.find(net.lookups.at(static_cast<std::size_t>(request - 1)));
+    return host == net.hosts.end() ? NetResolvePending : host->second ? NetResolved : NetResolveFailed;
 }

@@ -5,7 +5,9 @@
 #include "engine/net.h"
 
 #include <deque>
+#include <map>
 #include <string>
+#include <vector>
 
 struct FakeCaller {
     std::string input;     // sent by the caller, not yet read by the decoy
@@ -21,6 +23,18 @@ enum FakeNetFailure { FailNone, FailStartup, FailSocket, FailBind, FailListen, F
 // handle 11 lies between the first two, as reused handles may.
 enum : SocketHandle { kFakeListenerHandle = 11 };
 
+// The collector alerts go to. Each connect gets `outcome`; its connection, 1000 +
+// connects, stays open until either side closes it.
+struct FakeCollector {
+    NetConnectState outcome = NetConnected;
+    std::string received;  // every byte that reached it; each datagram ends in "|"
+    long sendRoom = -1;    // as for FakeCaller, for all connections together
+    bool hungUp = false;   // the open connection reads end of stream, until the next connect
+    bool datagramsFail = false;
+    int connects = 0;
+    SocketHandle open = kNoSocket;
+};
+
 struct FakeNet {
     std::deque<FakeCaller> callers;
     std::deque<SocketHandle> backlog;
@@ -30,6 +44,9 @@ struct FakeNet {
     bool listenerOpen = false;
     int boundPort = 0;
     int startups = 0;
+    FakeCollector collector;
+    std::map<std::string, bool> hosts;  // names that resolve (true) or fail; any other stays pending
+    std::vector<std::string> lookups;   // the names asked for, by request id - 1
 };
 
 FakeNet& fakeNet();

@@ -90,6 +90,8 @@ TEST_F(Conversation, FreeBsdCallerIsAlertedLoggedAndPlayedByteForByte)
     EXPECT_EQ(caller.closes, 1);
     EXPECT_EQ(fakeFront().events, kDetected + "start 10005 60000\n" + kListening + "stop 10005\nstop 10005\n");
     EXPECT_TRUE(loggedAs("192\\.0\\.2\\.1 :23" + kStamp));
+    ASSERT_EQ(fakeFront().acceptedPeers.size(), 1u);  // the window was told, to send its alert
+    EXPECT_EQ(fakeFront().acceptedPeers[0].address[3], 1);
 }
 
 struct ReplyCase {

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -68,6 +70,42 @@ TEST(PlatformSockets, ListenAcceptTalkAndHangUpWithoutEverBlocking)
     netClose(listener);
     netCleanup();
     EXPECT_EQ(netStartupBalance(), 0);
+}
+
+// Alerts: a name resolved on a worker, a connect and a datagram that never wait, a refusal told apart.
+TEST(PlatformSockets, ResolveConnectAndSendDatagramsWithoutWaiting)
+{
+    ASSERT_EQ(netStartup(), 1);
+    std::uint8_t loopback[4] = {}, named[4] = {};
+    const int literal = netResolveStart("127.0.0.1"), request = netResolveStart("localhost");
+    EXPECT_EQ(netResolvePoll(literal, loopback) * 10 + netResolvePoll(literal, loopback), 12)
+        << "a dotted address resolves at once, and the answer ends the request";
+    NetResolveState state = NetResolvePending;
+    for (int polls = 0; polls < 10000 && (state = netResolvePoll(request, named)) == NetResolvePending; ++polls)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(std::to_string(state) + std::to_string(named[0]) + std::to_string(loopback[3]), "11271");
+
+    SocketHandle listener = netCreateStreamSocket();
+    ASSERT_EQ(netBindAny(listener, 0) + netListen(listener, 4), 2);
+    const int port = netLocalPort(listener);
+    NetError error = NetErrorOther;
+    SocketHandle client = netConnectStart(loopback, port, error);
+    ASSERT_EQ(netConnectPoll(client, 10000, error) + error * 10, NetConnected);
+    EXPECT_EQ(netSendSome(client, "5 <13>1", 7), 7);
+    for (SocketHandle socket : {client, listener})
+        netClose(socket);
+    client = netConnectStart(loopback, port, error);  // the port now refuses, at once or later
+    EXPECT_EQ(client == kNoSocket ? NetConnectFailed : netConnectPoll(client, 10000, error), NetConnectFailed);
+    EXPECT_EQ(error, NetErrorRefused);
+    netClose(client);
+
+    SocketHandle receiver = netCreateDatagramSocket(), sender = netCreateDatagramSocket();
+    ASSERT_EQ(netBindAny(receiver, 0), 1);
+    EXPECT_EQ(netSendTo(sender, loopback, netLocalPort(receiver), "<13>1 x", 7), 1);
+    EXPECT_EQ(receiveOnce(receiver), "<13>1 x");
+    for (SocketHandle socket : {receiver, sender})
+        netClose(socket);
+    netCleanup();
 }
 
 } // namespace
