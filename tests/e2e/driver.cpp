@@ -128,6 +128,15 @@ Result setText(const Args& args)
     return ok();
 }
 
+// "user gdi handles": the attached program's user and GDI objects and its kernel handles.
+Result resources(const Args&)
+{
+    DWORD handles = 0;
+    GetProcessHandleCount(program, &handles);
+    return ok(std::to_string(GetGuiResources(program, GR_USEROBJECTS)) + " " +
+              std::to_string(GetGuiResources(program, GR_GDIOBJECTS)) + " " + std::to_string(handles));
+}
+
 Result run(const Args& args);
 
 // <expected> <command...>: until the command answers the expected value.
@@ -158,6 +167,7 @@ const struct Command {
     {"box", 1, [](const Args& a) { return textOf(control(dialog(a[1]), "0xFFFF")); }},  // <caption>: the message
     {"press", 2, press},  // <caption> <ok|cancel|yes|no|id>
     {"set-text", 3, setText},  // <caption> <id> <text>
+    {"resources", 0, resources},
     {"rows", 2, [](const Args& a) { return query(control(dialog(a[1]), a[2]), LVM_GETITEMCOUNT); }},  // <caption> <id>
 };
 
