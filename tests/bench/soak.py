@@ -23,9 +23,9 @@ def measure(label):
     """From /proc of this prefix's velmoranth.exe, and from the driver."""
     pid = next(p for p in filter(str.isdigit, os.listdir("/proc")) if b"velmoranth.exe" in Path("/proc", p, "cmdline")
                .read_bytes() and b"WINEPREFIX=%s\0" % bytes(PREFIX) in Path("/proc", p, "environ").read_bytes())
-    rss = next(l.split()[1] for l in Path("/proc", pid, "status").read_text().splitlines() if l[:6] == "VmRSS:")
-    print("%-10s resident %s KB, open files %d, user objects, GDI objects, handles: %s" % (
-        label, rss, len(os.listdir(Path("/proc", pid, "fd"))), d("resources")[3:]), flush=True)
+    kb = {l.split()[0]: l.split()[1] for l in Path("/proc", pid, "status").read_text().splitlines() if "kB" in l}
+    print("%-10s resident %s KB (private %s KB), open files %d, user objects, GDI objects, handles: %s" % (label,
+          kb["VmRSS:"], kb["RssAnon:"], len(os.listdir(Path("/proc", pid, "fd"))), d("resources")[3:]), flush=True)
 
 
 with socket.create_server(("127.0.0.1", 0)) as probe:
