@@ -159,6 +159,15 @@ Result worstAnswer(const Args& args)
     return ok(std::to_string(worst));
 }
 
+// "user gdi handles": the attached program's user and GDI objects and its kernel handles.
+Result resources(const Args&)
+{
+    DWORD handles = 0;
+    GetProcessHandleCount(program, &handles);
+    return ok(std::to_string(GetGuiResources(program, GR_USEROBJECTS)) + " " +
+              std::to_string(GetGuiResources(program, GR_GDIOBJECTS)) + " " + std::to_string(handles));
+}
+
 Result run(const Args& args);
 
 // <expected> <command...>: until the command answers the expected value.
@@ -196,6 +205,7 @@ const struct Command {
     {"press", 2, press},  // <caption> <ok|cancel|yes|no|id>
     {"set-text", 3, setText},  // <caption> <id> <text>
     {"worst-answer", 1, worstAnswer},
+    {"resources", 0, resources},
     {"rows", 2, [](const Args& a) { return query(control(dialog(a[1]), a[2]), LVM_GETITEMCOUNT); }},  // <caption> <id>
 };
 
