@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <utility>
-
-namespace {
 
 // The port field reads as an unsigned number, anything else as 0; 0 and values
 // above 65536 are refused with their notices.
@@ -39,5 +36,3 @@ TEST(CustomFields, HandEditedValuesOpenAtTheNearestListEntry)
     for (const auto& [choice, entry] : kTimers)
         EXPECT_EQ(timerEntry(choice), entry) << choice;
 }
-
-} // namespace
