@@ -12,6 +12,13 @@
 #include <ctime>
 #include <regex>
 
+// `text` with every LF made CR LF, as the program ends its lines.
+static std::string crlf(const std::string& text) { return std::regex_replace(text, std::regex("\n"), "\r\n"); }
+static std::string replaced(std::string text, const std::string& from, const std::string& to)
+{
+    return text.replace(text.find(from), from.size(), to);
+}
+
 const std::string kScriptLines =
     "CRN=2\nCPN=23\nCWE=SGVsbG8NCkxvZ2luOiA==\nCR1=TmFtZTog==\nCR2=QnllLg0K==\nCCT=1\nCE1=1\nCE2=0\nCWR=1\n";
 const std::string kSettings =
