@@ -13,12 +13,6 @@ FakeCaller* callerOf(SocketHandle socket)
     return socket % 2 == 0 && socket >= 10 && index < net.callers.size() ? &net.callers[index] : nullptr;
 }
 
-bool readable(SocketHandle socket)
-{
-    const FakeCaller* caller = callerOf(socket);
-    return socket == kFakeListenerHandle ? !net.backlog.empty() : caller && (!caller->input.empty() || caller->hungUp);
-}
-
 } // namespace
 
 FakeNet& fakeNet() { return net; }
@@ -31,7 +25,6 @@ FakeCaller& fakeConnect()
 }
 
 int netStartup() { return net.failure != FailStartup && ++net.startups; }
-
 void netCleanup() { --net.startups; }
 int netStartupBalance() { return net.startups; }
 
@@ -66,9 +59,11 @@ NetAcceptResult netAccept(SocketHandle, SocketHandle& caller, PeerAddress& peer)
 int netWaitReadable(const SocketSet& watched, SocketHandle highest, int, SocketSet& ready)
 {
     socketSetClear(ready);
-    for (int i = 0; i < watched.count; ++i) {
-        if (readable(watched.handles[i]) && watched.handles[i] <= highest)
-            socketSetAdd(ready, watched.handles[i]);
+    for (const SocketHandle* h = watched.handles; h < watched.handles + watched.count; ++h) {
+        const FakeCaller* caller = callerOf(*h);
+        if (*h <= highest && (*h == kFakeListenerHandle ? !net.backlog.empty()
+                                                         : caller && (!caller->input.empty() || caller->hungUp)))
+            socketSetAdd(ready, *h);
     }
     ++net.waits;
     return net.waitsBeforeFailure-- == 0 ? -1 : ready.count;
@@ -99,10 +94,9 @@ int netSend(SocketHandle socket, const char* buffer, int length)
 
 void netClose(SocketHandle socket)
 {
-    if (socket == kFakeListenerHandle)
-        net.listenerOpen = false;
-    else if (FakeCaller* caller = callerOf(socket))
+    if (FakeCaller* caller = callerOf(socket))
         ++caller->closes;
+    net.listenerOpen = net.listenerOpen && socket != kFakeListenerHandle;
 }
 
 void netAddressText(const PeerAddress& peer, char text[16])
