@@ -10,8 +10,6 @@
 #include <cstring>
 #include <regex>
 
-namespace {
-
 WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 const std::string kGreeting("\xFF\xFB\x01\xFF\xFD\x03\xFF\xFB\x03\xFF\xFE\x01", 12);
 using namespace std::string_literals;
@@ -21,7 +19,7 @@ const std::string kOneCall = kDetected + "start 10005 30000\n" + kListening + "s
 const std::string kStamp = " / \\d\\d\\.\\d\\d\\.20\\d\\d / \\d\\d:\\d\\d\r\n";
 
 // A Custom daemon on port 4000 sending "W", "R" and "G".
-DaemonScript custom(int replyCount, int timerChoice, int repeat = 0, const char* welcome = "W", int echo = 0)
+static DaemonScript custom(int replyCount, int timerChoice, int repeat = 0, const char* welcome = "W", int echo = 0)
 {
     return scriptWith(welcome, "R", "G", replyCount, 4000, timerChoice, echo, 0, repeat);
 }
@@ -213,5 +211,3 @@ TEST(WelcomeLastLine, IsTheTextAfterTheLastLineFeedBeforeTheFinalCharacter)
     for (const auto& [welcome, lastLine] : kCases)
         EXPECT_STREQ(welcomeLastLine(scriptWith(welcome, "", "", 0, 0, 0, 0, 0, 0)), lastLine) << welcome;
 }
-
-} // namespace

@@ -6,17 +6,15 @@
 
 #include <cstring>
 
-namespace {
-
-std::string composed(const DaemonScript& script, void (*compose)(const DaemonScript&, char (&)[kPreviewBufferSize]))
+static std::string composed(const DaemonScript& s, void (*compose)(const DaemonScript&, char (&)[kPreviewBufferSize]))
 {
     static char buffer[kPreviewBufferSize];
-    compose(script, buffer);
+    compose(s, buffer);
     return buffer;
 }
 
 // Texts that lost their terminator, each as long as its buffer.
-DaemonScript unterminated(DaemonScript script)
+static DaemonScript unterminated(DaemonScript script)
 {
     for (char* text : {script.welcome, script.reply, script.goodbye})
         std::memset(text, *text, kScriptTextSize);
@@ -54,5 +52,3 @@ TEST(Preview, PortTimerAndOutlineOfEachScript)
         EXPECT_EQ(composed(c.script, composeOutline), c.outline) << c.script;
     }
 }
-
-} // namespace

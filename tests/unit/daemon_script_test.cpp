@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(ScriptTable, BuiltInsAreTheFourDaemonsAndSelectCopiesOneIntoTheActiveSlot)
 {
     DaemonScript table[kScriptTableSize + 1] = {};  // one slot past the table, which must never be read
@@ -31,5 +29,3 @@ TEST(ScriptTable, BuiltInsAreTheFourDaemonsAndSelectCopiesOneIntoTheActiveSlot)
     for (const std::string text : {"0123456789", "012345678", "01234567", ""})
         EXPECT_EQ((copyText(cut, text.c_str(), 8), cut), text.substr(0, 7));
 }
-
-} // namespace

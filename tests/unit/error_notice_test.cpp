@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 WindowHandle const kDialog = reinterpret_cast<WindowHandle>(2);
 
@@ -30,5 +28,3 @@ TEST(Notices, EachCodeShowsItsTextAndEachOwnerOneBoxAtATime)
     EXPECT_EQ(shownNoticeCodes(), (std::vector<int>{6, 8, 6}));
     EXPECT_EQ(fakeFront().noticeOwners, (std::vector<WindowHandle>{kWindow, kDialog, kWindow}));
 }
-
-} // namespace

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 
 // Ending calls and stopping are tested with the conversations that lead to them.
@@ -46,5 +44,3 @@ TEST(SocketSets, KeepInsertionOrderShiftOnRemoveAndHoldAtMost64)
     EXPECT_EQ(set.count, kMaxWatchedSockets);
     EXPECT_TRUE(socketSetContains(set, 161) && !socketSetContains(set, 162) && !socketSetContains(set, 7));
 }
-
-} // namespace

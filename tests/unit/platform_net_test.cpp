@@ -6,16 +6,14 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-bool readable(SocketHandle socket)
+static bool readable(SocketHandle socket)
 {
     SocketSet watched = {1, {socket}}, ready;
     return netWaitReadable(watched, socket, 10000, ready) == 1;
 }
 
 // The bytes one receive gives once `socket` is readable, or the result as a number.
-std::string receiveOnce(SocketHandle socket, int length = 64)
+static std::string receiveOnce(SocketHandle socket, int length = 64)
 {
     char buffer[64];
     int received = readable(socket) ? netReceive(socket, buffer, length) : -100;
@@ -67,5 +65,3 @@ TEST(PlatformSockets, ListenAcceptTalkAndHangUpWithoutEverBlocking)
     netCleanup();
     EXPECT_EQ(netStartupBalance(), 0);
 }
-
-} // namespace
