@@ -31,7 +31,7 @@ protected:
     ScratchFolder folder;
     std::string logPath = folder.path("calls.log");
 
-    Conversation() { resetFakeFront(), resetFakeNet(); }
+    Conversation() { resetFakeFront(); resetFakeNet(); }
     void tick(int count = 1)
     {
         for (int i = 0; i < count; ++i)
