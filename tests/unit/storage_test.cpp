@@ -83,7 +83,7 @@ TEST(Storage, EachReaderTakesWhatItsFilesMayHold)
     const std::string v18 = replaced(replaced(kCustom, "v1.9", "v1.8"), "CWR=1\n", ""), a400(400, 'A'), a299(299, 'A');
     const std::string s18 = "[Velmoranth Settings v1.8]\n", s19 = "[Velmoranth Settings v1.9]\n";
     const ReaderCase kCases[] = {
-        // Keys in order: blanks may lead a number and its digits end it, and one beyond 32 bits reads as the nearer end;
+        // Keys in order: blanks may lead a number, its digits end it, and past 32 bits it is held at the limit;
         // a line that does not match its key (or only starts like it) keeps the value and is left for the next key.
         {settings, crlf(kSettings), kLoaded},
         {settings, replaced(kSettings, "LSN=0\n", "LSN=\t0"), kLoaded},
