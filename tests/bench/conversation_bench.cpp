@@ -1,26 +1,20 @@
-// The cost of one poll tick on the window's thread, over the platform's real
-// sockets, for a caller whose typed byte is read and echoed.
+// The cost of one poll tick on the window's thread, over the platform's real sockets, for a caller whose typed byte
+// is read and echoed (FreeBSD, first line). The caller's send and the draining of the echoes are not timed.
 #include "engine/conversation.h"
 
-#include "fakes/front_end_fake.h"
 #include "support/loopback.h"
 #include "support/scripts.h"
 
 #include <benchmark/benchmark.h>
 
-namespace {
-
-WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
-
-// FreeBSD, first line: each byte is echoed. The caller's send and the draining
-// of the echoes are outside the timed part.
-void PollTickWithTypedByte(benchmark::State& state)
+static void PollTickWithTypedByte(benchmark::State& state)
 {
+    WindowHandle const window = reinterpret_cast<WindowHandle>(1);
     ListenerState listener;
     DaemonScript script = builtIn(DaemonFreeBSD);
-    startListening(listener, kWindow, 0);
+    startListening(listener, window, 0);
     SocketHandle caller = loopbackConnect(netLocalPort(listener.listenSocket));
-    pollTick(listener, script, "", kWindow);  // accept, telnet greeting, welcome
+    pollTick(listener, script, "", window);  // accept, telnet greeting, welcome
     SocketSet watched = {1, {caller}}, ready;
     char echoes[4096];
     for (auto _ : state) {
@@ -28,15 +22,13 @@ void PollTickWithTypedByte(benchmark::State& state)
         netSend(caller, "a", 1);
         while (netWaitReadable(watched, caller, 0, ready) > 0 && netReceive(caller, echoes, sizeof echoes) > 0) {}
         state.ResumeTiming();
-        pollTick(listener, script, "", kWindow);
+        pollTick(listener, script, "", window);
     }
     if (!listener.callerActive)
         state.SkipWithError("the caller was lost");
     netClose(caller);
-    stopListening(listener, kWindow);
+    stopListening(listener, window);
 }
 BENCHMARK(PollTickWithTypedByte)->Unit(benchmark::kMicrosecond);
-
-} // namespace
 
 BENCHMARK_MAIN();

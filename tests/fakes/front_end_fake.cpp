@@ -13,8 +13,7 @@ void record(const char* kind, const Parts&... parts)
     std::ostringstream event;
     event << kind;
     ((event << ' ' << parts), ...);
-    event << '\n';
-    front.events += event.str();
+    front.events += event.str() + '\n';
 }
 
 } // namespace

@@ -33,7 +33,6 @@ FakeCaller& fakeConnect()
 }
 
 int netStartup() { return net.failure != FailStartup && ++net.startups; }
-
 void netCleanup() { --net.startups; }
 int netStartupBalance() { return net.startups; }
 
@@ -68,9 +67,9 @@ NetAcceptResult netAccept(SocketHandle, SocketHandle& caller, PeerAddress& peer)
 int netWaitReadable(const SocketSet& watched, SocketHandle highest, int, SocketSet& ready)
 {
     socketSetClear(ready);
-    for (int i = 0; i < watched.count; ++i) {
-        if (readable(watched.handles[i]) && watched.handles[i] <= highest)
-            socketSetAdd(ready, watched.handles[i]);
+    for (const SocketHandle* h = watched.handles; h < watched.handles + watched.count; ++h) {
+        if (*h <= highest && readable(*h))
+            socketSetAdd(ready, *h);
     }
     ++net.waits;
     return net.waitsBeforeFailure-- == 0 ? -1 : ready.count;
@@ -111,10 +110,9 @@ void netClose(SocketHandle socket)
 {
     if (socket == net.collector.open)
         net.collector.open = kNoSocket;
-    if (socket == kFakeListenerHandle)
-        net.listenerOpen = false;
-    else if (FakeCaller* caller = callerOf(socket))
+    if (FakeCaller* caller = callerOf(socket))
         ++caller->closes;
+    net.listenerOpen = net.listenerOpen && socket != kFakeListenerHandle;
 }
 
 void netAddressText(const PeerAddress& peer, char text[16])

@@ -5,7 +5,6 @@
 #include "support/scripts.h"
 
 #include <cassert>
-#include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -9,10 +9,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string value(reinterpret_cast<const char*>(data), size);
     char path[300], text[kEncodedSize], encoded[kEncodedSize], back[kEncodedSize];
-    decodeText(value.c_str(), path, sizeof path);
-    decodeText(value.c_str(), text, sizeof text);
+    decodeText(std::string(reinterpret_cast<const char*>(data), size).c_str(), path, sizeof path);
+    decodeText(std::string(reinterpret_cast<const char*>(data), size).c_str(), text, sizeof text);
     const std::size_t length = std::strlen(text), kept = length < 447 ? length : 447;
     assert(std::strlen(path) < sizeof path && length <= 449 && std::strncmp(path, text, sizeof path - 1) == 0);
     encodeText(text, encoded, sizeof encoded);

@@ -4,7 +4,6 @@
 #include "support/scratch_folder.h"
 
 #include <cassert>
-#include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

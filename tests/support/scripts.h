@@ -32,8 +32,3 @@ inline std::string describe(const DaemonScript& s)
 }
 inline std::ostream& operator<<(std::ostream& out, const DaemonScript& s) { return out << describe(s); }
 inline bool operator==(const DaemonScript& a, const DaemonScript& b) { return describe(a) == describe(b); }
-
-// An example script (two replies, a 30-second timer) and its lines as both stored files hold them.
-inline DaemonScript exampleScript() { return scriptWith("Hello\r\nLogin: ", "Name: ", "Bye.\r\n", 2, 23, 1, 1, 0, 1); }
-const std::string kExampleScriptLines =
-    "CRN=2\nCPN=23\nCWE=SGVsbG8NCkxvZ2luOiA==\nCR1=TmFtZTog==\nCR2=QnllLg0K==\nCCT=1\nCE1=1\nCE2=0\nCWR=1\n";

@@ -5,20 +5,12 @@
 // Save must be able to name a new file: it alone goes without OFN_FILEMUSTEXIST.
 TEST(FileDialog, EachPurposeGetsItsOptionsAndTheWholeFileNameBuffer)
 {
-    const DWORD kept = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-    const struct {
-        FileDialogPurpose purpose;
-        DWORD flags;
-    } kCases[] = {
-        {LoadCustomDaemonFile, kept | OFN_FILEMUSTEXIST},
-        {SaveCustomDaemonFile, kept},
-        {BrowseLogFile, kept | OFN_FILEMUSTEXIST},
-    };
-    for (const auto& c : kCases) {
+    for (FileDialogPurpose purpose : {LoadCustomDaemonFile, SaveCustomDaemonFile, BrowseLogFile}) {
         char fileName[kPathSize] = "old";
         OPENFILENAMEA form;
-        fillFileDialogForm(form, c.purpose, nullptr, fileName);
-        EXPECT_EQ(form.Flags, c.flags) << "purpose " << c.purpose;
+        fillFileDialogForm(form, purpose, nullptr, fileName);
+        const DWORD mustExist = purpose == SaveCustomDaemonFile ? 0 : OFN_FILEMUSTEXIST;
+        EXPECT_EQ(form.Flags, OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | mustExist) << "purpose " << purpose;
         EXPECT_TRUE(form.lpstrFile == fileName && form.nMaxFile == sizeof fileName && fileName[0] == '\0');
     }
 }

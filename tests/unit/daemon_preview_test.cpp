@@ -5,27 +5,31 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
 
-namespace {
-
-using Compose = void (*)(const DaemonScript&, char (&)[kPreviewBufferSize]);
-
-std::string composed(const DaemonScript& script, Compose compose = composeOutline)
+static std::string composed(const DaemonScript& s, void (*compose)(const DaemonScript&, char (&)[kPreviewBufferSize]))
 {
     static char buffer[kPreviewBufferSize];
-    compose(script, buffer);
+    compose(s, buffer);
     return buffer;
 }
 
-// The timer in 30-second steps without overflow, the port as a signed number,
-// the reply only for a reply count of two and Repeat only on the welcome.
+// Texts that lost their terminator, each as long as its buffer.
+static DaemonScript unterminated(DaemonScript script)
+{
+    for (char* text : {script.welcome, script.reply, script.goodbye})
+        std::memset(text, *text, kScriptTextSize);
+    return script;
+}
+
+// The timer in 30-second steps without overflow, the port as a signed number, the reply only for a reply count of
+// two and Repeat only on the welcome. The buffer holds the longest outline whole, and texts are read no further
+// than their own buffers.
 TEST(Preview, PortTimerAndOutlineOfEachScript)
 {
     const struct {
         DaemonScript script;
         const char* portAndTimer;
-        const char* outline;
+        std::string outline;
     } kCases[] = {
         {builtIn(DaemonFreeBSD), "Listening on port 23.|Timer: 60 Sec.",
          "FreeBSD 5.1\r\n\r\nLogin:   [Wait Input]  [Will Echo]  [Will Repeat]\r\nPassword:   [Wait Input]\r\n"
@@ -39,25 +43,12 @@ TEST(Preview, PortTimerAndOutlineOfEachScript)
          "W  [Wait Input]  [Will Echo]  [Will Repeat]\r\nR  [Wait Input]  [Will Echo]\r\nG"},
         {scriptWith("", "", "", 0, 0, 2147483647, -7, 0, 42), "Listening on port 0.|Timer: 64424509410 Sec.",
          "  [Wait Input]  [Will Echo]  [Will Repeat]\r\n"},
+        {unterminated(scriptWith("w", "r", "g", 2, 0, 0, 1, 1, 1)), "Listening on port 0.|Timer: None.",
+         std::string(599, 'w') + "  [Wait Input]  [Will Echo]  [Will Repeat]\r\n" + std::string(599, 'r') +
+             "  [Wait Input]  [Will Echo]\r\n" + std::string(599, 'g')},
     };
     for (const auto& c : kCases) {
         EXPECT_EQ(composed(c.script, composePortLine) + "|" + composed(c.script, composeTimerLine), c.portAndTimer);
-        EXPECT_EQ(composed(c.script), c.outline) << c.script;
+        EXPECT_EQ(composed(c.script, composeOutline), c.outline) << c.script;
     }
 }
-
-// The buffer holds the longest outline whole; texts that lost their
-// terminator are read no further than their own buffers.
-TEST(Preview, TheLongestTextsFitWholeAndUnterminatedOnesStayInside)
-{
-    DaemonScript script = scriptWith("", "", "", 2, 0, 0, 1, 1, 1);
-    std::memset(script.welcome, 'w', sizeof script.welcome);
-    std::memset(script.reply, 'r', sizeof script.reply);
-    std::memset(script.goodbye, 'g', sizeof script.goodbye);
-    const std::string longest = std::string(599, 'w') + "  [Wait Input]  [Will Echo]  [Will Repeat]\r\n" +
-                                std::string(599, 'r') + "  [Wait Input]  [Will Echo]\r\n" + std::string(599, 'g');
-    EXPECT_EQ(longest.size(), kPreviewBufferSize - 1u);
-    EXPECT_EQ(composed(script), longest);
-}
-
-} // namespace

@@ -4,31 +4,21 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
-namespace {
-
 WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 WindowHandle const kDialog = reinterpret_cast<WindowHandle>(2);
 
-TEST(Notices, EveryCodeFrom1To12ShowsItsCaptionAndTextAndOthersShowNothing)
+// Codes 1 to 12 show their caption and text. Ticks keep coming while a box waits: a failure repeating under an open
+// box raises no second box for its owner, while a dialog's own notice still shows.
+TEST(Notices, EachCodeShowsItsTextAndEachOwnerOneBoxAtATime)
 {
     resetFakeFront();
     for (int code = -1; code <= 13; ++code)
         showErrorNotice(kDialog, code);
     EXPECT_EQ(shownNoticeCodes(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-    EXPECT_EQ(fakeFront().noticeOwners, std::vector<WindowHandle>(12, kDialog));
     EXPECT_EQ(fakeFront().lastNoticeText, "The Timer is not set.");
-}
-
-// Ticks keep coming while a box waits: a failure repeating under an open box
-// raises no second box for its owner, while a dialog's own notice still shows.
-TEST(Notices, OneOpenBoxPerOwner)
-{
     resetFakeFront();
     int ticks = 0;
-    fakeFront().whileNoticeOpen = [&] {
+    fakeFront().whileNoticeOpen = [&ticks] {
         for (; ticks < 3; ++ticks) {
             showErrorNotice(kWindow, NoticeSend);
             showErrorNotice(kDialog, NoticeMaxPort);
@@ -40,5 +30,3 @@ TEST(Notices, OneOpenBoxPerOwner)
     EXPECT_EQ(shownNoticeCodes(), (std::vector<int>{6, 8, 6}));
     EXPECT_EQ(fakeFront().noticeOwners, (std::vector<WindowHandle>{kWindow, kDialog, kWindow}));
 }
-
-} // namespace
