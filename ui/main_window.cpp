@@ -203,8 +203,11 @@ void listenSequence(HWND window)
 {
     if (program.listening)
         return;
-    program.activeDaemonKind = selectedDaemonKind(window);
-    selectDaemon(program.scriptTable, program.activeDaemonKind);
+    const int kind = selectedDaemonKind(window);
+    selectDaemon(program.scriptTable, kind);
+    // With no daemon checked the active slot stays as it was, and so does its name.
+    if (kind != DaemonNone)
+        program.activeDaemonKind = kind;
     if (!startListening(program.listener, window, program.scriptTable[kActiveSlot].port))
         return;
     enterListening(window);

@@ -26,7 +26,7 @@ struct ProgramState {
     int settingsChanged;
     NOTIFYICONDATAA trayIcon;  // used in its first form (NOTIFYICONDATAA_V1_SIZE)
     HMENU trayMenu;
-    int activeDaemonKind;         // the kind chosen at the last Listen, for the alerts
+    int activeDaemonKind;         // the daemon in the active slot, for the alerts; 0 before any
     AlertChannel alerts;          // the program's one channel to the collector
     SyslogOrigin alertOrigin;     // this computer's name and this process, fixed at start
     AlertSettingsReading alertsRead;  // the alerts file as read or last saved, for the dialog

@@ -56,7 +56,7 @@ TEST(AlertSettings, ReadsHandEditedFilesRefusesDamageAndSavesWhatItReads)
 
     ASSERT_EQ(saveAlertSettings({1, "collector.example", 6514, AlertTcp}, file.c_str()), 1);
     EXPECT_EQ(folder.read("alerts.ini"),
-              crlf(replaced(replaced(kFile, "192.0.2.10", "collector.example"), "601", "6514")));
+              "[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=collector.example\r\nPort=6514\r\nProtocol=tcp\r\n");
     EXPECT_EQ(loaded(file), "1 collector.example 6514 tcp|");
     EXPECT_EQ(folder.count(), 1);
 
