@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #ifndef VELMO_VERSION_TEXT
 #define VELMO_VERSION_TEXT "0"
@@ -71,20 +72,6 @@ std::string readableText(const AlertFacts& facts)
     }
 }
 
-// Days since 1970-01-01 to a civil date (the proleptic Gregorian calendar).
-void civilFromDays(long long days, int& year, int& month, int& day)
-{
-    days += 719468;
-    const long long era = (days >= 0 ? days : days - 146096) / 146097;
-    const long long dayOfEra = days - era * 146097;
-    const long long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const long long monthIndex = (5 * dayOfYear + 2) / 153;
-    day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2));
-}
-
 } // namespace
 
 void syslogOriginInit(SyslogOrigin& origin, const char* rawHostName, unsigned long processId)
@@ -130,16 +117,14 @@ std::string frameOctetCounted(const std::string& message)
 UtcTime utcNow()
 {
     using namespace std::chrono;
-    const long long ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-    const long long days = (ms >= 0 ? ms : ms - 86399999) / 86400000;
-    const long long msOfDay = ms - days * 86400000;
-    UtcTime time;
-    civilFromDays(days, time.year, time.month, time.day);
-    time.hour = static_cast<int>(msOfDay / 3600000);
-    time.minute = static_cast<int>(msOfDay / 60000 % 60);
-    time.second = static_cast<int>(msOfDay / 1000 % 60);
-    time.millisecond = static_cast<int>(msOfDay % 1000);
-    return time;
+    const system_clock::time_point now = system_clock::now();
+    const std::time_t seconds = system_clock::to_time_t(now);
+    const std::tm* utc = std::gmtime(&seconds);
+    if (!utc)
+        return UtcTime{1970, 1, 1, 0, 0, 0, 0};
+    const long long ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    return UtcTime{utc->tm_year + 1900, utc->tm_mon + 1, utc->tm_mday, utc->tm_hour, utc->tm_min, utc->tm_sec,
+                   static_cast<int>(ms)};
 }
 
 AlertFacts callerAlertFacts(const PeerAddress& peer, int localPort, int daemonKind)
