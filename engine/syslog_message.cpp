@@ -130,7 +130,11 @@ std::string frameOctetCounted(const std::string& message)
 UtcTime utcNow()
 {
     using namespace std::chrono;
-    const long long ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    return utcFromUnixMs(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+}
+
+UtcTime utcFromUnixMs(long long ms)
+{
     const long long days = (ms >= 0 ? ms : ms - 86399999) / 86400000;
     const long long msOfDay = ms - days * 86400000;
     UtcTime time;

@@ -46,5 +46,8 @@ std::string frameOctetCounted(const std::string& message);
 // The current time in UTC, from the system clock.
 UtcTime utcNow();
 
+// The instant `ms` milliseconds after 1970-01-01T00:00:00Z.
+UtcTime utcFromUnixMs(long long ms);
+
 // The facts of a `connect` from the peer an accept reported.
 AlertFacts callerAlertFacts(const PeerAddress& peer, int localPort, int daemonKind);
