@@ -46,7 +46,7 @@ TEST(AlertSettings, ReadsHandEditedFilesRefusesDamageAndSavesWhatItReads)
          "0 a b 514 udp|alerts.ini: the collector \"a b\" is not a host name or an IPv4 address."},
         {"[Velmoranth Alerts]\nEnabled=1\nCollector=" + std::string(256, 'c') + "\n",
          "0 " + std::string(255, 'c') + " 514 udp|alerts.ini: the collector's name is longer than 255 characters."},
-        {"[Velmoranth Alerts]\n\nCollector=c\nPort=7" + std::string(400, ' ') + "\nEnabled=1\n",
+        {"[Velmoranth Alerts]\n\nCollector=c\nPort=7" + std::string(400, ' ') + "Protocol=tcp\nEnabled=1\n",
          "0 c 514 udp|alerts.ini: line 4 is too long."},
     };
     for (const auto& [content, expected] : kCases) {
