@@ -1,17 +1,17 @@
 """The packages as a Windows user gets them: the zip, then the installer's whole round in a Wine prefix of its own."""
 import getpass, glob, os, re, shutil, socket, subprocess, time, unittest, zipfile
 from pathlib import Path
+from journeys import alerts, custom, free_port, settings  # of the end-to-end tests
 
-PACKAGES, VERSION, WORK, DRIVER, NSI = (os.environ.get("VELMO_" + n, "") for n in
-                                        ("PACKAGES", "VERSION", "WORK", "DRIVER", "NSI"))
+PACKAGES, VERSION, WORK, DRIVER, NSI = (os.environ.get("VELMO_" + name, "") for name in
+                                        "PACKAGES VERSION WORK DRIVER NSI".split())
 NAME, PREFIX = "Velmoranth-%s-win64" % VERSION, os.path.join(WORK, "wineprefix")
 ENV = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
-KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmoranth"
-USER = getpass.getuser()
+USER, KEY = getpass.getuser(), r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmoranth"
 PROFILE, WHERE = os.path.join(PREFIX, "drive_c/users", USER), r"C:\users\%s\AppData\Local\Programs\Velmoranth" % USER
 FOLDER, INSTALLED = (os.path.join(PROFILE, "AppData/Local", name) for name in ("Velmoranth", "Programs/Velmoranth"))
-MENU, STARTUP = (os.path.join(PROFILE, "AppData/Roaming/Microsoft/Windows/Start Menu/Programs", name)
-                 for name in ("Velmoranth", "StartUp"))
+PROGRAMS = os.path.join(PROFILE, "AppData/Roaming/Microsoft/Windows/Start Menu/Programs")
+MENU, STARTUP = os.path.join(PROGRAMS, "Velmoranth"), os.path.join(PROGRAMS, "StartUp")
 
 
 def wine(*args, cwd=None):
@@ -20,11 +20,6 @@ def wine(*args, cwd=None):
         code = subprocess.run(["wine", *args], env=ENV, stdout=out, stderr=subprocess.DEVNULL, timeout=120,
                               cwd=cwd).returncode
     return code, Path(output).read_text(encoding="latin-1")
-
-
-# Listening at start with a Custom daemon that says Hello, logging to "connections.log" beside velmo.sav.
-SETTINGS = ("[Velmoranth Settings v1.9]\r\nLSN=1\r\nMDN=5\r\nMLD=1\r\nMLP=Y29ubmVjdGlvbnMubG9n==\r\nCRN=1\r\nCPN=%d\r\n"
-            "CWE=SGVsbG8NCg==\r\nCR1===\r\nCR2===\r\nCCT=0\r\nCE1=0\r\nCE2=0\r\nCWR=0\r\n")
 
 
 def files(*folders):
@@ -64,12 +59,10 @@ class PackageTests(unittest.TestCase):
         self.assertIn(b'level="asInvoker"', Path(setup).read_bytes())
         self.refuses(4, setup, "/S", "/SYSLOG=tcp://collector.example:0")
         self.assertEqual(wine(setup, "/S", "/SYSLOG=udp://127.0.0.1")[0], 0)
-        self.assertEqual(Path(FOLDER, "alerts.ini").read_bytes(),
-                         b"[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=127.0.0.1\r\nPort=514\r\nProtocol=udp\r\n")
-        self.assertEqual(sorted(os.listdir(MENU)), ["Velmoranth manual.lnk", "Velmoranth.lnk"])
-        self.assertEqual(os.listdir(STARTUP), [])
-        self.assertEqual(sorted(os.listdir(INSTALLED)),
-                         ["LICENSE.txt", "manual.html", "uninstall.exe", "velmoranth.exe"])
+        self.assertEqual(Path(FOLDER, "alerts.ini").read_bytes(), alerts(514, b"udp"))
+        self.assertEqual([sorted(os.listdir(folder)) for folder in (MENU, STARTUP, INSTALLED)],
+                         [["Velmoranth manual.lnk", "Velmoranth.lnk"], [],
+                          ["LICENSE.txt", "manual.html", "uninstall.exe", "velmoranth.exe"]])
         self.assertEqual(glob.glob(os.path.join(PREFIX, "drive_c/Program Files*/Velmoranth")), [])
         self.assertEqual(wine("reg", "query", KEY.replace("HKCU", "HKLM"))[0], 1)
         for path in (os.path.join(WORK, NAME, "velmoranth.exe"), setup, *glob.glob(INSTALLED + "/*.exe")):
@@ -83,15 +76,14 @@ class PackageTests(unittest.TestCase):
         # The documented command, as a script runs it; Wine quotes an argument with blanks, _?= must not be quoted.
         uninstall = [os.path.join(INSTALLED, "uninstall.exe"), "/S", *("_?=" + WHERE).split(" ")]
 
-        # Started from the Start menu, the program reads and writes the per-user folder.
-        with socket.socket() as probe:
-            probe.bind(("127.0.0.1", 0))
-            port = probe.getsockname()[1]
-        Path(FOLDER, "velmo.sav").write_bytes((SETTINGS % port).encode())
+        # Started from the Start menu, the program reads and writes the per-user folder: its settings listen at start
+        # with a Custom daemon that says Hello, logging to "connections.log" beside velmo.sav.
+        port = free_port()
+        saved = settings(1, 5, 1, "connections.log", custom(port=port, welcome="Hello\r\n"))
+        Path(FOLDER, "velmo.sav").write_bytes(saved)
         start = os.path.join(MENU, "Velmoranth.lnk")
         self.assertEqual(wine("start", "/unix", start)[0], 0)
-        attached = wine(DRIVER, "attach", "timeout 60000", "wait Listening status")[1]
-        attach = "attach " + re.match(r"ok (\d+)\s+ok\s+ok Listening", attached).group(1)
+        self.assertIn("ok Listening", wine(DRIVER, "attach", "timeout 60000", "wait Listening status")[1])
         stamps = [time.strftime("%d.%m.%Y / %H:%M")]
         with socket.create_connection(("127.0.0.1", port), timeout=10) as caller:
             self.assertEqual(caller.makefile("rb").readline(), b"Hello\r\n")
@@ -104,20 +96,19 @@ class PackageTests(unittest.TestCase):
 
         # A second start in the same folder shows the running copy, changing nothing; one in another runs beside it.
         self.refuses(0, os.path.join(INSTALLED, "velmoranth.exe"), cwd=FOLDER)  # wine waits for it to end
-        self.assertEqual(wine(DRIVER, attach, "wait 1 visible", "copies")[1].splitlines()[1:], ["ok 1", "ok 1"])
-        beside = subprocess.Popen(["wine", "velmoranth.exe"], env=ENV, cwd=os.path.join(WORK, NAME))
-        self.assertIn("ok 2", wine(DRIVER, "wait 2 copies")[1])
-        beside.terminate()
-        beside.wait(60)
+        self.assertEqual(wine(DRIVER, "attach", "wait 1 visible", "copies")[1].splitlines()[1:], ["ok 1", "ok 1"])
+        with subprocess.Popen(["wine", "velmoranth.exe"], env=ENV, cwd=os.path.join(WORK, NAME)) as beside:
+            self.assertIn("ok 2", wine(DRIVER, "wait 2 copies")[1])
+            beside.terminate()
         # While it runs, neither the installer nor the uninstaller changes anything.
         self.refuses(2, setup, "/S", "/AUTOSTART=1")
         self.refuses(2, *uninstall)
 
         # Posted messages run in order: Save Settings has written velmo.sav by the time Exit ends the program.
         os.remove(os.path.join(FOLDER, "velmo.sav"))
-        exited = wine(DRIVER, attach, "timeout 10000", "post-command 1000", "post-command 1002", "wait-exit")[1]
+        exited = wine(DRIVER, "attach", "timeout 10000", "post-command 1000", "post-command 1002", "wait-exit")[1]
         self.assertRegex(exited, r"ok 0\s*$")
-        self.assertEqual(Path(FOLDER, "velmo.sav").read_bytes(), (SETTINGS % port).encode())
+        self.assertEqual(Path(FOLDER, "velmo.sav").read_bytes(), saved)
 
         # Installing again upgrades in place, whatever /D= says, and keeps the user's files (alerts.ini too);
         # the sign-in start is chosen this time and kept by the next upgrade until /AUTOSTART=0.
