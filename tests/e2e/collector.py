@@ -1,14 +1,14 @@
-"""The alerts through the real velmoranth.exe to a real rsyslogd of the test's own, on 127.0.0.1, configured as the
-manual says: every event comes out as one JSON line whose fields are checked whole."""
+"""Alerts from the real program to a real rsyslogd of the test's own on 127.0.0.1, configured as the manual says."""
 import html, json, re, socket, subprocess, time
 from datetime import datetime, timezone
 from pathlib import Path
-from journeys import CTRL_L, Journeys, alerts, custom, free_port, settings
+from journeys import ALERTS_FILE, CTRL_L, Journeys, custom, free_port, settings
 
 MANUAL, ALERTS = Path(__file__).parents[2] / "packaging/manual.html.in", '"Alerts"'
-# Each event's text; it comes with a field for each value the text shows, and with the daemon's name when it has a port.
-EVENTS = {"listen": "Listening on port {dst_port}", "standby": "Stopped listening on port {dst_port}",
-          "connect": "Connection from {src}:{src_port} to port {dst_port}", "test": "Test message from Velmoranth 1.9"}
+# Each event's text: rsyslog writes it as one JSON line, with a field for each value the text shows.
+EVENTS = {"listen": "Listening on port {dst_port} ({daemon})", "test": "Test message from Velmoranth 1.9",
+          "standby": "Stopped listening on port {dst_port} ({daemon})",
+          "connect": "Connection from {src}:{src_port} to port {dst_port} ({daemon})"}
 
 
 class Collector(Journeys):
@@ -22,14 +22,14 @@ class Collector(Journeys):
             config = config.replace(old, new)
         (self.folder / "rsyslog.conf").write_text('global(workDirectory="%s")\n%s' % (self.folder, config))
         self.start_rsyslog()
-        self.addCleanup(self.stop_rsyslog)
-        (self.folder / "alerts.ini").write_bytes(alerts(self.tcp, b"tcp"))
+        (self.folder / "alerts.ini").write_bytes(ALERTS_FILE % (self.tcp, b"tcp"))
         (self.folder / "velmo.sav").write_bytes(settings(1, 5, script=custom(port=self.port)))  # listens at start
         self.wanted = []  # every line rsyslog is to write so far, but for its time
 
     def start_rsyslog(self):  # in the foreground; what the program sends before it is ready waits in its queue
         self.rsyslog = subprocess.Popen(["rsyslogd", "-n", "-f", self.folder / "rsyslog.conf", "-i",
                                          self.folder / "rsyslog.pid"], stderr=subprocess.DEVNULL)
+        self.addCleanup(self.stop_rsyslog)
 
     def stop_rsyslog(self):
         self.rsyslog.terminate()
@@ -42,10 +42,9 @@ class Collector(Journeys):
 
     def expect(self, *events):
         """Waits for the JSON lines of these events; checks all lines whole, each one's time within the test's."""
-        for event in events:
-            text = EVENTS[event] + (" ({daemon})" if "{dst_port}" in EVENTS[event] else "")
-            self.wanted.append(dict({name: self.fields[name] for name in re.findall(r"{(\w+)}", text)}, event=event,
-                                    host=self.host, version="1.9", pid=self.pid, message=text.format(**self.fields)))
+        self.wanted += [dict({name: self.fields[name] for name in re.findall(r"{(\w+)}", EVENTS[event])}, event=event,
+                             host=self.host, version="1.9", pid=self.pid, message=EVENTS[event].format(**self.fields))
+                        for event in events]
         out, deadline, got = self.folder / "out.json", time.monotonic() + 30, []
         while len(got) < len(self.wanted) and time.monotonic() < deadline:
             time.sleep(0.2)
@@ -55,16 +54,14 @@ class Collector(Journeys):
         self.assertEqual(got, self.wanted)
 
     def test_alerts_to_rsyslog_over_tcp_and_udp_and_across_its_restart(self):
-        """TCP from the alerts file: listen at start, a caller's connect, standby. The dialog switches to UDP, its
-        test message is sent, then the same three. Back on TCP, rsyslog stops, a caller comes, rsyslog starts again:
-        the connect arrives late but whole; Exit sends standby before the program ends."""
+        """TCP from the alerts file; UDP from the dialog; TCP across rsyslog's restart: a connect late but whole."""
         self.host = socket.gethostname().upper()[:15]  # Wine's computer name
         self.call(CTRL_L, 'wait "Standing By" status')
         self.expect("listen", "connect", "standby")
         self.d("post-command 1010", 'wait "" set-text %s 9003 %d' % (ALERTS, self.udp), "click 9004 " + ALERTS,
                "press %s 9006" % ALERTS, 'wait "Sent." text %s 9007' % ALERTS, "press %s 9010" % ALERTS,
                "wait 0 shown " + ALERTS, CTRL_L, "wait Listening status")
-        self.assertEqual((self.folder / "alerts.ini").read_bytes(), alerts(self.udp, b"udp"))
+        self.assertEqual((self.folder / "alerts.ini").read_bytes(), ALERTS_FILE % (self.udp, b"udp"))
         self.call(CTRL_L, 'wait "Standing By" status')
         self.expect("test", "listen", "connect", "standby")
         self.d("post-command 1010", 'wait "" set-text %s 9003 %d' % (ALERTS, self.tcp), "click 9005 " + ALERTS,

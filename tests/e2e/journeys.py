@@ -1,5 +1,4 @@
-"""User journeys through the real velmoranth.exe under Wine, one at a time in one prefix: driver.exe drives it (see its
-top; "wait <value> <query>" checks that the query comes to answer the value), and TCP callers on 127.0.0.1 call it."""
+"""User journeys through the real velmoranth.exe under Wine, driven by driver.exe (see its top), called on 127.0.0.1."""
 import base64, os, shutil, socket, subprocess, unittest
 from pathlib import Path
 
@@ -7,6 +6,7 @@ EXE, DRIVER, WINE_RUN, PREFIX, WORK = (os.getenv("VELMO_" + n) for n in "EXE DRI
 CUSTOM, PATH, LOG, PREVIEW, ABOUT, CONFIRM = ('"%s"' % caption for caption in ("Set Custom Daemon", "Set Log Path",
     "Connections Log", "Preview Chosen Daemon", "About Velmoranth", "Confirm Exit From Velmoranth"))
 ASKED = 'wait "Would you like to save your settings?" box ' + CONFIRM
+ALERTS_FILE = b"[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=127.0.0.1\r\nPort=%d\r\nProtocol=%s\r\n"  # port, protocol
 # As the message loop fetches them: keys (Ctrl+C, Ctrl+L type 3, 12; d picks "View &Daemon"), boxes, the tray mouse.
 CTRL_C, CTRL_L, KEY_D = ("post 0x102 %d 1" % char for char in (3, 12, ord("d")))  # WM_CHAR
 ESC, MINIMISE, CLOSE = "post 0x100 27 1", "post 0x112 0xF020 0", "post 0x10 0 0"  # WM_KEYDOWN, WM_SYSCOMMAND, WM_CLOSE
@@ -29,10 +29,6 @@ def custom(count=1, port=1, welcome="", reply="", goodbye=""):
 def settings(listen, daemon, log=0, path="", script=custom()):  # the Custom script in a custom daemon file's lines
     return b"[Velmoranth Settings v1.9]\r\nLSN=%d\r\nMDN=%d\r\nMLD=%d\r\nMLP=%s\r\n" % (
         listen, daemon, log, encoded(path).encode()) + script.split(b"\r\n", 1)[1]
-
-
-def alerts(port, protocol):
-    return b"[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=127.0.0.1\r\nPort=%d\r\nProtocol=%s\r\n" % (port, protocol)
 
 
 def free_port(kind=socket.SOCK_STREAM):
@@ -77,8 +73,7 @@ class Journeys(unittest.TestCase):
         return 'wait "" set-text "%s" 0x47C "%s"' % (dialog, path), 'press "%s" ok' % dialog
 
     def test_custom_daemon_from_the_first_start_to_the_saved_settings(self):
-        """First start: hidden, FreeBSD, standing by; notices 9 and 10 with no log. Set Custom rewrites an older file,
-        saves another. Served, logging to a typed path, listed. About. With no settings file Exit asks: Cancel, Yes."""
+        """Notices 9, 10; Set Custom rewrites an older file, saves another; served, logged, listed; About; Exit asks."""
         mine = custom(count=2, port=12345, welcome="Hello, your name: ", reply="Pass: ", goodbye="Bye.")
         (self.folder / "old.vlm").write_bytes(mine[:-len("CWR=0\r\n")].replace(b"v1.9", b"v1.8"))
         self.d("wait 0 visible", "wait 1 checked 2000", "wait 0 checked 3005", 'wait "Standing By" status',
@@ -98,13 +93,11 @@ class Journeys(unittest.TestCase):
                "post-command 1005", 'wait "Velmoranth (v1.9)," text %s 6660' % ABOUT, "press %s cancel" % ABOUT,
                "wait 0 shown " + ABOUT, "post-command 1002", ASKED, "press %s cancel" % CONFIRM,
                "wait 0 shown " + CONFIRM, CLOSE, ASKED, "press %s yes" % CONFIRM, "wait 0 wait-exit")
-        for name in "old.vlm", "mine.vlm":
-            self.assertEqual((self.folder / name).read_bytes(), mine)
+        self.assertEqual([(self.folder / name).read_bytes() for name in ("old.vlm", "mine.vlm")], [mine, mine])
         self.assertEqual((self.folder / "velmo.sav").read_bytes(), settings(1, 5, 1, "calls.log", mine))
 
     def test_telnet_daemon_from_the_tray_and_the_keys(self):
-        """The tray previews FreeBSD, shows the window; the daemon buttons are one group. Port 23 in use: notice 3.
-        Ctrl+L listens, Esc hides, Ctrl+L hangs up. The shutdown query (0x11) saves unasked; Exit then does not ask."""
+        """Tray, keys, notice 3, a telnet conversation; the shutdown query (0x11) saves: Exit then does not ask."""
         self.d(TRAY_RIGHT_CLICK, KEY_D, 'wait "Listening on port 23." text %s 7001' % PREVIEW, "wait 0 visible",
                "press %s 7003" % PREVIEW, TRAY_DOUBLE_CLICK, "wait 1 visible", "click 2002", "wait 0 checked 2000",
                "click 2000", MINIMISE, "wait 0 visible", TRAY_DOUBLE_CLICK, "wait 1 visible")
