@@ -1,7 +1,6 @@
-// Drives a running velmoranth.exe from outside, as a user would, for the end-to-end tests and ./run, with posted
-// messages and window queries. Each command line (an argument, or else a line of standard input) gets one answer
-// line, "ok [value]" or "error <reason>"; a text is answered up to its first line break. Tokens are split at blanks
-// unless "quoted" (taken as they stand).
+// Drives a running velmoranth.exe from outside as a user would, for the end-to-end tests and ./run: posted messages,
+// window queries. Each command line (an argument, or else a line of standard input) gets one answer line, "ok [value]"
+// or "error <reason>"; a text up to its first line break. Tokens are split at blanks unless "quoted" (taken as is).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -72,15 +71,13 @@ LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return static_cast<LRESULT>(answer);
 }
 
-// What a control answers to a message without parameters.
 Result query(HWND control, UINT message) { return ok(std::to_string(sendMessage(control, message, 0, 0))); }
 
 Result textOf(HWND window)
 {
     char text[4096] = {};
     sendMessage(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    text[std::strcspn(text, "\r\n")] = '\0';
-    return ok(text);
+    return ok(std::string(text, std::strcspn(text, "\r\n")));
 }
 
 Result post(HWND window, long long message, long long wParam, long long lParam)
@@ -91,11 +88,8 @@ Result post(HWND window, long long message, long long wParam, long long lParam)
 
 Result run(const Args& args);
 
-const struct Command {
-    const char* name;
-    std::size_t arguments;  // at least
-    Result (*run)(const Args&);
-} kCommands[] = {
+// Each command's name, the fewest arguments it takes and what it does.
+const struct { const char* name; std::size_t arguments; Result (*run)(const Args&); } kCommands[] = {
     {"attach", 0, [](const Args&) {  // waits for the main window and for the program to come to its message loop
          need(poll([] { return (mainWindow = programWindow("Velmoranth", "Velmoranth", false)) != nullptr; }),
               "no main window");
@@ -112,8 +106,7 @@ const struct Command {
          int count = 0;
          for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "Velmoranth", nullptr)); ++count) {}
          return ok(std::to_string(count)); }},
-    // <path>: kept open until the driver ends, with a share mode that forbids deleting it
-    {"hold", 1, [](const Args& a) {
+    {"hold", 1, [](const Args& a) {  // <path>: kept open until the driver ends, with a share mode forbidding delete
          return ok(std::to_string(CreateFileA(a[1].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, 0, nullptr) != INVALID_HANDLE_VALUE)); }},
     {"timeout", 1, [](const Args& a) { waitMs = static_cast<DWORD>(number(a[1])); return ok(); }},  // <ms> of waits
@@ -139,8 +132,7 @@ const struct Command {
     {"set-text", 3, [](const Args& a) {  // <caption> <id> <text>
          sendMessage(control(dialog(a[1]), a[2]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[3].c_str()));
          return ok(); }},
-    // <count>: a null message to the main window every 25 ms, to measure by hand how long its thread is ever busy;
-    // answers the longest wait, in ms, but for the first message's (between two processes, it costs more under Wine).
+    // <count>, by hand: a null message every 25 ms; the longest wait for an answer, in ms, but the first (dear in Wine)
     {"worst-answer", 1, [](const Args& a) {
          DWORD worst = 0;
          for (long long i = 0; i <= number(a[1]); ++i, Sleep(25)) {
@@ -155,7 +147,7 @@ const struct Command {
 Result run(const Args& args)
 {
     auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                [&](const Command& c) { return !args.empty() && args[0] == c.name; });
+                                [&](const auto& c) { return !args.empty() && args[0] == c.name; });
     try {
         need(command != std::end(kCommands), "unknown command");
         need(args.size() > command->arguments, "too few arguments");
