@@ -1,25 +1,20 @@
-"""The alerts through the real velmoranth.exe to a real rsyslogd of the test's own, on 127.0.0.1, configured as the
-manual says: every event comes out as one JSON line whose fields are checked whole."""
+"""Alerts from the real program to a real rsyslogd of the test's own on 127.0.0.1, configured as the manual says."""
 import html, json, re, socket, subprocess, time
 from datetime import datetime, timezone
 from pathlib import Path
-from journeys import CTRL_L, Journeys, custom, settings
+from journeys import ALERTS_FILE, CTRL_L, Journeys, custom, free_port, settings
 
-MANUAL, ALERTS = Path(__file__).parents[2] / "packaging" / "manual.html.in", '"Alerts"'
-TEXTS = {"listen": "Listening on port {0} (Custom)", "standby": "Stopped listening on port {0} (Custom)",
-         "connect": "Connection from 127.0.0.1:{1} to port {0} (Custom)", "test": "Test message from Velmoranth 1.9"}
-
-
-def free_port(kind):
-    with socket.socket(socket.AF_INET, kind) as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
+MANUAL, ALERTS = Path(__file__).parents[2] / "packaging/manual.html.in", '"Alerts"'
+# Each event's text: rsyslog writes it as one JSON line, with a field for each value the text shows.
+EVENTS = {"listen": "Listening on port {dst_port} ({daemon})", "test": "Test message from Velmoranth 1.9",
+          "standby": "Stopped listening on port {dst_port} ({daemon})",
+          "connect": "Connection from {src}:{src_port} to port {dst_port} ({daemon})"}
 
 
 class Collector(Journeys):
     def before_start(self):
         self.started = datetime.now(timezone.utc).replace(microsecond=0)  # messages carry milliseconds
-        self.udp, self.tcp, self.port = map(free_port, (socket.SOCK_DGRAM, socket.SOCK_STREAM, socket.SOCK_STREAM))
+        self.udp, self.tcp, self.port = free_port(socket.SOCK_DGRAM), free_port(), free_port()
         config = html.unescape(re.search(r'<pre id="rsyslog-config">\n(.*?)</pre>', MANUAL.read_text(), re.S)[1])
         for old, new in (('"0.0.0.0"', '"127.0.0.1"'), ('"514"', '"%d"' % self.udp), ('"601"', '"%d"' % self.tcp),
                          ("/var/log/velmoranth.json", str(self.folder / "out.json"))):
@@ -27,66 +22,47 @@ class Collector(Journeys):
             config = config.replace(old, new)
         (self.folder / "rsyslog.conf").write_text('global(workDirectory="%s")\n%s' % (self.folder, config))
         self.start_rsyslog()
-        self.addCleanup(self.stop_rsyslog)
-        (self.folder / "alerts.ini").write_bytes(b"[Velmoranth Alerts]\nEnabled=1\nCollector=127.0.0.1\nPort=%d\n"
-                                                 b"Protocol=tcp\n" % self.tcp)
+        (self.folder / "alerts.ini").write_bytes(ALERTS_FILE % (self.tcp, b"tcp"))
         (self.folder / "velmo.sav").write_bytes(settings(1, 5, script=custom(port=self.port)))  # listens at start
-        self.seen = 0  # lines of rsyslog's output checked so far
+        self.wanted = []  # every line rsyslog is to write so far, but for its time
 
-    def start_rsyslog(self):
-        """The test's own rsyslogd in the foreground; ready when its TCP port takes a connection."""
+    def start_rsyslog(self):  # in the foreground; what the program sends before it is ready waits in its queue
         self.rsyslog = subprocess.Popen(["rsyslogd", "-n", "-f", self.folder / "rsyslog.conf", "-i",
                                          self.folder / "rsyslog.pid"], stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            try:
-                return socket.create_connection(("127.0.0.1", self.tcp)).close()
-            except OSError:
-                time.sleep(0.1)
+        self.addCleanup(self.stop_rsyslog)
 
     def stop_rsyslog(self):
         self.rsyslog.terminate()
         self.rsyslog.wait()
 
-    def call(self):
-        """A real caller, accepted while it waits; its own (source) port is kept for the connect's fields."""
+    def call(self, *then):  # a real caller, accepted, then driver lines; its own port is kept for the connect's fields
         with socket.create_connection(("127.0.0.1", self.port), timeout=20) as caller:
-            self.d("wait Detected! status")
-            self.caller = caller.getsockname()[1]
+            self.fields = dict(dst_port=self.port, daemon="Custom", src="127.0.0.1", src_port=caller.getsockname()[1])
+            self.d("wait Detected! status", *then)
 
     def expect(self, *events):
-        """Waits for the JSON lines of these events and checks each whole, its time within the test's."""
-        deadline, out, lines = time.monotonic() + 30, self.folder / "out.json", []
-        while len(lines) < len(events) and time.monotonic() < deadline:
+        """Waits for the JSON lines of these events; checks all lines whole, each one's time within the test's."""
+        self.wanted += [dict({name: self.fields[name] for name in re.findall(r"{(\w+)}", EVENTS[event])}, event=event,
+                             host=self.host, version="1.9", pid=self.pid, message=EVENTS[event].format(**self.fields))
+                        for event in events]
+        out, deadline, got = self.folder / "out.json", time.monotonic() + 30, []
+        while len(got) < len(self.wanted) and time.monotonic() < deadline:
             time.sleep(0.2)
-            lines = out.read_text().splitlines()[self.seen:] if out.exists() else []
-        self.assertEqual(len(lines), len(events), lines)
-        self.seen += len(lines)
-        for line, event in zip(lines, events):
-            got = json.loads(line)
-            self.assertTrue(self.started <= datetime.fromisoformat(got.pop("time")) <= datetime.now(timezone.utc))
-            want = {"host": self.host, "event": event, "dst_port": self.port, "daemon": "Custom", "version": "1.9",
-                    "pid": self.pid, "message": TEXTS[event].format(self.port, self.caller)}
-            if event == "connect":
-                want.update(src="127.0.0.1", src_port=self.caller)
-            if event == "test":
-                del want["dst_port"], want["daemon"]
-            self.assertEqual(got, want)
+            got = [json.loads(line) for line in out.read_text().splitlines()] if out.exists() else []
+        for line in got:
+            self.assertTrue(self.started <= datetime.fromisoformat(line.pop("time")) <= datetime.now(timezone.utc))
+        self.assertEqual(got, self.wanted)
 
     def test_alerts_to_rsyslog_over_tcp_and_udp_and_across_its_restart(self):
-        """TCP from the alerts file: listen at start, a caller's connect, standby. The dialog switches to UDP, its
-        test message is sent, then the same three. Back on TCP, rsyslog stops, a caller comes, rsyslog starts again:
-        the connect arrives late but whole; Exit sends standby before the program ends."""
-        self.pid, self.host = self.d("attach"), socket.gethostname().upper()[:15]  # Wine's computer name
-        self.call()
-        self.d(CTRL_L, 'wait "Standing By" status')
+        """TCP from the alerts file; UDP from the dialog; TCP across rsyslog's restart: a connect late but whole."""
+        self.host = socket.gethostname().upper()[:15]  # Wine's computer name
+        self.call(CTRL_L, 'wait "Standing By" status')
         self.expect("listen", "connect", "standby")
         self.d("post-command 1010", 'wait "" set-text %s 9003 %d' % (ALERTS, self.udp), "click 9004 " + ALERTS,
                "press %s 9006" % ALERTS, 'wait "Sent." text %s 9007' % ALERTS, "press %s 9010" % ALERTS,
                "wait 0 shown " + ALERTS, CTRL_L, "wait Listening status")
-        self.assertEqual((self.folder / "alerts.ini").read_bytes(), b"[Velmoranth Alerts]\r\nEnabled=1\r\n"
-                         b"Collector=127.0.0.1\r\nPort=%d\r\nProtocol=udp\r\n" % self.udp)
-        self.call()
-        self.d(CTRL_L, 'wait "Standing By" status')
+        self.assertEqual((self.folder / "alerts.ini").read_bytes(), ALERTS_FILE % (self.udp, b"udp"))
+        self.call(CTRL_L, 'wait "Standing By" status')
         self.expect("test", "listen", "connect", "standby")
         self.d("post-command 1010", 'wait "" set-text %s 9003 %d' % (ALERTS, self.tcp), "click 9005 " + ALERTS,
                "press %s 9010" % ALERTS, "wait 0 shown " + ALERTS, CTRL_L, "wait Listening status")

@@ -1,10 +1,8 @@
-// Drives a running velmoranth.exe from outside, as a user would, for the end-to-end tests and ./run, with posted
-// messages and window queries. Each command line (an argument, or else a line of standard input) gets one answer
-// line, "ok [value]" or "error <reason>"; a text is answered up to its first line break. Tokens are split at blanks
-// unless "quoted" (taken as they stand).
+// Drives a running velmoranth.exe from outside as a user would, for the end-to-end tests and ./run: posted messages,
+// window queries. Each command line (an argument, or else a line of standard input) gets one answer line, "ok [value]"
+// or "error <reason>"; a text up to its first line break. Tokens are split at blanks unless "quoted" (taken as is).
 #include <windows.h>
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -65,8 +63,7 @@ HWND mainOne() { return need(IsWindow(mainWindow) ? mainWindow : nullptr, "no ma
 HWND statusBar() { return need(FindWindowExA(mainOne(), nullptr, STATUSCLASSNAMEA, nullptr), "no status bar"); }
 HWND control(HWND parent, const std::string& id) { return need(GetDlgItem(parent, number(id)), "no such control"); }
 
-// With a time-out: under Wine a message to a window that is destroyed before
-// it reads it (a control of a closing box) is never answered.
+// With a time-out: under Wine a message to a window destroyed before it reads it (a closing box's) is never answered.
 LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     DWORD_PTR answer = 0;
@@ -74,53 +71,13 @@ LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return static_cast<LRESULT>(answer);
 }
 
-// What a control answers to a message without parameters.
 Result query(HWND control, UINT message) { return ok(std::to_string(sendMessage(control, message, 0, 0))); }
 
 Result textOf(HWND window)
 {
     char text[4096] = {};
     sendMessage(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    text[std::strcspn(text, "\r\n")] = '\0';
-    return ok(text);
-}
-
-// [pid]: waits for the program's main window (of that process) and for the program to come to its message loop.
-Result attach(const Args& args)
-{
-    programId = args.size() > 1 ? static_cast<DWORD>(number(args[1])) : 0;
-    need(poll([] { return (mainWindow = programWindow("Velmoranth", "Velmoranth", false)) != nullptr; }),
-         "no main window");
-    GetWindowThreadProcessId(mainWindow, &programId);
-    program = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, programId);
-    WaitForInputIdle(program, waitMs);  // the window is found while the program is still making it
-    return ok(std::to_string(programId));
-}
-
-Result waitExit(const Args&)
-{
-    DWORD code = 0;
-    need(WaitForSingleObject(program, waitMs) == WAIT_OBJECT_0, "still running");
-    GetExitCodeProcess(program, &code);
-    return ok(std::to_string(code));
-}
-
-// How many processes of velmoranth.exe run.
-Result copies(const Args&)
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{sizeof entry, 0, 0, 0, 0, 0, 0, 0, 0, ""};
-    int count = 0;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        count += lstrcmpiA(entry.szExeFile, "velmoranth.exe") == 0;
-    CloseHandle(snapshot);
-    return ok(std::to_string(count));
-}
-
-Result setTimeout(const Args& args)
-{
-    waitMs = static_cast<DWORD>(number(args[1]));
-    return ok();
+    return ok(std::string(text, std::strcspn(text, "\r\n")));
 }
 
 Result post(HWND window, long long message, long long wParam, long long lParam)
@@ -129,69 +86,35 @@ Result post(HWND window, long long message, long long wParam, long long lParam)
     return ok();
 }
 
-Result press(const Args& args)
-{
-    const char* names[] = {"", "ok", "cancel", "abort", "retry", "ignore", "yes", "no"};  // IDOK to IDNO
-    int named = static_cast<int>(std::find(names, names + 8, args[2]) - names);
-    return post(dialog(args[1]), WM_COMMAND, named < 8 ? named : number(args[2]), 0);
-}
-
-Result setText(const Args& args)
-{
-    sendMessage(control(dialog(args[1]), args[2]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[3].c_str()));
-    return ok();
-}
-
-// <count>: a null message to the main window every 25 ms; answers the longest wait for an answer, in ms. For
-// measuring by hand how long the window's thread is ever busy; no test depends on it.
-Result worstAnswer(const Args& args)
-{
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    long long worst = 0;
-    sendMessage(mainOne(), WM_NULL, 0, 0);  // the first message between two processes costs more under Wine
-    for (long long i = 0; i < number(args[1]); ++i, Sleep(25)) {
-        QueryPerformanceCounter(&start);
-        sendMessage(mainOne(), WM_NULL, 0, 0);
-        QueryPerformanceCounter(&end);
-        worst = std::max(worst, (end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart);
-    }
-    return ok(std::to_string(worst));
-}
-
-// "user gdi handles": the attached program's user and GDI objects and its kernel handles.
-Result resources(const Args&)
-{
-    DWORD handles = 0;
-    GetProcessHandleCount(program, &handles);
-    return ok(std::to_string(GetGuiResources(program, GR_USEROBJECTS)) + " " +
-              std::to_string(GetGuiResources(program, GR_GDIOBJECTS)) + " " + std::to_string(handles));
-}
-
 Result run(const Args& args);
 
-// <expected> <command...>: until the command answers the expected value.
-Result waitFor(const Args& args)
-{
-    Result got;
-    return poll([&] { return (got = run(Args(args.begin() + 2, args.end()))).first && got.second == args[1]; })
-               ? got : Result{false, "timed out; last: " + std::string(got.first ? "ok " : "error ") + got.second};
-}
-
-const struct Command {
-    const char* name;
-    std::size_t arguments;  // at least
-    Result (*run)(const Args&);
-} kCommands[] = {
-    {"attach", 0, attach},
-    {"wait-exit", 0, waitExit},
-    {"copies", 0, copies},
-    // <path>: kept open until the driver ends, with a share mode that forbids deleting it
-    {"hold", 1, [](const Args& a) {
+// Each command's name, the fewest arguments it takes and what it does.
+const struct { const char* name; std::size_t arguments; Result (*run)(const Args&); } kCommands[] = {
+    {"attach", 0, [](const Args&) {  // waits for the main window and for the program to come to its message loop
+         need(poll([] { return (mainWindow = programWindow("Velmoranth", "Velmoranth", false)) != nullptr; }),
+              "no main window");
+         GetWindowThreadProcessId(mainWindow, &programId);
+         program = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, programId);
+         WaitForInputIdle(program, waitMs);  // the window is found while the program is still making it
+         return ok(std::to_string(programId)); }},
+    {"wait-exit", 0, [](const Args&) {  // answers the exit code
+         DWORD code = 0;
+         need(WaitForSingleObject(program, waitMs) == WAIT_OBJECT_0, "still running");
+         GetExitCodeProcess(program, &code);
+         return ok(std::to_string(code)); }},
+    {"copies", 0, [](const Args&) {  // how many main windows of the program there are, of all its processes
+         int count = 0;
+         for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "Velmoranth", nullptr)); ++count) {}
+         return ok(std::to_string(count)); }},
+    {"hold", 1, [](const Args& a) {  // <path>: kept open until the driver ends, with a share mode forbidding delete
          return ok(std::to_string(CreateFileA(a[1].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, 0, nullptr) != INVALID_HANDLE_VALUE)); }},
-    {"timeout", 1, setTimeout},  // <ms> of waits
-    {"wait", 2, waitFor},
+    {"timeout", 1, [](const Args& a) { waitMs = static_cast<DWORD>(number(a[1])); return ok(); }},  // <ms> of waits
+    {"wait", 2, [](const Args& a) {  // <expected> <command...>: until the command answers the expected value
+         Result got;
+         if (poll([&] { return (got = run(Args(a.begin() + 2, a.end()))).first && got.second == a[1]; }))
+             return got;
+         return Result{false, "timed out; last: " + std::string(got.first ? "ok " : "error ") + got.second}; }},
     {"post-command", 1, [](const Args& a) { return post(mainOne(), WM_COMMAND, number(a[1]), 0); }},  // <id>
     {"post", 3, [](const Args& a) { return post(mainOne(), number(a[1]), number(a[2]), number(a[3])); }},
     {"click", 1, [](const Args& a) {  // <id> [<caption>]: a button of the main window or of a dialog
@@ -202,17 +125,29 @@ const struct Command {
     {"text", 2, [](const Args& a) { return textOf(control(dialog(a[1]), a[2])); }},  // <caption> <id>
     {"shown", 1, [](const Args& a) { return ok(programWindow("#32770", a[1], true) ? "1" : "0"); }},  // <caption>
     {"box", 1, [](const Args& a) { return textOf(control(dialog(a[1]), "0xFFFF")); }},  // <caption>: the message
-    {"press", 2, press},  // <caption> <ok|cancel|yes|no|id>
-    {"set-text", 3, setText},  // <caption> <id> <text>
-    {"worst-answer", 1, worstAnswer},
-    {"resources", 0, resources},
+    {"press", 2, [](const Args& a) {  // <caption> <ok|cancel|yes|no|id>
+         const char* names[] = {"", "ok", "cancel", "abort", "retry", "ignore", "yes", "no"};  // IDOK to IDNO
+         long long named = std::find(names, names + 8, a[2]) - names;
+         return post(dialog(a[1]), WM_COMMAND, named < 8 ? named : number(a[2]), 0); }},
+    {"set-text", 3, [](const Args& a) {  // <caption> <id> <text>
+         sendMessage(control(dialog(a[1]), a[2]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[3].c_str()));
+         return ok(); }},
+    // <count>, by hand: a null message every 25 ms; the longest wait for an answer, in ms, but the first (dear in Wine)
+    {"worst-answer", 1, [](const Args& a) {
+         DWORD worst = 0;
+         for (long long i = 0; i <= number(a[1]); ++i, Sleep(25)) {
+             DWORD start = GetTickCount();  // in steps of 1 ms under Wine
+             sendMessage(mainOne(), WM_NULL, 0, 0);
+             worst = i ? std::max(worst, GetTickCount() - start) : 0;
+         }
+         return ok(std::to_string(worst)); }},
     {"rows", 2, [](const Args& a) { return query(control(dialog(a[1]), a[2]), LVM_GETITEMCOUNT); }},  // <caption> <id>
 };
 
 Result run(const Args& args)
 {
     auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                [&](const Command& c) { return !args.empty() && args[0] == c.name; });
+                                [&](const auto& c) { return !args.empty() && args[0] == c.name; });
     try {
         need(command != std::end(kCommands), "unknown command");
         need(args.size() > command->arguments, "too few arguments");
@@ -232,5 +167,4 @@ int main(int argc, char** argv)
         Result result = run(tokenize(argc > 1 ? argv[i] : line));
         std::printf("%s%s%s\n", result.first ? "ok" : "error", result.second.empty() ? "" : " ", result.second.c_str());
     }
-    return 0;
 }

@@ -1,30 +1,24 @@
 """The packages as a Windows user gets them: the zip, then the installer's whole round in a Wine prefix of its own."""
 import getpass, glob, os, re, shutil, socket, subprocess, time, unittest, zipfile
 from pathlib import Path
+from journeys import ALERTS_FILE, custom, free_port, settings  # of the end-to-end tests
 
-PACKAGES, VERSION, WORK, DRIVER, NSI = (os.environ.get("VELMO_" + n, "") for n in
-                                        ("PACKAGES", "VERSION", "WORK", "DRIVER", "NSI"))
+PACKAGES, VERSION, WORK, DRIVER, NSI = (os.environ.get("VELMO_" + name, "") for name in
+                                        "PACKAGES VERSION WORK DRIVER NSI".split())
 NAME, PREFIX = "Velmoranth-%s-win64" % VERSION, os.path.join(WORK, "wineprefix")
 ENV = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
-KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmoranth"
-USER = getpass.getuser()
+USER, KEY = getpass.getuser(), r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmoranth"
 PROFILE, WHERE = os.path.join(PREFIX, "drive_c/users", USER), r"C:\users\%s\AppData\Local\Programs\Velmoranth" % USER
 FOLDER, INSTALLED = (os.path.join(PROFILE, "AppData/Local", name) for name in ("Velmoranth", "Programs/Velmoranth"))
-MENU, STARTUP = (os.path.join(PROFILE, "AppData/Roaming/Microsoft/Windows/Start Menu/Programs", name)
-                 for name in ("Velmoranth", "StartUp"))
+PROGRAMS = os.path.join(PROFILE, "AppData/Roaming/Microsoft/Windows/Start Menu/Programs")
+MENU, STARTUP = os.path.join(PROGRAMS, "Velmoranth"), os.path.join(PROGRAMS, "StartUp")
+SHIPPED = ["LICENSE.txt", "manual.html", "velmoranth.exe"]  # in both packages: the zip adds readme.txt
 
 
-def wine(*args, cwd=None):
-    output = os.path.join(WORK, "wine.out")  # a file, not a pipe: Wine's own processes can keep a pipe open
-    with open(output, "w") as out:
-        code = subprocess.run(["wine", *args], env=ENV, stdout=out, stderr=subprocess.DEVNULL, timeout=120,
-                              cwd=cwd).returncode
-    return code, Path(output).read_text(encoding="latin-1")
-
-
-# Listening at start with a Custom daemon that says Hello, logging to "connections.log" beside velmo.sav.
-SETTINGS = ("[Velmoranth Settings v1.9]\r\nLSN=1\r\nMDN=5\r\nMLD=1\r\nMLP=Y29ubmVjdGlvbnMubG9n==\r\nCRN=1\r\nCPN=%d\r\n"
-            "CWE=SGVsbG8NCg==\r\nCR1===\r\nCR2===\r\nCCT=0\r\nCE1=0\r\nCE2=0\r\nCWR=0\r\n")
+def wine(*args, cwd=None):  # exit code and output, through a file: Wine's own processes can keep a pipe open
+    with open(os.path.join(WORK, "wine.out"), "w") as out:
+        done = subprocess.run(["wine", *args], env=ENV, stdout=out, stderr=subprocess.DEVNULL, timeout=120, cwd=cwd)
+    return done.returncode, Path(out.name).read_text(encoding="latin-1")
 
 
 def files(*folders):
@@ -32,15 +26,11 @@ def files(*folders):
             for path in glob.glob(folder + "/**", recursive=True) if os.path.isfile(path)}
 
 
-def state():
-    return files(INSTALLED, MENU, STARTUP, FOLDER), wine("reg", "query", KEY)
-
-
 class PackageTests(unittest.TestCase):
-    def refuses(self, code, *command, cwd=None):
-        before = state()
+    def refuses(self, code, *command, cwd=None):  # the command ends with `code`, changing no file and not the entry
+        before = files(INSTALLED, MENU, STARTUP, FOLDER), wine("reg", "query", KEY)
         self.assertEqual(wine(*command, cwd=cwd)[0], code)
-        self.assertEqual(state(), before)
+        self.assertEqual((files(INSTALLED, MENU, STARTUP, FOLDER), wine("reg", "query", KEY)), before)
 
     @unittest.skipUnless(PACKAGES, "run through ctest")
     def test_zip_and_installer(self):
@@ -49,8 +39,7 @@ class PackageTests(unittest.TestCase):
         self.addCleanup(subprocess.run, ["wineserver", "-k"], env=ENV)
         with zipfile.ZipFile(os.path.join(PACKAGES, NAME + ".zip")) as package:
             unpacked = sorted(name for name in package.namelist() if not name.endswith("/"))
-            self.assertEqual(unpacked, [NAME + "/" + name for name in
-                                        ("LICENSE.txt", "manual.html", "readme.txt", "velmoranth.exe")])
+            self.assertEqual(unpacked, sorted(NAME + "/" + name for name in SHIPPED + ["readme.txt"]))
             package.extractall(WORK)
         licence, manual, readme, exe = (Path(WORK, name).read_bytes() for name in unpacked)
         self.assertNotRegex(licence + manual + readme, rb"(?<!\r)\n")
@@ -64,12 +53,9 @@ class PackageTests(unittest.TestCase):
         self.assertIn(b'level="asInvoker"', Path(setup).read_bytes())
         self.refuses(4, setup, "/S", "/SYSLOG=tcp://collector.example:0")
         self.assertEqual(wine(setup, "/S", "/SYSLOG=udp://127.0.0.1")[0], 0)
-        self.assertEqual(Path(FOLDER, "alerts.ini").read_bytes(),
-                         b"[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=127.0.0.1\r\nPort=514\r\nProtocol=udp\r\n")
-        self.assertEqual(sorted(os.listdir(MENU)), ["Velmoranth manual.lnk", "Velmoranth.lnk"])
-        self.assertEqual(os.listdir(STARTUP), [])
-        self.assertEqual(sorted(os.listdir(INSTALLED)),
-                         ["LICENSE.txt", "manual.html", "uninstall.exe", "velmoranth.exe"])
+        self.assertEqual(Path(FOLDER, "alerts.ini").read_bytes(), ALERTS_FILE % (514, b"udp"))
+        self.assertEqual([sorted(os.listdir(folder)) for folder in (MENU, STARTUP, INSTALLED)],
+                         [["Velmoranth manual.lnk", "Velmoranth.lnk"], [], sorted(SHIPPED + ["uninstall.exe"])])
         self.assertEqual(glob.glob(os.path.join(PREFIX, "drive_c/Program Files*/Velmoranth")), [])
         self.assertEqual(wine("reg", "query", KEY.replace("HKCU", "HKLM"))[0], 1)
         for path in (os.path.join(WORK, NAME, "velmoranth.exe"), setup, *glob.glob(INSTALLED + "/*.exe")):
@@ -83,44 +69,37 @@ class PackageTests(unittest.TestCase):
         # The documented command, as a script runs it; Wine quotes an argument with blanks, _?= must not be quoted.
         uninstall = [os.path.join(INSTALLED, "uninstall.exe"), "/S", *("_?=" + WHERE).split(" ")]
 
-        # Started from the Start menu, the program reads and writes the per-user folder.
-        with socket.socket() as probe:
-            probe.bind(("127.0.0.1", 0))
-            port = probe.getsockname()[1]
-        Path(FOLDER, "velmo.sav").write_bytes((SETTINGS % port).encode())
+        # Started from the Start menu, it reads and writes the per-user folder: it listens at start and says Hello.
+        port = free_port()
+        saved = settings(1, 5, 1, "connections.log", custom(port=port, welcome="Hello\r\n"))
+        Path(FOLDER, "velmo.sav").write_bytes(saved)
         start = os.path.join(MENU, "Velmoranth.lnk")
         self.assertEqual(wine("start", "/unix", start)[0], 0)
-        attached = wine(DRIVER, "attach", "timeout 60000", "wait Listening status")[1]
-        attach = "attach " + re.match(r"ok (\d+)\s+ok\s+ok Listening", attached).group(1)
+        self.assertIn("ok Listening", wine(DRIVER, "attach", "timeout 60000", "wait Listening status")[1])
         stamps = [time.strftime("%d.%m.%Y / %H:%M")]
         with socket.create_connection(("127.0.0.1", port), timeout=10) as caller:
             self.assertEqual(caller.makefile("rb").readline(), b"Hello\r\n")
         stamps.append(time.strftime("%d.%m.%Y / %H:%M"))
         # The manual's pattern, read as Filebeat's dissect reads it: each %{key} up to its delimiter.
-        pattern = "".join("(.*?)" if part.startswith("%{") else re.escape(part)
-                          for part in re.split(r"(%\{[^}]*\})", tokenizer))
+        pattern = "(.*?)".join(map(re.escape, re.split(r"%\{[^}]*\}", tokenizer)))
         fields = re.fullmatch(pattern, Path(FOLDER, "connections.log").read_bytes().decode().removesuffix("\r\n"))
         self.assertIn(fields.groups(), [("127.0.0.1", str(port), *stamp.split(" / ")) for stamp in stamps])
 
         # A second start in the same folder shows the running copy, changing nothing; one in another runs beside it.
         self.refuses(0, os.path.join(INSTALLED, "velmoranth.exe"), cwd=FOLDER)  # wine waits for it to end
-        self.assertEqual(wine(DRIVER, attach, "wait 1 visible", "copies")[1].splitlines()[1:], ["ok 1", "ok 1"])
-        beside = subprocess.Popen(["wine", "velmoranth.exe"], env=ENV, cwd=os.path.join(WORK, NAME))
-        self.assertIn("ok 2", wine(DRIVER, "wait 2 copies")[1])
-        beside.terminate()
-        beside.wait(60)
-        # While it runs, neither the installer nor the uninstaller changes anything.
-        self.refuses(2, setup, "/S", "/AUTOSTART=1")
+        self.assertEqual(wine(DRIVER, "attach", "wait 1 visible", "copies")[1].splitlines()[1:], ["ok 1", "ok 1"])
+        with subprocess.Popen(["wine", "velmoranth.exe"], env=ENV, cwd=os.path.join(WORK, NAME)) as beside:
+            self.assertIn("ok 2", wine(DRIVER, "wait 2 copies")[1])
+            beside.terminate()
+        self.refuses(2, setup, "/S", "/AUTOSTART=1")  # while it runs, nor does the uninstaller
         self.refuses(2, *uninstall)
 
         # Posted messages run in order: Save Settings has written velmo.sav by the time Exit ends the program.
         os.remove(os.path.join(FOLDER, "velmo.sav"))
-        exited = wine(DRIVER, attach, "timeout 10000", "post-command 1000", "post-command 1002", "wait-exit")[1]
-        self.assertRegex(exited, r"ok 0\s*$")
-        self.assertEqual(Path(FOLDER, "velmo.sav").read_bytes(), (SETTINGS % port).encode())
+        self.assertIn("ok 0", wine(DRIVER, "attach", "post-command 1000", "post-command 1002", "wait-exit")[1])
+        self.assertEqual(Path(FOLDER, "velmo.sav").read_bytes(), saved)
 
-        # Installing again upgrades in place, whatever /D= says, and keeps the user's files (alerts.ini too);
-        # the sign-in start is chosen this time and kept by the next upgrade until /AUTOSTART=0.
+        # Upgrades in place, whatever /D= says, keep the user's files; the sign-in start stays until /AUTOSTART=0.
         kept, mine = files(FOLDER), os.path.join(STARTUP, "Velmoranth.lnk")  # a portable user's own shortcut
         Path(mine).write_bytes(b"mine")
         Path(INSTALLED, "manual.html").write_bytes(b"edited")
@@ -131,9 +110,8 @@ class PackageTests(unittest.TestCase):
             self.assertIn(r"\AppData\Local\Velmoranth".encode("utf-16-le"), Path(shortcut).read_bytes())
         self.assertEqual(wine(setup, "/S")[0], 0)
         self.assertTrue(os.path.exists(link))
-        older = os.path.join(WORK, "older-setup.exe")  # from the same script
-        subprocess.run(["makensis", "-V1", "-DVERSION=1.0", "-DOUTFILE=" + older, NSI], check=True)
-        self.refuses(3, older, "/S")
+        subprocess.run(["makensis", "-V1", "-DVERSION=1.0", "-DOUTFILE=%s/older.exe" % WORK, NSI], check=True)
+        self.refuses(3, WORK + "/older.exe", "/S")
         self.assertEqual(wine(setup, "/S", "/AUTOSTART=0")[0], 0)
         self.assertEqual(os.listdir(STARTUP), ["Velmoranth.lnk"])
         self.assertEqual(files(FOLDER), kept)
