@@ -27,7 +27,7 @@ class Collector(Journeys):
         self.wanted = []  # every line rsyslog is to write so far, but for its time
 
     def start_rsyslog(self):  # in the foreground; what the program sends before it is ready waits in its queue
-        self.rsyslog = subprocess.Popen(["rsyslogd", "-n", "-f", self.folder / "rsyslog.conf", "-i",
+        self.rsyslog = subprocess.Popen(["/usr/sbin/rsyslogd", "-n", "-f", self.folder / "rsyslog.conf", "-i",
                                          self.folder / "rsyslog.pid"], stderr=subprocess.DEVNULL)
         self.addCleanup(self.stop_rsyslog)
 
