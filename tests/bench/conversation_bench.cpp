@@ -2,7 +2,6 @@
 // is read and echoed (FreeBSD, first line). The caller's send and the draining of the echoes are not timed.
 #include "engine/conversation.h"
 
-#include "support/loopback.h"
 #include "support/scripts.h"
 
 #include <benchmark/benchmark.h>
@@ -13,7 +12,10 @@ static void PollTickWithTypedByte(benchmark::State& state)
     ListenerState listener;
     DaemonScript script = builtIn(DaemonFreeBSD);
     startListening(listener, window, 0);
-    SocketHandle caller = loopbackConnect(netLocalPort(listener.listenSocket));
+    const std::uint8_t loopback[4] = {127, 0, 0, 1};
+    NetError error;
+    SocketHandle caller = netConnectStart(loopback, netLocalPort(listener.listenSocket), error);
+    netConnectPoll(caller, 10000, error);
     pollTick(listener, script, "", window);  // accept, telnet greeting, welcome
     SocketSet watched = {1, {caller}}, ready;
     char echoes[4096];

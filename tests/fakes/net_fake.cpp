@@ -144,19 +144,11 @@ int netSendSome(SocketHandle socket, const char* buffer, int length)
 
 int netSendTo(SocketHandle, const std::uint8_t*, int, const char* buffer, int length)
 {
-    if (!net.collector.datagramsFail)
-        net.collector.received.append(buffer, static_cast<std::size_t>(length)) += '|';
-    return !net.collector.datagramsFail;
+    if (net.collector.sendRoom == 0)
+        return 0;
+    net.collector.received.append(buffer, static_cast<std::size_t>(length)) += '|';
+    return 1;
 }
 
-int netResolveStart(const char* name)
-{
-    net.lookups.push_back(name);
-    return static_cast<int>(net.lookups.size());
-}
-
-NetResolveState netResolvePoll(int request, std::uint8_t*)
-{
-    const auto host = net.hosts.find(net.lookups.at(static_cast<std::size_t>(request - 1)));
-    return host == net.hosts.end() ? NetResolvePending : host->second ? NetResolved : NetResolveFailed;
-}
+int netResolveStart(const char*) { return 1; }
+NetResolveState netResolvePoll(int, std::uint8_t*) { return net.collector.lookup; }

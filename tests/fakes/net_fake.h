@@ -5,9 +5,7 @@
 #include "engine/net.h"
 
 #include <deque>
-#include <map>
 #include <string>
-#include <vector>
 
 struct FakeCaller {
     std::string input;     // sent by the caller, not yet read by the decoy
@@ -23,14 +21,14 @@ enum FakeNetFailure { FailNone, FailStartup, FailSocket, FailBind, FailListen, F
 // handle 11 lies between the first two, as reused handles may.
 enum : SocketHandle { kFakeListenerHandle = 11 };
 
-// The collector alerts go to. Each connect gets `outcome`; its connection, 1000 +
-// connects, stays open until either side closes it.
+// The collector alerts go to. Every name resolves as `lookup` says; every connect gets `outcome` (a failure is a
+// refusal), and its connection, 1000 + connects, stays open until either side closes it.
 struct FakeCollector {
+    NetResolveState lookup = NetResolvePending;
     NetConnectState outcome = NetConnected;
     std::string received;  // every byte that reached it; each datagram ends in "|"
-    long sendRoom = -1;    // as for FakeCaller, for all connections together
+    long sendRoom = -1;    // as for FakeCaller, for all connections together; datagrams fail with none left
     bool hungUp = false;   // the open connection reads end of stream, until the next connect
-    bool datagramsFail = false;
     int connects = 0;
     SocketHandle open = kNoSocket;
 };
@@ -45,8 +43,6 @@ struct FakeNet {
     int boundPort = 0;
     int startups = 0;
     FakeCollector collector;
-    std::map<std::string, bool> hosts;  // names that resolve (true) or fail; any other stays pending
-    std::vector<std::string> lookups;   // the names asked for, by request id - 1
 };
 
 FakeNet& fakeNet();

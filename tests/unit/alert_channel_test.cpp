@@ -30,7 +30,7 @@ TEST(AlertChannel, TcpCollectorDownThenUpGetsAllInOrderAfterGrowingPausesAndARes
     alertChannelPump(channel, 5000);
     EXPECT_EQ(collector.connects + channel.state, AlertResolving) << "nothing waits, no connect; then a lookup";
     collector.outcome = NetConnectPending;
-    fakeNet().hosts["collector.example"] = true;
+    collector.lookup = NetResolved;
     for (long long now : {5000, 14999, 15000})
         alertChannelPump(channel, now);
     EXPECT_EQ(statusOf(channel), "0 1 0 3@15000 16000") << "a connect times out after 10 s";
@@ -65,7 +65,7 @@ TEST(AlertChannel, TcpCollectorDownThenUpGetsAllInOrderAfterGrowingPausesAndARes
 TEST(AlertChannel, PartialSendsTheBoundANewTargetUdpAndDisabling)
 {
     resetFakeNet();
-    fakeNet().hosts = {{"192.0.2.10", true}, {"192.0.2.11", true}, {"nowhere", false}};
+    collector.lookup = NetResolved;
     AlertChannel channel;
     alertChannelConfigure(channel, {1, "192.0.2.10", 601, AlertTcp});
     collector.sendRoom = 5;
@@ -85,16 +85,17 @@ TEST(AlertChannel, PartialSendsTheBoundANewTargetUdpAndDisabling)
     EXPECT_EQ(collector.received + statusOf(channel), drained + "2 0 10000 0@0 idle");
 
     collector.received.clear();  // UDP: a failed lookup waits; then a datagram a message, a refused one counted
+    collector.lookup = NetResolveFailed;
     alertChannelConfigure(channel, {1, "nowhere", 514, AlertUdp});
     SyslogOrigin origin;
     syslogOriginInit(origin, "PC", 9);
     alertChannelPostEvent(channel, origin, {AlertStandby, "", 0, 23, 1}, 100);
     alertChannelPump(channel, 100);
     EXPECT_EQ(statusOf(channel), "2 1 10000 1@100 1100");
-    fakeNet().hosts["nowhere"] = true;
+    collector.lookup = NetResolved;
     alertChannelPost(channel, "second", 1100);
     alertChannelPump(channel, 1100);
-    collector.datagramsFail = true;
+    collector.sendRoom = 0;
     alertChannelPost(channel, "lost", 1200);
     alertChannelPump(channel, 1200);
     const std::string& got = collector.received;
@@ -102,7 +103,6 @@ TEST(AlertChannel, PartialSendsTheBoundANewTargetUdpAndDisabling)
               "<37>PC velmoranth 9 standby (FreeBSD 5.1)|second|4 0 10001 6@1200 idle");
 
     alertChannelConfigure(channel, {1, "nowhere", 601, AlertTcp});
-    collector.sendRoom = 0;
     alertChannelPost(channel, "x", 1300);
     alertChannelPost(channel, "y", 1300);
     alertChannelPump(channel, 1300);
