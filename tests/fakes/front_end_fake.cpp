@@ -23,7 +23,7 @@ void resetFakeFront() { front = FakeFront(); }
 
 std::vector<int> shownNoticeCodes()
 {
-    const std::string notice = "notice Error #";
+    const std::string notice = " Error #";
     std::vector<int> codes;
     for (std::size_t at = 0; (at = front.events.find(notice, at)) != std::string::npos; at += notice.size())
         codes.push_back(std::atoi(front.events.c_str() + at + notice.size()));
@@ -32,8 +32,7 @@ std::vector<int> shownNoticeCodes()
 
 void frontShowNotice(WindowHandle owner, const char* caption, const char* text)
 {
-    record("notice", caption);
-    front.noticeOwners.push_back(owner);
+    record("notice", reinterpret_cast<std::uintptr_t>(owner), caption);
     front.lastNoticeText = text;
     if (front.whileNoticeOpen)
         front.whileNoticeOpen();

@@ -9,10 +9,9 @@
 #include <vector>
 
 struct FakeFront {
-    // Lines "notice Error #N", "status T", "tray ICON TIP", "start TIMER PERIOD",
+    // Lines "notice OWNER Error #N", "status T", "tray ICON TIP", "start TIMER PERIOD",
     // "stop TIMER", "insert ROW T", "item ROW SUB T", each ended by "\n".
     std::string events;
-    std::vector<WindowHandle> noticeOwners;
     std::string lastNoticeText;
     int logSwitch = 0;
     std::vector<PeerAddress> acceptedPeers;  // told by frontCallerAccepted, in order

@@ -21,14 +21,13 @@ enum FakeNetFailure { FailNone, FailStartup, FailSocket, FailBind, FailListen, F
 // handle 11 lies between the first two, as reused handles may.
 enum : SocketHandle { kFakeListenerHandle = 11 };
 
-// The collector alerts go to. Every name resolves as `lookup` says; every connect gets `outcome` (a failure is a
-// refusal), and its connection, 1000 + connects, stays open until either side closes it.
-struct FakeCollector {
+// The collector alerts go to: a peer whose `received` ends each datagram in "|", and whose room is shared by all
+// its connections (datagrams fail with none left). Every name resolves as `lookup` says; every connect gets
+// `outcome` (a failure is a refusal), and its connection, 1000 + connects, stays open until either side closes
+// it; `hungUp` holds until the next connect.
+struct FakeCollector : FakeCaller {
     NetResolveState lookup = NetResolvePending;
     NetConnectState outcome = NetConnected;
-    std::string received;  // every byte that reached it; each datagram ends in "|"
-    long sendRoom = -1;    // as for FakeCaller, for all connections together; datagrams fail with none left
-    bool hungUp = false;   // the open connection reads end of stream, until the next connect
     int connects = 0;
     SocketHandle open = kNoSocket;
 };

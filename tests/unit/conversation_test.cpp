@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <regex>
 
 WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
@@ -34,7 +33,7 @@ protected:
     Conversation() { resetFakeFront(); resetFakeNet(); }
     void tick(int count = 1)
     {
-        for (int i = 0; i < count; ++i)
+        while (count--)
             pollTick(listener, script, logPath.c_str(), kWindow);
     }
     int poll() { return pollListener(listener, script, logPath.c_str(), kWindow); }
@@ -67,8 +66,6 @@ struct ReplyCase {
 
 TEST_F(Conversation, ReplyCountTimerAndRepeatDecideWhatIsAnsweredAndWhenToHangUp)
 {
-    DaemonScript unterminated = custom(1, 1);
-    std::memset(unterminated.welcome, 'w', sizeof unterminated.welcome);
     const ReplyCase kCases[] = {
         {"0 lines, no timer: hang up at once", custom(0, 0), "", 1, "W", 1},
         {"0 lines, timer: read nothing until the timer", custom(0, 1, 1), "abc\r\n", 4, "W", 0},
@@ -85,7 +82,8 @@ TEST_F(Conversation, ReplyCountTimerAndRepeatDecideWhatIsAnsweredAndWhenToHangUp
          kGreeting + "Hi\r\n> \n\rR\0cd\r\n\rG\r\n> \n\rRf\r\n\rG"s, 0},
         {"a banner answers lines with nothing", builtIn(DaemonSubSeven), "hello\r\nagain\r\n", 6,
          "SubSeven 2.1 \r\n", 0},
-        {"a text that lost its terminator ends at its buffer", unterminated, "", 1, std::string(600, 'w'), 0},
+        {"a text that lost its terminator ends at its buffer", unterminated(custom(1, 1, 0, "w")), "", 1,
+         std::string(600, 'w'), 0},
     };
     for (const ReplyCase& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -189,7 +187,7 @@ TEST_F(Conversation, FailuresAndTimersAroundTheAccept)
     fakeConnect();
     fakeNet().failure = FailAccept;
     EXPECT_EQ(poll(), 0);
-    EXPECT_EQ(fakeFront().events, "notice Error #5\n");
+    EXPECT_EQ(fakeFront().events, "notice 1 Error #5\n");
 
     fakeNet().failure = FailNone;
     script.echoWelcome = 0;
