@@ -30,10 +30,9 @@ std::vector<int> shownNoticeCodes()
     return codes;
 }
 
-void frontShowNotice(WindowHandle owner, const char* caption, const char* text)
+void frontShowNotice(WindowHandle owner, const char* caption, const char*)
 {
     record("notice", reinterpret_cast<std::uintptr_t>(owner), caption);
-    front.lastNoticeText = text;
     if (front.whileNoticeOpen)
         front.whileNoticeOpen();
 }

@@ -12,7 +12,6 @@ struct FakeFront {
     // Lines "notice OWNER Error #N", "status T", "tray ICON TIP", "start TIMER PERIOD",
     // "stop TIMER", "insert ROW T", "item ROW SUB T", each ended by "\n".
     std::string events;
-    std::string lastNoticeText;
     int logSwitch = 0;
     std::vector<PeerAddress> acceptedPeers;  // told by frontCallerAccepted, in order
     // Runs while a notice is "open", as the timer messages that a message

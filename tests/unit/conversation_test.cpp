@@ -43,7 +43,6 @@ protected:
     {
         FakeCaller& caller = fakeConnect();
         tick();
-        EXPECT_EQ(listener.callerActive, 1);
         return caller;
     }
     FakeCaller& callIn(const DaemonScript& daemon)
@@ -80,8 +79,6 @@ TEST_F(Conversation, ReplyCountTimerAndRepeatDecideWhatIsAnsweredAndWhenToHangUp
         {"echo on the second line only: NUL echoed, LF never; every line still ends in LF CR",
          scriptWith("Hi\r\n> ", "R", "G", 2, 4000, 1, 0, 1, 1), "ab\r\0c\nd\r\ne\rf\r"s, 5,
          kGreeting + "Hi\r\n> \n\rR\0cd\r\n\rG\r\n> \n\rRf\r\n\rG"s, 0},
-        {"a banner answers lines with nothing", builtIn(DaemonSubSeven), "hello\r\nagain\r\n", 6,
-         "SubSeven 2.1 \r\n", 0},
         {"a text that lost its terminator ends at its buffer", unterminated(custom(1, 1, 0, "w")), "", 1,
          std::string(600, 'w'), 0},
     };
@@ -200,14 +197,4 @@ TEST_F(Conversation, FailuresAndTimersAroundTheAccept)
     tick();  // left over after StandBy
     EXPECT_EQ(fakeFront().events, kDetected + "start 10005 2147483647\nstop 10005\n");
     EXPECT_TRUE(fakeNet().callers[2].closes == 1 && !fakeNet().listenerOpen && fakeNet().startups == 0);
-}
-
-TEST(WelcomeLastLine, IsTheTextAfterTheLastLineFeedBeforeTheFinalCharacter)
-{
-    const std::pair<const char*, const char*> kCases[] = {
-        {"FreeBSD 5.1\r\n\r\nLogin: ", "Login: "}, {"x\r\nlast\r\n", "last\r\n"}, {"no break", "no break"},
-        {"", ""}, {"\n", "\n"}, {"a\n", "a\n"}, {"\na", "a"},
-    };
-    for (const auto& [welcome, lastLine] : kCases)
-        EXPECT_STREQ(welcomeLastLine(scriptWith(welcome, "", "", 0, 0, 0, 0, 0, 0)), lastLine) << welcome;
 }
