@@ -14,8 +14,7 @@ struct FakeFront {
     std::string events;
     int logSwitch = 0;
     std::vector<PeerAddress> acceptedPeers;  // told by frontCallerAccepted, in order
-    // Runs while a notice is "open", as the timer messages that a message
-    // box's own loop keeps delivering.
+    // Runs while a notice is "open", as the timer messages that a message box's own loop keeps delivering.
     std::function<void()> whileNoticeOpen;
 };
 

@@ -128,10 +128,9 @@ TEST_F(Conversation, WaitingCallersAreTakenInTurnEachWithItsOwnAlertLogAndTimer)
     EXPECT_EQ(fakeFront().acceptedPeers[2].address[3], 3);
 }
 
-// The caller floods a line without reading: echoes that cannot go out are
-// dropped, each poll reads only its share, and a line end or answer that
-// cannot be sent raises notice 6. A disconnect timer firing under the open
-// notice ends the call; the engine then serves the next caller.
+// The caller floods a line without reading: echoes that cannot go out are dropped, each poll reads only its share,
+// and a line end or answer that cannot be sent raises notice 6. A disconnect timer firing under the open notice
+// ends the call; the engine then serves the next caller.
 TEST_F(Conversation, CallerThatNeverReadsCannotHoldTheWindow)
 {
     logPath = folder.path("no_such_folder/calls.log");  // an unwritable log stops nothing
