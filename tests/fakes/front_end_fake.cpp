@@ -23,18 +23,16 @@ void resetFakeFront() { front = FakeFront(); }
 
 std::vector<int> shownNoticeCodes()
 {
-    const std::string notice = "notice Error #";
+    const std::string notice = " Error #";
     std::vector<int> codes;
     for (std::size_t at = 0; (at = front.events.find(notice, at)) != std::string::npos; at += notice.size())
         codes.push_back(std::atoi(front.events.c_str() + at + notice.size()));
     return codes;
 }
 
-void frontShowNotice(WindowHandle owner, const char* caption, const char* text)
+void frontShowNotice(WindowHandle owner, const char* caption, const char*)
 {
-    record("notice", caption);
-    front.noticeOwners.push_back(owner);
-    front.lastNoticeText = text;
+    record("notice", reinterpret_cast<std::uintptr_t>(owner), caption);
     if (front.whileNoticeOpen)
         front.whileNoticeOpen();
 }

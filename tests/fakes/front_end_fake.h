@@ -9,15 +9,12 @@
 #include <vector>
 
 struct FakeFront {
-    // Lines "notice Error #N", "status T", "tray ICON TIP", "start TIMER PERIOD",
+    // Lines "notice OWNER Error #N", "status T", "tray ICON TIP", "start TIMER PERIOD",
     // "stop TIMER", "insert ROW T", "item ROW SUB T", each ended by "\n".
     std::string events;
-    std::vector<WindowHandle> noticeOwners;
-    std::string lastNoticeText;
     int logSwitch = 0;
     std::vector<PeerAddress> acceptedPeers;  // told by frontCallerAccepted, in order
-    // Runs while a notice is "open", as the timer messages that a message
-    // box's own loop keeps delivering.
+    // Runs while a notice is "open", as the timer messages that a message box's own loop keeps delivering.
     std::function<void()> whileNoticeOpen;
 };
 

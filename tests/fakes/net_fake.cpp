@@ -7,18 +7,28 @@ namespace {
 
 FakeNet net;
 
-FakeCaller* callerOf(SocketHandle socket)
+// The caller or the collector at the far end of `socket`.
+FakeCaller* peerOf(SocketHandle socket)
 {
     const SocketHandle index = (socket - 10) / 2;
+    if (socket == net.collector.open)
+        return &net.collector;
     return socket % 2 == 0 && socket >= 10 && index < net.callers.size() ? &net.callers[index] : nullptr;
 }
 
 bool readable(SocketHandle socket)
 {
-    const FakeCaller* caller = callerOf(socket);
-    if (socket == net.collector.open)
-        return net.collector.hungUp;
-    return socket == kFakeListenerHandle ? !net.backlog.empty() : caller && (!caller->input.empty() || caller->hungUp);
+    const FakeCaller* peer = peerOf(socket);
+    return socket == kFakeListenerHandle ? !net.backlog.empty() : peer && (!peer->input.empty() || peer->hungUp);
+}
+
+// What `peer` takes of `length` bytes, as much as its room allows: appended to what it received.
+long take(FakeCaller& peer, const char* buffer, int length)
+{
+    const long taken = peer.sendRoom < 0 ? length : std::min<long>(length, peer.sendRoom);
+    peer.received.append(buffer, static_cast<std::size_t>(taken));
+    peer.sendRoom -= peer.sendRoom < 0 ? 0 : taken;
+    return taken;
 }
 
 } // namespace
@@ -77,9 +87,7 @@ int netWaitReadable(const SocketSet& watched, SocketHandle highest, int, SocketS
 
 int netReceive(SocketHandle socket, char* buffer, int length)
 {
-    if (socket >= 1000)
-        return socket != net.collector.open ? NetReceiveFailed : net.collector.hungUp ? 0 : NetReceiveWouldBlock;
-    FakeCaller* caller = callerOf(socket);
+    FakeCaller* caller = peerOf(socket);
     if (!caller || caller->closes)
         return NetReceiveFailed;
     if (caller->input.empty())
@@ -89,28 +97,17 @@ int netReceive(SocketHandle socket, char* buffer, int length)
     return static_cast<int>(taken);
 }
 
-// What a peer with `room` left takes of `length` bytes: appended to `received`.
-long take(std::string& received, long& room, const char* buffer, int length)
-{
-    const long taken = room < 0 ? length : std::min<long>(length, room);
-    received.append(buffer, static_cast<std::size_t>(taken));
-    room -= room < 0 ? 0 : taken;
-    return taken;
-}
-
 int netSend(SocketHandle socket, const char* buffer, int length)
 {
-    FakeCaller* caller = callerOf(socket);
-    if (!caller || caller->closes)
-        return length == 0;
-    return take(caller->received, caller->sendRoom, buffer, length) == length;
+    FakeCaller* caller = peerOf(socket);
+    return !caller || caller->closes ? length == 0 : take(*caller, buffer, length) == length;
 }
 
 void netClose(SocketHandle socket)
 {
     if (socket == net.collector.open)
         net.collector.open = kNoSocket;
-    if (FakeCaller* caller = callerOf(socket))
+    else if (FakeCaller* caller = peerOf(socket))
         ++caller->closes;
     net.listenerOpen = net.listenerOpen && socket != kFakeListenerHandle;
 }
@@ -138,25 +135,16 @@ NetConnectState netConnectPoll(SocketHandle, int, NetError& error)
 
 int netSendSome(SocketHandle socket, const char* buffer, int length)
 {
-    FakeCollector& to = net.collector;
-    return socket == to.open ? static_cast<int>(take(to.received, to.sendRoom, buffer, length)) : NetSendFailed;
+    return socket == net.collector.open ? static_cast<int>(take(net.collector, buffer, length)) : NetSendFailed;
 }
 
 int netSendTo(SocketHandle, const std::uint8_t*, int, const char* buffer, int length)
 {
-    if (!net.collector.datagramsFail)
-        net.collector.received.append(buffer, static_cast<std::size_t>(length)) += '|';
-    return !net.collector.datagramsFail;
+    if (net.collector.sendRoom == 0)
+        return 0;
+    net.collector.received.append(buffer, static_cast<std::size_t>(length)) += '|';
+    return 1;
 }
 
-int netResolveStart(const char* name)
-{
-    net.lookups.push_back(name);
-    return static_cast<int>(net.lookups.size());
-}
-
-NetResolveState netResolvePoll(int request, std::uint8_t*)
-{
-    const auto host = net.hosts.find(net.lookups.at(static_cast<std::size_t>(request - 1)));
-    return host == net.hosts.end() ? NetResolvePending : host->second ? NetResolved : NetResolveFailed;
-}
+int netResolveStart(const char*) { return 1; }
+NetResolveState netResolvePoll(int, std::uint8_t*) { return net.collector.lookup; }

@@ -1,13 +1,10 @@
 #pragma once
-// An in-memory socket layer for the core's tests, linked in place of the
-// platform's. Callers are records the test fills and reads; nothing waits, so
-// what every poll sees is decided by the test alone.
+// An in-memory socket layer for the core's tests, linked in place of the platform's. Callers are records the test
+// fills and reads; nothing waits, so what every poll sees is decided by the test alone.
 #include "engine/net.h"
 
 #include <deque>
-#include <map>
 #include <string>
-#include <vector>
 
 struct FakeCaller {
     std::string input;     // sent by the caller, not yet read by the decoy
@@ -23,14 +20,13 @@ enum FakeNetFailure { FailNone, FailStartup, FailSocket, FailBind, FailListen, F
 // handle 11 lies between the first two, as reused handles may.
 enum : SocketHandle { kFakeListenerHandle = 11 };
 
-// The collector alerts go to. Each connect gets `outcome`; its connection, 1000 +
-// connects, stays open until either side closes it.
-struct FakeCollector {
+// The collector alerts go to: a peer whose `received` ends each datagram in "|", and whose room is shared by all
+// its connections (datagrams fail with none left). Every name resolves as `lookup` says; every connect gets
+// `outcome` (a failure is a refusal), and its connection, 1000 + connects, stays open until either side closes
+// it; `hungUp` holds until the next connect.
+struct FakeCollector : FakeCaller {
+    NetResolveState lookup = NetResolvePending;
     NetConnectState outcome = NetConnected;
-    std::string received;  // every byte that reached it; each datagram ends in "|"
-    long sendRoom = -1;    // as for FakeCaller, for all connections together
-    bool hungUp = false;   // the open connection reads end of stream, until the next connect
-    bool datagramsFail = false;
     int connects = 0;
     SocketHandle open = kNoSocket;
 };
@@ -45,8 +41,6 @@ struct FakeNet {
     int boundPort = 0;
     int startups = 0;
     FakeCollector collector;
-    std::map<std::string, bool> hosts;  // names that resolve (true) or fail; any other stays pending
-    std::vector<std::string> lookups;   // the names asked for, by request id - 1
 };
 
 FakeNet& fakeNet();

@@ -2,6 +2,7 @@
 // Daemon scripts as the tests and fuzzers build, compare and print them.
 #include "engine/daemon_script.h"
 
+#include <cstring>
 #include <sstream>
 #include <string>
 
@@ -20,6 +21,14 @@ inline DaemonScript builtIn(int kind)
     DaemonScript table[kScriptTableSize] = {};
     loadBuiltInScripts(table);
     return table[kind];
+}
+
+// Texts that lost their terminator, each as long as its buffer.
+inline DaemonScript unterminated(DaemonScript script)
+{
+    for (char* text : {script.welcome, script.reply, script.goodbye})
+        std::memset(text, *text, kScriptTextSize);
+    return script;
 }
 
 // A script as "welcome|reply|goodbye|CRN CPN CCT CE1 CE2 CWR", texts up to their terminator.

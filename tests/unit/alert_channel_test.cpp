@@ -8,12 +8,19 @@ namespace {
 
 FakeCollector& collector = fakeNet().collector;
 
-// "sent waiting dropped error@time", then "idle" or the next deadline.
-std::string statusOf(const AlertChannel& channel)
+// Posts `message`, if any, and pumps at `now`. Then what reached the collector since the last look, "|", and the
+// status: "sent waiting dropped error@time", then "idle" or the next deadline.
+std::string at(AlertChannel& channel, long long now, const std::string& message = "")
 {
+    if (!message.empty())
+        alertChannelPost(channel, message, now);
+    alertChannelPump(channel, now);
     const AlertStatus status = alertChannelStatus(channel);
-    return std::to_string(status.sent) + " " + std::to_string(status.waiting) + " " + std::to_string(status.dropped) +
-           " " + std::to_string(status.lastError) + "@" + std::to_string(status.lastErrorAtMs) + " " +
+    std::string seen;
+    seen.swap(collector.received);
+    return seen + "|" + std::to_string(status.sent) + " " + std::to_string(status.waiting) + " " +
+           std::to_string(status.dropped) + " " + std::to_string(status.lastError) + "@" +
+           std::to_string(status.lastErrorAtMs) + " " +
            (alertChannelIdle(channel) ? "idle" : std::to_string(channel.deadlineMs));
 }
 
@@ -25,88 +32,71 @@ TEST(AlertChannel, TcpCollectorDownThenUpGetsAllInOrderAfterGrowingPausesAndARes
     AlertChannel channel;
     const AlertTarget target = {1, "collector.example", 601, AlertTcp};
     alertChannelConfigure(channel, target);
-    alertChannelPump(channel, 0);
-    alertChannelPost(channel, "one", 0);
-    alertChannelPump(channel, 5000);
+    at(channel, 0);
+    at(channel, 5000, "one");
     EXPECT_EQ(collector.connects + channel.state, AlertResolving) << "nothing waits, no connect; then a lookup";
     collector.outcome = NetConnectPending;
-    fakeNet().hosts["collector.example"] = true;
-    for (long long now : {5000, 14999, 15000})
-        alertChannelPump(channel, now);
-    EXPECT_EQ(statusOf(channel), "0 1 0 3@15000 16000") << "a connect times out after 10 s";
+    collector.lookup = NetResolved;
+    at(channel, 5000);
+    at(channel, 14999);
+    EXPECT_EQ(at(channel, 15000), "|0 1 0 3@15000 16000") << "a connect times out after 10 s";
     collector.outcome = NetConnectFailed;
     std::string pauses;
     for (long long now = channel.deadlineMs; pauses.size() < 20; now = channel.deadlineMs) {
-        alertChannelPump(channel, now);
+        at(channel, now);
         pauses += std::to_string((channel.deadlineMs - now) / 1000) + " ";
-        alertChannelPump(channel, channel.deadlineMs - 1);
+        at(channel, channel.deadlineMs - 1);
     }
     EXPECT_EQ(pauses, "2 4 8 16 32 60 60 60 ");
     const long long now = channel.deadlineMs - 59000;  // at Exit, a second after the last refusal
     const std::string refused = " 0 2@" + std::to_string(now - 1000);
-    EXPECT_EQ(statusOf(channel), "0 1" + refused + " " + std::to_string(now + 59000));
     collector.outcome = NetConnected;
-    alertChannelPost(channel, "two", now);
-    alertChannelPump(channel, now);
+    EXPECT_EQ(at(channel, now, "two"), "|0 2" + refused + " " + std::to_string(now + 59000));
     alertChannelRetrySoon(channel, now);  // the pause must not outlast the time left
-    alertChannelPump(channel, now);
-    EXPECT_EQ(collector.received + statusOf(channel), "3 one3 two2 0" + refused + " idle");
+    EXPECT_EQ(at(channel, now), "3 one3 two|2 0" + refused + " idle");
 
     collector.hungUp = true;  // a restart: the open connection reads end of stream
     alertChannelConfigure(channel, target);
-    alertChannelPost(channel, "three", now);
-    alertChannelPump(channel, now);
-    EXPECT_EQ(collector.received + statusOf(channel),
-              "3 one3 two2 1 0 5@" + std::to_string(now) + " " + std::to_string(now + 1000));
-    alertChannelPump(channel, now + 1000);
-    EXPECT_EQ(collector.received + std::to_string(collector.connects), "3 one3 two5 three11");
+    EXPECT_EQ(at(channel, now, "three"), "|2 1 0 5@" + std::to_string(now) + " " + std::to_string(now + 1000));
+    EXPECT_EQ(at(channel, now + 1000), "5 three|3 0 0 5@" + std::to_string(now) + " idle");
+    EXPECT_EQ(collector.connects, 11);
 }
 
 TEST(AlertChannel, PartialSendsTheBoundANewTargetUdpAndDisabling)
 {
     resetFakeNet();
-    fakeNet().hosts = {{"192.0.2.10", true}, {"192.0.2.11", true}, {"nowhere", false}};
+    collector.lookup = NetResolved;
+    collector.sendRoom = 5;
     AlertChannel channel;
     alertChannelConfigure(channel, {1, "192.0.2.10", 601, AlertTcp});
-    collector.sendRoom = 5;
-    alertChannelPost(channel, "abcdefgh", 0);
-    alertChannelPump(channel, 0);
+    EXPECT_EQ(at(channel, 0, "abcdefgh"), "8 abc|0 1 0 0@0 10000");
     for (int i = 0; i < kAlertQueueMessages; ++i)
         alertChannelPost(channel, "m" + std::to_string(i), 0);
-    EXPECT_EQ(collector.received + "|" + channel.queue[1] + "|" + statusOf(channel), "8 abc|m1|0 10000 1 0@0 10000")
-        << "the oldest that is not partly on the wire goes";
+    EXPECT_EQ(channel.queue[1], "m1") << "the oldest that is not partly on the wire goes";
+    EXPECT_EQ(at(channel, 0), "|0 10000 1 0@0 10000");
     const std::string big(kAlertQueueBytes - 8, 'B');
-    alertChannelPost(channel, big, 0);
-    EXPECT_EQ(statusOf(channel), "0 2 10000 0@0 10000");
-    alertChannelConfigure(channel, {1, "192.0.2.11", 601, AlertTcp});  // the one cut short goes again, whole
+    EXPECT_EQ(at(channel, 0, big), "|0 2 10000 0@0 10000");
     collector.sendRoom = -1;
-    alertChannelPump(channel, 0);
-    const std::string drained = "8 abc8 abcdefgh" + frameOctetCounted(big);
-    EXPECT_EQ(collector.received + statusOf(channel), drained + "2 0 10000 0@0 idle");
+    alertChannelConfigure(channel, {1, "192.0.2.11", 601, AlertTcp});  // the one cut short goes again, whole
+    EXPECT_EQ(at(channel, 0), "8 abcdefgh" + frameOctetCounted(big) + "|2 0 10000 0@0 idle");
 
-    collector.received.clear();  // UDP: a failed lookup waits; then a datagram a message, a refused one counted
+    collector.lookup = NetResolveFailed;  // UDP: a failed lookup waits; then one datagram a message, refusals counted
     alertChannelConfigure(channel, {1, "nowhere", 514, AlertUdp});
     SyslogOrigin origin;
     syslogOriginInit(origin, "PC", 9);
     alertChannelPostEvent(channel, origin, {AlertStandby, "", 0, 23, 1}, 100);
-    alertChannelPump(channel, 100);
-    EXPECT_EQ(statusOf(channel), "2 1 10000 1@100 1100");
-    fakeNet().hosts["nowhere"] = true;
-    alertChannelPost(channel, "second", 1100);
-    alertChannelPump(channel, 1100);
-    collector.datagramsFail = true;
-    alertChannelPost(channel, "lost", 1200);
-    alertChannelPump(channel, 1200);
-    const std::string& got = collector.received;
-    EXPECT_EQ(got.substr(0, 4) + got.substr(31, 23) + got.substr(got.find(" (")) + statusOf(channel),
-              "<37>PC velmoranth 9 standby (FreeBSD 5.1)|second|4 0 10001 6@1200 idle");
+    EXPECT_EQ(at(channel, 100), "|2 1 10000 1@100 1100");
+    collector.lookup = NetResolved;
+    const std::string got = at(channel, 1100, "second");
+    EXPECT_EQ(got.substr(0, 4) + got.substr(31, 23) + got.substr(got.find(" (")),
+              "<37>PC velmoranth 9 standby (FreeBSD 5.1)|second||4 0 10000 1@100 idle");
+    collector.sendRoom = 0;
+    EXPECT_EQ(at(channel, 1200, "lost"), "|4 0 10001 6@1200 idle");
 
     alertChannelConfigure(channel, {1, "nowhere", 601, AlertTcp});
-    collector.sendRoom = 0;
     alertChannelPost(channel, "x", 1300);
-    alertChannelPost(channel, "y", 1300);
-    alertChannelPump(channel, 1300);
+    at(channel, 1300, "y");
     alertChannelConfigure(channel, {0, "nowhere", 601, AlertTcp});
-    alertChannelPost(channel, "z", 1300);
-    EXPECT_EQ(statusOf(channel) + std::to_string(collector.open), "4 0 10003 6@1200 idle" + std::to_string(kNoSocket));
+    EXPECT_EQ(at(channel, 1300, "z"), "|4 0 10003 6@1200 idle");
+    EXPECT_EQ(collector.open, kNoSocket);
 }

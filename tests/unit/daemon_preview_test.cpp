@@ -4,21 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 static std::string composed(const DaemonScript& s, void (*compose)(const DaemonScript&, char (&)[kPreviewBufferSize]))
 {
     static char buffer[kPreviewBufferSize];
     compose(s, buffer);
     return buffer;
-}
-
-// Texts that lost their terminator, each as long as its buffer.
-static DaemonScript unterminated(DaemonScript script)
-{
-    for (char* text : {script.welcome, script.reply, script.goodbye})
-        std::memset(text, *text, kScriptTextSize);
-    return script;
 }
 
 // The timer in 30-second steps without overflow, the port as a signed number, the reply only for a reply count of
