@@ -147,7 +147,7 @@ struct Reader {
         AlertTarget asRead = reading.target;
         asRead.enabled = 1;
         if (!asRead.collector[0])
-            complain("no collector is given.");
+            complain("%s", "no collector is given.");
         else if (alertTargetProblem(asRead)[0])
             complain("the collector \"%.60s\" is not a host name or an IPv4 address.", reading.target.collector);
     }
@@ -191,7 +191,7 @@ AlertSettingsReading loadAlertSettings(const char* fileName)
     Reader reader{reading, fileName, 0};
     reader.readLines(file);
     if (std::ferror(file))
-        reader.complain("the file could not be read.");
+        reader.complain("%s", "the file could not be read.");
     std::fclose(file);
     reader.checkWhole();
     reading.target.enabled = reader.enabled && !reading.problem[0];
