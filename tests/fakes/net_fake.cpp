@@ -63,10 +63,8 @@ int netLocalPort(SocketHandle) { return net.boundPort; }
 
 NetAcceptResult netAccept(SocketHandle, SocketHandle& caller, PeerAddress& peer)
 {
-    if (net.failure == FailAccept)
-        return NetAcceptFailed;
-    if (net.backlog.empty())
-        return NetNothingToAccept;
+    if (net.failure == FailAccept || net.backlog.empty())
+        return net.failure == FailAccept ? NetAcceptFailed : NetNothingToAccept;
     caller = net.backlog.front();
     net.backlog.pop_front();
     peer = PeerAddress{2, 0, {192, 0, 2, static_cast<std::uint8_t>((caller - 10) / 2 + 1)}, {}};
@@ -77,10 +75,9 @@ NetAcceptResult netAccept(SocketHandle, SocketHandle& caller, PeerAddress& peer)
 int netWaitReadable(const SocketSet& watched, SocketHandle highest, int, SocketSet& ready)
 {
     socketSetClear(ready);
-    for (const SocketHandle* h = watched.handles; h < watched.handles + watched.count; ++h) {
+    for (const SocketHandle* h = watched.handles; h < watched.handles + watched.count; ++h)
         if (*h <= highest && readable(*h))
             socketSetAdd(ready, *h);
-    }
     ++net.waits;
     return net.waitsBeforeFailure-- == 0 ? -1 : ready.count;
 }
