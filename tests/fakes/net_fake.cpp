@@ -48,15 +48,10 @@ int netStartupBalance() { return net.startups; }
 
 SocketHandle netCreateStreamSocket()
 {
-    net.listenerOpen = net.failure != FailSocket;
-    return net.listenerOpen ? kFakeListenerHandle : kNoSocket;
+    return (net.listenerOpen = net.failure != FailSocket) ? kFakeListenerHandle : kNoSocket;
 }
 
-int netBindAny(SocketHandle, int port)
-{
-    net.boundPort = port & 0xFFFF;
-    return net.failure != FailBind;
-}
+int netBindAny(SocketHandle, int port) { return net.boundPort = port & 0xFFFF, net.failure != FailBind; }
 
 int netListen(SocketHandle, int) { return net.failure != FailListen; }
 int netLocalPort(SocketHandle) { return net.boundPort; }
@@ -124,11 +119,7 @@ SocketHandle netConnectStart(const std::uint8_t*, int, NetError& error)
     return net.collector.open = 1000 + ++net.collector.connects;
 }
 
-NetConnectState netConnectPoll(SocketHandle, int, NetError& error)
-{
-    error = NetErrorRefused;
-    return net.collector.outcome;
-}
+NetConnectState netConnectPoll(SocketHandle, int, NetError& e) { return e = NetErrorRefused, net.collector.outcome; }
 
 int netSendSome(SocketHandle socket, const char* buffer, int length)
 {
@@ -137,10 +128,9 @@ int netSendSome(SocketHandle socket, const char* buffer, int length)
 
 int netSendTo(SocketHandle, const std::uint8_t*, int, const char* buffer, int length)
 {
-    if (net.collector.sendRoom == 0)
-        return 0;
-    net.collector.received.append(buffer, static_cast<std::size_t>(length)) += '|';
-    return 1;
+    if (net.collector.sendRoom != 0)
+        net.collector.received.append(buffer, static_cast<std::size_t>(length)) += '|';
+    return net.collector.sendRoom != 0;
 }
 
 int netResolveStart(const char*) { return 1; }

@@ -71,8 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (char* text : {s.welcome, s.reply, s.goodbye})  // lengths in threes, up to the first NUL
             copyText(text, take(3 * (next() & 0xFF)).c_str(), kScriptTextSize);
     }
-    resetFakeNet();
-    resetFakeFront();
+    resetFakeNet(), resetFakeFront();
     ListenerState listener;
     assert(startListening(listener, nullptr, s.port) == 1);
     std::vector<Seen> seen;

@@ -74,8 +74,7 @@ TEST_F(Conversation, ReplyCountTimerAndRepeatDecideWhatIsAnsweredAndWhenToHangUp
     };
     for (const ReplyCase& c : kCases) {
         SCOPED_TRACE(c.name);
-        resetFakeNet();
-        resetFakeFront();
+        resetFakeNet(), resetFakeFront();
         FakeCaller& caller = callIn(c.daemon);
         caller.input = c.input, caller.hungUp = c.callerHangsUp;
         int hungUpAt = 0;

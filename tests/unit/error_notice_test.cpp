@@ -17,10 +17,8 @@ TEST(Notices, EachCodeShowsItsTextAndEachOwnerOneBoxAtATime)
     resetFakeFront();
     int ticks = 0;
     fakeFront().whileNoticeOpen = [&ticks] {
-        for (; ticks < 3; ++ticks) {
-            showErrorNotice(kWindow, NoticeSend);
-            showErrorNotice(kDialog, NoticeMaxPort);
-        }
+        for (; ticks < 3; ++ticks)
+            showErrorNotice(kWindow, NoticeSend), showErrorNotice(kDialog, NoticeMaxPort);
     };
     showErrorNotice(kWindow, NoticeSend);
     fakeFront().whileNoticeOpen = nullptr;
