@@ -1,6 +1,7 @@
 #include "fakes/front_end_fake.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 namespace {
@@ -10,8 +11,7 @@ FakeFront front;
 template <typename... Parts>
 void record(const char* kind, const Parts&... parts)
 {
-    std::ostringstream event;
-    event << kind;
+    std::ostringstream event(kind, std::ios::ate);
     ((event << ' ' << parts), ...);
     front.events += event.str() + '\n';
 }
@@ -21,18 +21,10 @@ void record(const char* kind, const Parts&... parts)
 FakeFront& fakeFront() { return front; }
 void resetFakeFront() { front = FakeFront(); }
 
-std::vector<int> shownNoticeCodes()
-{
-    const std::string notice = " Error #";
-    std::vector<int> codes;
-    for (std::size_t at = 0; (at = front.events.find(notice, at)) != std::string::npos; at += notice.size())
-        codes.push_back(std::atoi(front.events.c_str() + at + notice.size()));
-    return codes;
-}
-
 void frontShowNotice(WindowHandle owner, const char* caption, const char*)
 {
     record("notice", reinterpret_cast<std::uintptr_t>(owner), caption);
+    front.noticeCodes.push_back(std::strncmp(caption, "Error #", 7) ? -1 : std::atoi(caption + 7));
     if (front.whileNoticeOpen)
         front.whileNoticeOpen();
 }

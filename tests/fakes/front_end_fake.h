@@ -14,11 +14,11 @@ struct FakeFront {
     std::string events;
     int logSwitch = 0;
     std::vector<PeerAddress> acceptedPeers;  // told by frontCallerAccepted, in order
+    std::vector<int> noticeCodes;  // of the notices shown, in order ("Error #N" gives N, another caption -1)
     // Runs while a notice is "open", as the timer messages that a message box's own loop keeps delivering.
     std::function<void()> whileNoticeOpen;
 };
 
 FakeFront& fakeFront();
 void resetFakeFront();
-// The codes of the notices shown so far, in order ("Error #N" gives N).
-std::vector<int> shownNoticeCodes();
+WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);

@@ -48,25 +48,18 @@ int netStartupBalance() { return net.startups; }
 
 SocketHandle netCreateStreamSocket()
 {
-    net.listenerOpen = net.failure != FailSocket;
-    return net.listenerOpen ? kFakeListenerHandle : kNoSocket;
+    return (net.listenerOpen = net.failure != FailSocket) ? kFakeListenerHandle : kNoSocket;
 }
 
-int netBindAny(SocketHandle, int port)
-{
-    net.boundPort = port & 0xFFFF;
-    return net.failure != FailBind;
-}
+int netBindAny(SocketHandle, int port) { return net.boundPort = port & 0xFFFF, net.failure != FailBind; }
 
 int netListen(SocketHandle, int) { return net.failure != FailListen; }
 int netLocalPort(SocketHandle) { return net.boundPort; }
 
 NetAcceptResult netAccept(SocketHandle, SocketHandle& caller, PeerAddress& peer)
 {
-    if (net.failure == FailAccept)
-        return NetAcceptFailed;
-    if (net.backlog.empty())
-        return NetNothingToAccept;
+    if (net.failure == FailAccept || net.backlog.empty())
+        return net.failure == FailAccept ? NetAcceptFailed : NetNothingToAccept;
     caller = net.backlog.front();
     net.backlog.pop_front();
     peer = PeerAddress{2, 0, {192, 0, 2, static_cast<std::uint8_t>((caller - 10) / 2 + 1)}, {}};
@@ -77,10 +70,9 @@ NetAcceptResult netAccept(SocketHandle, SocketHandle& caller, PeerAddress& peer)
 int netWaitReadable(const SocketSet& watched, SocketHandle highest, int, SocketSet& ready)
 {
     socketSetClear(ready);
-    for (const SocketHandle* h = watched.handles; h < watched.handles + watched.count; ++h) {
+    for (const SocketHandle* h = watched.handles; h < watched.handles + watched.count; ++h)
         if (*h <= highest && readable(*h))
             socketSetAdd(ready, *h);
-    }
     ++net.waits;
     return net.waitsBeforeFailure-- == 0 ? -1 : ready.count;
 }
@@ -127,11 +119,7 @@ SocketHandle netConnectStart(const std::uint8_t*, int, NetError& error)
     return net.collector.open = 1000 + ++net.collector.connects;
 }
 
-NetConnectState netConnectPoll(SocketHandle, int, NetError& error)
-{
-    error = NetErrorRefused;
-    return net.collector.outcome;
-}
+NetConnectState netConnectPoll(SocketHandle, int, NetError& e) { return e = NetErrorRefused, net.collector.outcome; }
 
 int netSendSome(SocketHandle socket, const char* buffer, int length)
 {
@@ -140,10 +128,9 @@ int netSendSome(SocketHandle socket, const char* buffer, int length)
 
 int netSendTo(SocketHandle, const std::uint8_t*, int, const char* buffer, int length)
 {
-    if (net.collector.sendRoom == 0)
-        return 0;
-    net.collector.received.append(buffer, static_cast<std::size_t>(length)) += '|';
-    return 1;
+    if (net.collector.sendRoom != 0)
+        net.collector.received.append(buffer, static_cast<std::size_t>(length)) += '|';
+    return net.collector.sendRoom != 0;
 }
 
 int netResolveStart(const char*) { return 1; }

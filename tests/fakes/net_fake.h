@@ -36,10 +36,8 @@ struct FakeNet {
     std::deque<SocketHandle> backlog;
     FakeNetFailure failure = FailNone;
     int waitsBeforeFailure = -1;  // readiness waits that succeed before they fail; -1: all succeed
-    int waits = 0;
+    int waits = 0, boundPort = 0, startups = 0;
     bool listenerOpen = false;
-    int boundPort = 0;
-    int startups = 0;
     FakeCollector collector;
 };
 

@@ -15,19 +15,9 @@
 
 namespace {
 
-struct Bytes {
-    const char* at;
-    std::size_t left;
-    int next() { return left ? (--left, std::uint8_t(*at++)) : -1; }
-    std::string take(std::size_t most)
-    {
-        most = std::min(most, left), left -= most, at += most;
-        return std::string(at - most, most);
-    }
-};
-
-// A caller as the test saw it; `drained` is what the decoy read while taking it: the telnet options' answers.
-struct Seen { std::string sent; long room; bool accepted = false; std::size_t drained = 0; };
+// A caller as the test saw it (room npos: no end); `drained` is what the decoy read while taking it: the telnet
+// options' answers.
+struct Seen { std::string sent; std::size_t room; bool accepted = false; std::size_t drained = 0; };
 
 // What a caller may have received once the decoy has read `read`; `prompt` is what a start-over that
 // read nothing yet may have added.
@@ -69,50 +59,50 @@ void checkListener(const ListenerState& listener, const DaemonScript& s, const s
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Bytes in{reinterpret_cast<const char*>(data), size};
-    const int kind = size ? in.next() % 5 + 1 : DaemonFreeBSD;
+    const std::string in(reinterpret_cast<const char*>(data), size);
+    std::size_t at = 0;
+    const auto next = [&] { return at < size ? int(std::uint8_t(in[at++])) : -1; };
+    const auto take = [&](std::size_t n) { return at += n = std::min(n, size - at), in.substr(at - n, n); };
+    const int kind = size ? next() % 5 + 1 : DaemonFreeBSD;
     DaemonScript s = builtIn(kind);
     if (kind == DaemonCustom) {
-        s.replyCount = in.next() % 5, s.timerChoice = in.next() % 3;
-        s.echoWelcome = in.next() & 1, s.echoReply = in.next() & 1, s.repeat = in.next() & 1;
+        s.replyCount = next() % 5, s.timerChoice = next() % 3;
+        s.echoWelcome = next() & 1, s.echoReply = next() & 1, s.repeat = next() & 1;
         for (char* text : {s.welcome, s.reply, s.goodbye})  // lengths in threes, up to the first NUL
-            copyText(text, in.take(3 * (in.next() & 0xFF)).c_str(), kScriptTextSize);
+            copyText(text, take(3 * (next() & 0xFF)).c_str(), kScriptTextSize);
     }
-    resetFakeNet();
-    resetFakeFront();
+    resetFakeNet(), resetFakeFront();
     ListenerState listener;
     assert(startListening(listener, nullptr, s.port) == 1);
     std::vector<Seen> seen;
-    for (int step; (step = in.next()) >= 0; checkListener(listener, s, seen)) {
-        if (step % 5 == 0) {
-            const int room = in.next();
-            seen.push_back({"", fakeConnect().sendRoom = room >= 0x80 ? (room & 0x7F) * 8 : -1});
-        } else if (step % 5 == 1 && !seen.empty()) {
-            const std::string bytes = in.take(in.next() & 0xFF);
-            fakeNet().callers.back().input += bytes, seen.back().sent += bytes;
-        } else if (step % 5 == 2 && !seen.empty()) {
+    for (int step; (step = next()) >= 0; checkListener(listener, s, seen)) {
+        const int room = step % 5 == 0 ? next() : 0;
+        if (step % 5 == 0)
+            seen.push_back({"", std::size_t(fakeConnect().sendRoom = room >= 0x80 ? (room & 0x7F) * 8 : -1)});
+        else if (step % 5 == 2 && !seen.empty())
             fakeNet().callers.back().hungUp = true;
-        } else if (step % 5 == 3) {
+        else if (step % 5 == 3)
             pollTick(listener, s, "", nullptr);
-        } else if (step % 5 == 4) {
+        else if (step % 5 == 4)
             disconnectTimerFired(listener, nullptr);
+        else if (!seen.empty()) {  // the caller sends
+            const std::string bytes = take(next() & 0xFF);
+            fakeNet().callers.back().input += bytes, seen.back().sent += bytes;
         }
-        for (std::size_t i = 0; i < seen.size(); ++i) {  // the backlog holds the callers not yet taken
+        for (std::size_t i = 0; i < seen.size(); ++i)  // the backlog holds the callers not yet taken
             if (!seen[i].accepted && fakeNet().backlog.size() < seen.size() - i)
                 seen[i].accepted = true, seen[i].drained = seen[i].sent.size() - fakeNet().callers[i].input.size();
-        }
     }
     stopListening(listener, nullptr);
     assert(!fakeNet().listenerOpen && netStartupBalance() == 0);
     for (std::size_t i = 0; i < seen.size(); ++i) {
         const FakeCaller& caller = fakeNet().callers[i];
-        assert(caller.closes == seen[i].accepted);
-        assert(seen[i].drained == 0 || s.echoWelcome || s.echoReply);
+        assert(caller.closes == seen[i].accepted && (seen[i].drained == 0 || s.echoWelcome || s.echoReply));
         std::string prompt;
         const std::string read = seen[i].sent.substr(0, seen[i].sent.size() - caller.input.size());
         const std::string due = seen[i].accepted ? expected(s, read, seen[i].drained, prompt) : "";
-        const std::size_t cut = seen[i].room < 0 ? std::string::npos : std::size_t(seen[i].room);
-        assert(caller.received == due.substr(0, cut) || caller.received == (due + prompt).substr(0, cut));
+        const std::size_t room = seen[i].room;
+        assert(caller.received == due.substr(0, room) || caller.received == (due + prompt).substr(0, room));
     }
     return 0;
 }

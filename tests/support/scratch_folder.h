@@ -9,8 +9,7 @@
 #include <sys/resource.h>
 #endif
 
-class ScratchFolder {
-public:
+struct ScratchFolder {
     ScratchFolder()
     {
 #ifdef RLIMIT_FSIZE
@@ -24,16 +23,13 @@ public:
     }
     ~ScratchFolder() { std::filesystem::remove_all(folder_, ignored_); }
     std::string path(const std::string& name) const { return (folder_ / name).string(); }
-    void write(const std::string& name, const std::string& bytes) const { std::ofstream(path(name), kBinary) << bytes; }
+    void write(const std::string& name, const std::string& b) { std::ofstream(path(name), std::ios::binary) << b; }
     std::string read(const std::string& name) const
     {
-        std::ifstream file(folder_ / name, kBinary);
+        std::ifstream file(folder_ / name, std::ios::binary);
         return {std::istreambuf_iterator<char>(file), {}};
     }
     long count() const { return std::distance(std::filesystem::directory_iterator(folder_), {}); }
-
-private:
-    static constexpr std::ios::openmode kBinary = std::ios::binary;  // bytes as they are, on every platform
     std::filesystem::path folder_;
     std::error_code ignored_;
 };

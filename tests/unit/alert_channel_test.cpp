@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 FakeCollector& collector = fakeNet().collector;
@@ -16,11 +18,9 @@ std::string at(AlertChannel& channel, long long now, const std::string& message 
         alertChannelPost(channel, message, now);
     alertChannelPump(channel, now);
     const AlertStatus status = alertChannelStatus(channel);
-    std::string seen;
-    seen.swap(collector.received);
-    return seen + "|" + std::to_string(status.sent) + " " + std::to_string(status.waiting) + " " +
-           std::to_string(status.dropped) + " " + std::to_string(status.lastError) + "@" +
-           std::to_string(status.lastErrorAtMs) + " " +
+    return std::exchange(collector.received, "") + "|" + std::to_string(status.sent) + " " +
+           std::to_string(status.waiting) + " " + std::to_string(status.dropped) + " " +
+           std::to_string(status.lastError) + "@" + std::to_string(status.lastErrorAtMs) + " " +
            (alertChannelIdle(channel) ? "idle" : std::to_string(channel.deadlineMs));
 }
 

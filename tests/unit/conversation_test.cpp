@@ -9,7 +9,6 @@
 
 #include <regex>
 
-WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 const std::string kGreeting("\xFF\xFB\x01\xFF\xFD\x03\xFF\xFB\x03\xFF\xFE\x01", 12);
 using namespace std::string_literals;
 const std::string kDetected = "status Detected!\ntray 10002 Velmoranth(v1.9) - Detected!\n";
@@ -31,20 +30,11 @@ protected:
     std::string logPath = folder.path("calls.log");
 
     Conversation() { resetFakeFront(); resetFakeNet(); }
-    void tick(int count = 1)
-    {
-        while (count--)
-            pollTick(listener, script, logPath.c_str(), kWindow);
-    }
+    void tick(int count = 1) { while (count--) pollTick(listener, script, logPath.c_str(), kWindow); }
     int poll() { return pollListener(listener, script, logPath.c_str(), kWindow); }
     bool loggedAs(const std::string& log) { return std::regex_match(folder.read("calls.log"), std::regex(log)); }
     // A caller connects and the next tick accepts it.
-    FakeCaller& admit()
-    {
-        FakeCaller& caller = fakeConnect();
-        tick();
-        return caller;
-    }
+    FakeCaller& admit() { FakeCaller& caller = fakeConnect(); return tick(), caller; }
     FakeCaller& callIn(const DaemonScript& daemon)
     {
         script = daemon;
@@ -84,21 +74,17 @@ TEST_F(Conversation, ReplyCountTimerAndRepeatDecideWhatIsAnsweredAndWhenToHangUp
     };
     for (const ReplyCase& c : kCases) {
         SCOPED_TRACE(c.name);
-        resetFakeNet();
-        resetFakeFront();
+        resetFakeNet(), resetFakeFront();
         FakeCaller& caller = callIn(c.daemon);
-        caller.input = c.input;
-        caller.hungUp = c.callerHangsUp;
+        caller.input = c.input, caller.hungUp = c.callerHangsUp;
         int hungUpAt = 0;
-        for (int i = 1; i <= c.ticks; ++i) {
-            tick();
-            hungUpAt = hungUpAt ? hungUpAt : caller.closes * i;
-        }
+        for (int i = 1; i <= c.ticks; ++i)
+            tick(), hungUpAt = hungUpAt ? hungUpAt : caller.closes * i;
         EXPECT_EQ(caller.received, c.received);
         EXPECT_EQ(hungUpAt, c.hangUpTick);
         const std::string& told = fakeFront().events;  // the timer runs when it was started after its last stop
         EXPECT_EQ(told.rfind("start 10005") + 1 > told.rfind("stop 10005") + 1, !c.hangUpTick && c.daemon.timerChoice);
-        EXPECT_TRUE(shownNoticeCodes().empty());
+        EXPECT_TRUE(fakeFront().noticeCodes.empty());
         stopListening(listener, kWindow);
     }
 }
@@ -144,7 +130,7 @@ TEST_F(Conversation, CallerThatNeverReadsCannotHoldTheWindow)
     tick(3);
     caller.input = "\r";
     EXPECT_EQ(poll(), 0);
-    EXPECT_EQ(shownNoticeCodes(), std::vector<int>{6});
+    EXPECT_EQ(fakeFront().noticeCodes, std::vector<int>{6});
     EXPECT_EQ(listener.stage, 1);
 
     fakeFront().whileNoticeOpen = [this] { disconnectTimerFired(listener, kWindow); };
@@ -159,7 +145,7 @@ TEST_F(Conversation, CallerThatNeverReadsCannotHoldTheWindow)
     next.sendRoom = 0;
     next.input = "x\r";
     EXPECT_EQ(poll(), 0);
-    EXPECT_EQ(shownNoticeCodes(), (std::vector<int>{6, 6, 6}));
+    EXPECT_EQ(fakeFront().noticeCodes, (std::vector<int>{6, 6, 6}));
     EXPECT_EQ(listener.stage, 2);
 }
 

@@ -5,25 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
 
 // The port field reads as an unsigned number, anything else as 0; 0 and values
 // above 65535 are refused with their notices.
 TEST(CustomFields, PortTextsAndTheirNotices)
 {
     const int kNone = NoticeNoCustomPort, kTooHigh = NoticeMaxPort;
-    const struct {
-        const char* text;
-        std::uint32_t port;
-        int notice;
-    } kPorts[] = {
+    const std::tuple<const char*, std::uint32_t, int> kPorts[] = {  // text, port, notice
         {"1", 1, 0}, {"65535", 65535, 0}, {"65536", 65536, kTooHigh}, {"0000023", 23, 0}, {"65537", 65537, kTooHigh},
         {"4294967295", 4294967295u, kTooHigh}, {"4294967296", 0, kNone}, {"", 0, kNone},
         {"99999999999999999999999", 0, kNone}, {"23a", 0, kNone}, {"-5", 0, kNone}, {" 5", 0, kNone},
     };
-    for (const auto& c : kPorts) {
-        EXPECT_EQ(readPortText(c.text), c.port) << c.text;
-        EXPECT_EQ(portNotice(c.port), c.notice) << c.text;
-    }
+    for (const auto& [text, port, notice] : kPorts)
+        EXPECT_TRUE(readPortText(text) == port && portNotice(port) == notice) << text;
 }
 
 TEST(CustomFields, HandEditedValuesOpenAtTheNearestListEntry)

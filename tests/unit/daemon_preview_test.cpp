@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 static std::string composed(const DaemonScript& s, void (*compose)(const DaemonScript&, char (&)[kPreviewBufferSize]))
 {
     static char buffer[kPreviewBufferSize];
@@ -16,11 +18,7 @@ static std::string composed(const DaemonScript& s, void (*compose)(const DaemonS
 // than their own buffers.
 TEST(Preview, PortTimerAndOutlineOfEachScript)
 {
-    const struct {
-        DaemonScript script;
-        const char* portAndTimer;
-        std::string outline;
-    } kCases[] = {
+    const std::tuple<DaemonScript, const char*, std::string> kCases[] = {  // script, port and timer lines, outline
         {builtIn(DaemonFreeBSD), "Listening on port 23.|Timer: 60 Sec.",
          "FreeBSD 5.1\r\n\r\nLogin:   [Wait Input]  [Will Echo]  [Will Repeat]\r\nPassword:   [Wait Input]\r\n"
          "Incorrect Login.\r\n"},
@@ -37,8 +35,8 @@ TEST(Preview, PortTimerAndOutlineOfEachScript)
          std::string(599, 'w') + "  [Wait Input]  [Will Echo]  [Will Repeat]\r\n" + std::string(599, 'r') +
              "  [Wait Input]  [Will Echo]\r\n" + std::string(599, 'g')},
     };
-    for (const auto& c : kCases) {
-        EXPECT_EQ(composed(c.script, composePortLine) + "|" + composed(c.script, composeTimerLine), c.portAndTimer);
-        EXPECT_EQ(composed(c.script, composeOutline), c.outline) << c.script;
+    for (const auto& [script, portAndTimer, outline] : kCases) {
+        EXPECT_EQ(composed(script, composePortLine) + "|" + composed(script, composeTimerLine), portAndTimer);
+        EXPECT_EQ(composed(script, composeOutline), outline) << script;
     }
 }

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 WindowHandle const kDialog = reinterpret_cast<WindowHandle>(2);
 
 // Codes 1 to 12 show their caption and text. Ticks keep coming while a box waits: a failure repeating under an open
@@ -14,14 +13,12 @@ TEST(Notices, EachCodeShowsItsTextAndEachOwnerOneBoxAtATime)
     resetFakeFront();
     for (int code = -1; code <= 13; ++code)
         showErrorNotice(kDialog, code);
-    EXPECT_EQ(shownNoticeCodes(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(fakeFront().noticeCodes, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
     resetFakeFront();
     int ticks = 0;
     fakeFront().whileNoticeOpen = [&ticks] {
-        for (; ticks < 3; ++ticks) {
-            showErrorNotice(kWindow, NoticeSend);
-            showErrorNotice(kDialog, NoticeMaxPort);
-        }
+        for (; ticks < 3; ++ticks)
+            showErrorNotice(kWindow, NoticeSend), showErrorNotice(kDialog, NoticeMaxPort);
     };
     showErrorNotice(kWindow, NoticeSend);
     fakeFront().whileNoticeOpen = nullptr;

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-WindowHandle const kWindow = reinterpret_cast<WindowHandle>(1);
 
 // Ending calls and stopping are tested with the conversations that lead to them.
 TEST(Listener, AFailedStartShowsItsNoticeAndReleasesWhatItTookAGoodOneListensOnTheLow16Bits)

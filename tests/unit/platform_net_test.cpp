@@ -58,8 +58,7 @@ TEST(PlatformSockets, ResolveListenConnectTalkHangUpRefuseAndSendDatagramsWithou
     EXPECT_EQ(receiveOnce(client), "ok");
     netClose(caller);
     EXPECT_EQ(receiveOnce(client), "0") << "a hang-up reads as 0";
-    for (SocketHandle socket : {client, listener})
-        netClose(socket);
+    netClose(client), netClose(listener);
     const SocketHandle refused = netConnectStart(loopback, port, error);  // at once or later
     EXPECT_EQ(refused == kNoSocket ? NetConnectFailed : netConnectPoll(refused, 10000, error), NetConnectFailed);
     EXPECT_EQ(error, NetErrorRefused);
@@ -69,8 +68,7 @@ TEST(PlatformSockets, ResolveListenConnectTalkHangUpRefuseAndSendDatagramsWithou
     ASSERT_EQ(netBindAny(receiver, 0), 1);
     EXPECT_EQ(netSendTo(sender, loopback, netLocalPort(receiver), "<13>1 x", 7), 1);
     EXPECT_EQ(receiveOnce(receiver), "<13>1 x");
-    for (SocketHandle socket : {receiver, sender})
-        netClose(socket);
+    netClose(receiver), netClose(sender);
     netCleanup();
     EXPECT_EQ(netStartupBalance(), 0);
 }

@@ -167,11 +167,9 @@ TEST(Storage, WritersSaveTheCurrentLayoutsByteForByte)
     EXPECT_EQ(folder.read("velmo.sav.tmp") + folder.read("mine.vlm.tmp"), "preciousprecious");
     EXPECT_EQ(folder.count(), 6);
 
-    auto recordNow = [] {  // the record of a call now, from the local time
+    auto recordNow = [r = std::string(64, '\0')]() mutable {  // the record of a call now, from the local time
         const std::time_t now = std::time(nullptr);
-        char record[64];
-        std::strftime(record, sizeof record, "127.0.0.1 :23 / %d.%m.%Y / %H:%M\r\n", std::localtime(&now));
-        return std::string(record);
+        return r.substr(0, std::strftime(&r[0], 64, "127.0.0.1 :23 / %d.%m.%Y / %H:%M\r\n", std::localtime(&now)));
     };
     const std::string before = recordNow();
     EXPECT_EQ(appendConnectionLog(log.c_str(), "127.0.0.1", 23), 1);
