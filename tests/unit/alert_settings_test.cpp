@@ -61,10 +61,10 @@ TEST(AlertSettings, ReadsHandEditedFilesRefusesDamageAndSavesWhatItReads)
     EXPECT_EQ(folder.count(), 1);
 
     const AlertTarget kTargets[] = {{0, "", 0, AlertUdp}, {1, "h", 65535, AlertTcp}, {1, "a\x7f", 1, AlertUdp},
-                                    {1, "h", 0, AlertUdp}, {1, "h", 65536, AlertUdp}};
+                                    {1, "h", 0, AlertUdp}, {1, "h", 65536, AlertUdp}, {1, "h", 1, AlertUdp}};
     std::string problems;
     for (const AlertTarget& t : kTargets)
         problems += alertTargetProblem(t) + std::string("|");
     EXPECT_EQ(problems, "||Enter the collector's host name or IPv4 address.|The port must be a number from 1 to 65535.|"
-                        "The port must be a number from 1 to 65535.|");
+                        "The port must be a number from 1 to 65535.||");
 }
