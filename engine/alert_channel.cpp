@@ -219,7 +219,7 @@ void alertChannelConfigure(AlertChannel& channel, const AlertTarget& target)
         dropWaiting(channel, 0);
 }
 
-void alertChannelPost(AlertChannel& channel, const std::string& message, long long /*nowMs*/)
+void alertChannelPost(AlertChannel& channel, const std::string& message)
 {
     if (!channel.target.enabled)
         return;
@@ -272,8 +272,7 @@ void alertChannelClose(AlertChannel& channel)
         channel.state = AlertIdle;
 }
 
-void alertChannelPostEvent(AlertChannel& channel, const SyslogOrigin& origin, const AlertFacts& facts,
-                           long long nowMs)
+void alertChannelPostEvent(AlertChannel& channel, const SyslogOrigin& origin, const AlertFacts& facts)
 {
-    alertChannelPost(channel, buildSyslogMessage(origin, utcNow(), facts), nowMs);
+    alertChannelPost(channel, buildSyslogMessage(origin, utcNow(), facts));
 }

@@ -73,7 +73,7 @@ void alertChannelConfigure(AlertChannel& channel, const AlertTarget& target);
 
 // Queues one unframed message (the channel frames it for TCP). Ignored while
 // disabled. When the bound is reached the oldest waiting message is dropped.
-void alertChannelPost(AlertChannel& channel, const std::string& message, long long nowMs);
+void alertChannelPost(AlertChannel& channel, const std::string& message);
 
 // Advances delivery as far as it goes now; never waits.
 void alertChannelPump(AlertChannel& channel, long long nowMs);
@@ -93,5 +93,4 @@ void alertChannelClose(AlertChannel& channel);
 // Builds the event's message at the current UTC time and posts it.
 struct SyslogOrigin;
 struct AlertFacts;
-void alertChannelPostEvent(AlertChannel& channel, const SyslogOrigin& origin, const AlertFacts& facts,
-                           long long nowMs);
+void alertChannelPostEvent(AlertChannel& channel, const SyslogOrigin& origin, const AlertFacts& facts);

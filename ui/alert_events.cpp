@@ -51,20 +51,22 @@ void alertsApply(HWND window, const AlertTarget& target)
     }
 }
 
+AlertFacts alertsFacts(AlertEvent event, const PeerAddress* caller)
+{
+    const int localPort = netLocalPort(program.listener.listenSocket);
+    AlertFacts facts = caller ? callerAlertFacts(*caller, localPort, program.activeDaemonKind) : AlertFacts{};
+    facts.event = event;
+    facts.localPort = localPort;
+    facts.daemonKind = program.activeDaemonKind;
+    return facts;
+}
+
 void alertsPostEvent(HWND, AlertEvent event, const PeerAddress* caller)
 {
     if (!program.alerts.target.enabled)
         return;
-    const int localPort = netLocalPort(program.listener.listenSocket);
-    AlertFacts facts{};
-    if (caller)
-        facts = callerAlertFacts(*caller, localPort, program.activeDaemonKind);
-    facts.event = event;
-    facts.localPort = localPort;
-    facts.daemonKind = program.activeDaemonKind;
-    const long long now = alertsNowMs();
-    alertChannelPostEvent(program.alerts, program.alertOrigin, facts, now);
-    alertChannelPump(program.alerts, now);
+    alertChannelPostEvent(program.alerts, program.alertOrigin, alertsFacts(event, caller));
+    alertChannelPump(program.alerts, alertsNowMs());
 }
 
 void alertsTick(HWND)

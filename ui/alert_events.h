@@ -15,8 +15,11 @@ void alertsStart(HWND window);
 // Takes the settings the Alerts dialog saved, from the next message on.
 void alertsApply(HWND window, const AlertTarget& target);
 
-// Posts `event` for the listener's port and the daemon being served, with
-// the caller's address and port for AlertConnect, and starts its delivery.
+// The facts of `event`: the listener's port and the daemon being served, and
+// for AlertConnect the caller's address and port.
+AlertFacts alertsFacts(AlertEvent event, const PeerAddress* caller = nullptr);
+
+// Posts the facts of `event` and starts their delivery.
 void alertsPostEvent(HWND window, AlertEvent event, const PeerAddress* caller = nullptr);
 
 // The delivery timer: pumps the channel; during an exit wait, ends the

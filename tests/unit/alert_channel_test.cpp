@@ -15,7 +15,7 @@ FakeCollector& collector = fakeNet().collector;
 std::string at(AlertChannel& channel, long long now, const std::string& message = "")
 {
     if (!message.empty())
-        alertChannelPost(channel, message, now);
+        alertChannelPost(channel, message);
     alertChannelPump(channel, now);
     const AlertStatus status = alertChannelStatus(channel);
     return std::exchange(collector.received, "") + "|" + std::to_string(status.sent) + " " +
@@ -71,7 +71,7 @@ TEST(AlertChannel, PartialSendsTheBoundANewTargetUdpAndDisabling)
     alertChannelConfigure(channel, {1, "192.0.2.10", 601, AlertTcp});
     EXPECT_EQ(at(channel, 0, "abcdefgh"), "8 abc|0 1 0 0@0 10000");
     for (int i = 0; i < kAlertQueueMessages; ++i)
-        alertChannelPost(channel, "m" + std::to_string(i), 0);
+        alertChannelPost(channel, "m" + std::to_string(i));
     EXPECT_EQ(channel.queue[1], "m1") << "the oldest that is not partly on the wire goes";
     EXPECT_EQ(at(channel, 0), "|0 10000 1 0@0 10000");
     const std::string big(kAlertQueueBytes - 8, 'B');
@@ -84,7 +84,7 @@ TEST(AlertChannel, PartialSendsTheBoundANewTargetUdpAndDisabling)
     alertChannelConfigure(channel, {1, "nowhere", 514, AlertUdp});
     SyslogOrigin origin;
     syslogOriginInit(origin, "PC", 9);
-    alertChannelPostEvent(channel, origin, {AlertStandby, "", 0, 23, 1}, 100);
+    alertChannelPostEvent(channel, origin, {AlertStandby, "", 0, 23, 1});
     EXPECT_EQ(at(channel, 100), "|2 1 10000 1@100 1100");
     collector.lookup = NetResolved;
     const std::string got = at(channel, 1100, "second");
@@ -94,7 +94,7 @@ TEST(AlertChannel, PartialSendsTheBoundANewTargetUdpAndDisabling)
     EXPECT_EQ(at(channel, 1200, "lost"), "|4 0 10001 6@1200 idle");
 
     alertChannelConfigure(channel, {1, "nowhere", 601, AlertTcp});
-    alertChannelPost(channel, "x", 1300);
+    alertChannelPost(channel, "x");
     at(channel, 1300, "y");
     alertChannelConfigure(channel, {0, "nowhere", 601, AlertTcp});
     EXPECT_EQ(at(channel, 1300, "z"), "|4 0 10003 6@1200 idle");

@@ -112,13 +112,8 @@ void onSendTest(HWND dialog)
     resetTestChannel();
     alertSocketsNeeded();
     alertChannelConfigure(testChannel, target);
-    AlertFacts facts{};
-    facts.event = AlertTest;
-    facts.localPort = netLocalPort(program.listener.listenSocket);
-    facts.daemonKind = program.activeDaemonKind;
-    const long long now = alertsNowMs();
-    alertChannelPostEvent(testChannel, program.alertOrigin, facts, now);
-    alertChannelPump(testChannel, now);
+    alertChannelPostEvent(testChannel, program.alertOrigin, alertsFacts(AlertTest));
+    alertChannelPump(testChannel, alertsNowMs());
     testUnderWay = 1;
     SetDlgItemTextA(dialog, IDC_ALERTS_TEST_RESULT, "Sending...");
     showTestOutcome(dialog);
