@@ -1,79 +1,132 @@
 #pragma once
-// Delivery of alerts to a syslog collector: a bounded queue in memory and a
-// connection that is driven, never waited for. alertChannelPump advances
-// every step (name resolution, TCP connect, sends) as far as it can go
-// without blocking; the window calls it from a timer and after each post.
-// Every time is a monotonic clock in milliseconds handed in by the caller,
-// so tests drive the channel with a clock of their own.
-#include "engine/net.h"
-
-#include <deque>
-#include <string>
-
-enum AlertProtocol { AlertUdp = 0, AlertTcp = 1 };
+// One alert channel: a bounded queue of rendered messages, a sender that
+// delivers them (syslog over UDP, TCP, TLS or RELP; SMTP; a webhook), and a
+// growing pause between failed attempts. A message leaves the queue and
+// counts as sent only when the receiver confirmed it (UDP: when the network
+// took it, which the status says). alertChannelPump advances delivery as far
+// as it goes without waiting; the window calls it from a timer and after
+// each post. Every time is a monotonic clock in milliseconds handed in by the
+// caller, so tests drive the channel with a clock of their own.
+//
+// A sender is a renderer's partner: it reads the queue from the front, and
+// reports with alertChannelConfirm, alertChannelReject and alertChannelFail.
+#include "engine/alert_connection.h"
+#include "engine/alert_queue.h"
+#include "engine/alert_targets.h"
 
 enum {
-    kAlertDefaultPort = 514,
-    kAlertHostSize = 256,          // a host name of up to 255 characters
-    kAlertQueueMessages = 10000,   // waiting messages at most; then the oldest go
-    kAlertQueueBytes = 4 << 20,    // and at most 4 MiB of them
+    kAlertQueueMessages = 10000,  // waiting messages at most; then the oldest go
+    kAlertQueueBytes = 4 << 20,   // and at most 4 MiB of them
+    kAlertErrorTextSize = 200,
 };
 
-// Where alerts go. `enabled` 0: nothing is sent and posts are ignored.
-struct AlertTarget {
-    int enabled;
-    char collector[kAlertHostSize];  // a host name or a dotted IPv4 address
-    int port;                        // 1 to 65535
-    AlertProtocol protocol;
+enum : long long {
+    kAlertFirstPauseMs = 1000,
+    kAlertLongestPauseMs = 60000,
+    kAlertLongestRetryAfterMs = 3600000,  // a webhook's Retry-After is honoured up to an hour
 };
 
-// Why the last attempt failed, in words for the dialog.
-enum AlertError {
-    AlertErrorNone,
-    AlertErrorResolve,      // the name could not be resolved
-    AlertErrorRefused,      // the connection was refused
-    AlertErrorTimedOut,     // the collector did not answer
-    AlertErrorUnreachable,  // no route to the collector
-    AlertErrorClosed,       // the collector closed or reset the connection
-    AlertErrorSend,         // a send failed
-    AlertErrorSocket,       // no socket could be had
-};
-const char* alertErrorText(AlertError error);
+enum AlertSender { SenderNone, SenderUdp, SenderStream, SenderRelp, SenderSmtp, SenderWebhook };
 
 // What the channel has done since the program started.
 struct AlertStatus {
     unsigned long sent;
     unsigned long waiting;
-    unsigned long dropped;
-    AlertError lastError;
-    long long lastErrorAtMs;  // on the caller's clock; meaningful when lastError is set
+    unsigned long dropped;                  // for room, for a permanent refusal, or on disabling
+    int unconfirmed;                        // UDP: what counts as sent was only handed to the network
+    char lastError[kAlertErrorTextSize];    // "" when nothing failed yet
+    long long lastErrorAtMs;
 };
 
-enum AlertChannelState { AlertIdle, AlertResolving, AlertConnecting, AlertConnected, AlertWaitingToRetry };
+// The state each sender keeps between pumps.
+struct StreamSenderState {
+    int batch;               // messages on this connection, from the front of the queue
+    int written;             // of them, written whole
+    unsigned long headSent;  // bytes of the next one written
+};
 
-// One channel for the whole run; a second one serves the dialog's test message.
-// Plain fields, zero-initialised; only the functions below change them.
+struct UdpSenderState {
+    SocketHandle socket;
+    unsigned char address[4];
+    int resolved;
+    long long resolvedAtMs;
+};
+
+enum { kRelpInboxSize = 512 };
+struct RelpSenderState {
+    int phase;               // the relp sender's own
+    unsigned long nextTxnr;  // 1 to 999999999
+    int inFlight;            // messages sent and not answered, from the front of the queue
+    unsigned long headSent;
+    long long idleSinceMs;
+    // The answer being parsed: where the last read stopped.
+    int parseState;
+    unsigned long parseTxnr, parseLength, parseRead;
+    char parseCommand[16];
+    int commandLength;
+    char parseData[kRelpInboxSize];
+    int dataLength;
+};
+
+enum { kSmtpReplySize = 512 };
+struct SmtpSenderState {
+    int phase;               // the smtp sender's own
+    int recipient;           // the next RCPT TO
+    int startTlsOffered, authPlain, authLogin;
+    unsigned long bodySent;  // bytes of the head message's dot-stuffed body written
+    int lineStart;           // the body writer is at the start of a line
+    char reply[kSmtpReplySize];  // the reply being read, its lines joined
+    int replyLength;
+    int replyCode;
+};
+
+struct WebhookSenderState {
+    int requestUnderWay;
+};
+
 struct AlertChannel {
-    AlertTarget target{};
-    std::deque<std::string> queue;  // messages as posted, oldest first; TCP frames each as it goes
-    unsigned long queuedBytes = 0;
-    unsigned long headSent = 0;     // bytes of the framed queue.front() already on the wire (TCP)
-    AlertChannelState state = AlertIdle;
-    SocketHandle socket = kNoSocket;
-    int resolveRequest = 0;
-    unsigned char address[4] = {};
-    long long deadlineMs = 0;       // end of the connect wait, or of the pause before a retry
-    long long retryPauseMs = 0;     // the next pause; doubles up to the cap
-    AlertStatus status{};
+    AlertSender sender;
+    AlertQueue queue;
+    AlertTarget syslog;   // the target of the sender in use
+    MailTarget mail;
+    WebhookTarget webhook;
+    AlertConnection connection;
+    int httpSlot;
+    StreamSenderState stream;
+    UdpSenderState udp;
+    RelpSenderState relp;
+    SmtpSenderState smtp;
+    WebhookSenderState web;
+    int waitingToRetry;
+    long long retryAtMs;
+    long long pauseMs;    // the next pause; doubles up to the cap
+    AlertStatus status;
 };
+
+// Storage for a channel's queue: kAlertQueueBytes and some room to move.
+struct AlertQueueStorage {
+    char bytes[kAlertQueueBytes + 64 * 1024];
+    AlertQueueEntry entries[kAlertQueueMessages];
+};
+
+// A channel with nothing to do, over its own storage; `slot` is its resolve
+// (and HTTP) slot, its own for the whole run.
+void alertChannelInit(AlertChannel& channel, AlertQueueStorage& storage, int slot);
+
+// A small channel for one message at a time (the dialog's test messages).
+void alertChannelInitSmall(AlertChannel& channel, char* bytes, unsigned long size, AlertQueueEntry* entries,
+                           int entryCount, int slot);
 
 // Replaces the target; waiting messages go to the new one. Disabling drops
 // what waits (counted as dropped) and closes any connection.
-void alertChannelConfigure(AlertChannel& channel, const AlertTarget& target);
+void alertChannelConfigureSyslog(AlertChannel& channel, const AlertTarget& target);
+void alertChannelConfigureMail(AlertChannel& channel, const MailTarget& target);
+void alertChannelConfigureWebhook(AlertChannel& channel, const WebhookTarget& target);
 
-// Queues one unframed message (the channel frames it for TCP). Ignored while
-// disabled. When the bound is reached the oldest waiting message is dropped.
-void alertChannelPost(AlertChannel& channel, const std::string& message);
+int alertChannelEnabled(const AlertChannel& channel);
+
+// Queues one rendered message. Ignored while disabled.
+void alertChannelPost(AlertChannel& channel, const char* message, int length);
 
 // Advances delivery as far as it goes now; never waits.
 void alertChannelPump(AlertChannel& channel, long long nowMs);
@@ -82,15 +135,25 @@ void alertChannelPump(AlertChannel& channel, long long nowMs);
 // the last attempts at Exit, when a pause may outlast the time left.
 void alertChannelRetrySoon(AlertChannel& channel, long long nowMs);
 
-// Nothing waits and no partial message is on the wire.
+// Nothing waits for its confirmation.
 int alertChannelIdle(const AlertChannel& channel);
 
 AlertStatus alertChannelStatus(const AlertChannel& channel);
 
-// Closes any socket and any pending resolution; the queue stays.
+// Closes any connection and request; the queue stays.
 void alertChannelClose(AlertChannel& channel);
 
-// Builds the event's message at the current UTC time and posts it.
-struct SyslogOrigin;
-struct AlertFacts;
-void alertChannelPostEvent(AlertChannel& channel, const SyslogOrigin& origin, const AlertFacts& facts);
+// For senders. The `count` oldest messages are confirmed: they leave the
+// queue and count as sent; the pause starts again from its first length.
+void alertChannelConfirm(AlertChannel& channel, int count);
+// The oldest message is refused for good: it leaves the queue, counted as
+// dropped, and `why` becomes the last error.
+void alertChannelReject(AlertChannel& channel, const char* why, long long nowMs);
+// The attempt failed: the sender's connection goes, the messages stay, and
+// the next attempt waits the pause (at least `atLeastMs`), which doubles with
+// each failure in a row. `why` becomes the last error.
+void alertChannelFail(AlertChannel& channel, const char* why, long long nowMs, long long atLeastMs = 0);
+
+// The words for a connection's failure, naming the peer ("The collector",
+// "The mail server"): "The collector refused the connection."
+void alertConnectionErrorText(const AlertConnection& connection, const char* peer, char* text, int size);

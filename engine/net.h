@@ -94,11 +94,19 @@ int netSendSome(SocketHandle socket, const char* buffer, int length);
 // Sends one datagram to `address`:`port` without waiting. 1 when it was taken whole.
 int netSendTo(SocketHandle socket, const std::uint8_t address[4], int port, const char* buffer, int length);
 
+// Ends the sending half of a connected stream socket: the peer reads end of
+// stream after every byte sent before. 1 on success.
+int netShutdownSend(SocketHandle socket);
+
 // Name resolution that never waits: a dotted IPv4 address resolves at once, a
-// host name on a worker thread of its own. Start gives a request id (> 0; 0
-// when none could be started); poll it until it gives an answer, which ends
-// the request. Cancel abandons a request whose answer is no longer wanted.
+// host name on a worker thread of the platform's own. Each asker has a slot of
+// its own (0 to kResolveSlots - 1), so one asker never has more than one
+// look-up running, however often it asks. Start begins a look-up in the slot:
+// 0 when the slot's last look-up, even an abandoned one, still runs, or no
+// thread could be had. Poll it until it gives an answer, which frees the slot.
+// Cancel abandons the slot's look-up: its worker runs to its end unheard.
+enum { kResolveSlots = 8 };
 enum NetResolveState { NetResolvePending, NetResolved, NetResolveFailed };
-int netResolveStart(const char* name);
-NetResolveState netResolvePoll(int request, std::uint8_t address[4]);
-void netResolveCancel(int request);
+int netResolveStart(int slot, const char* name);
+NetResolveState netResolvePoll(int slot, std::uint8_t address[4]);
+void netResolveCancel(int slot);

@@ -1,0 +1,63 @@
+#pragma once
+// A TLS client session that never touches a socket: the alert connection
+// hands it what came from the server and sends what it produces, so the
+// session runs in the same never-waiting pump as everything else. Schannel
+// on Windows (tls_win32.cpp: TLS 1.2 or later, the system's trust store);
+// no TLS elsewhere (tls_posix.cpp); the core's tests link a fake.
+//
+// Sessions are small integers > 0; at most kTlsSessions exist at once.
+
+enum { kTlsSessions = 8, kTlsFingerprintSize = 32 };
+
+// Why a handshake ended without a session one may send on.
+enum TlsFailure {
+    TlsFailureNone,
+    TlsFailureUntrusted,    // the chain does not end at a trusted root
+    TlsFailureName,         // the certificate is for another name
+    TlsFailureFingerprint,  // not the certificate of the configured fingerprint
+    TlsFailureExpired,      // outside its validity
+    TlsFailureHandshake,    // anything else: protocol, versions, a server's alert
+};
+
+enum TlsResult {
+    TlsNeedMore,  // give it more of the server's bytes (handshake or a partial record)
+    TlsDone,      // handshake: finished and the certificate accepted; decrypt: plain bytes given
+    TlsClosed,    // decrypt: the server's close_notify
+    TlsFailed,    // the session is unusable
+};
+
+// Starts a session for `serverName` (sent as SNI and checked against the
+// certificate). With `fingerprint` (kTlsFingerprintSize bytes) exactly that
+// certificate is accepted, whatever its chain or name. 0 when no session
+// could be had.
+int tlsOpen(const char* serverName, const unsigned char* fingerprint);
+
+// One handshake step: takes server bytes from `in` (`used` says how many it
+// consumed; it may consume none) and writes the bytes to send to `out`
+// (`outLength`; may be 0). The first call has no input and writes the
+// ClientHello. TlsDone only once the certificate check passed; TlsFailed with
+// `failure` set otherwise. `out` needs room for kTlsHandshakeOut bytes.
+enum { kTlsHandshakeOut = 16 * 1024 };
+TlsResult tlsHandshake(int session, const char* in, int inLength, int& used, char* out, int outSize,
+                       int& outLength, TlsFailure& failure);
+
+// The most plain bytes one record carries, and what a record adds to them.
+enum { kTlsMaxPlain = 16 * 1024, kTlsRecordOverhead = 1024 };
+
+// Encrypts the first min(length, kTlsMaxPlain) bytes of `plain` into one
+// record in `out`. Returns the plain bytes taken (0 when `out` is too small
+// or the session failed); `outLength` the record's length.
+int tlsEncrypt(int session, const char* plain, int length, char* out, int outSize, int& outLength);
+
+// Decrypts the first whole record of `in`: `used` its length (0 with
+// TlsNeedMore when it is not whole yet), the plain bytes in `plain`
+// (`plainLength`, which may be 0 for a record that carries none). `plain`
+// needs room for kTlsMaxPlain bytes.
+TlsResult tlsDecrypt(int session, const char* in, int inLength, int& used, char* plain, int plainSize,
+                     int& plainLength);
+
+// The close_notify alert, into `out`. Returns its length, 0 on failure.
+int tlsCloseNotify(int session, char* out, int outSize);
+
+// Ends the session and frees it; 0 is ignored.
+void tlsFree(int session);
