@@ -1,278 +1,221 @@
 #include "engine/alert_channel.h"
 
-#include "engine/syslog_message.h"
+#include "engine/relp_sender.h"
+#include "engine/smtp_sender.h"
+#include "engine/syslog_sender.h"
+#include "engine/webhook_sender.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
 
-enum : long long {
-    kConnectTimeOutMs = 10000,
-    kFirstPauseMs = 1000,
-    kLongestPauseMs = 60000,
+struct SenderOperations {
+    void (*pump)(AlertChannel& channel, long long nowMs);
+    void (*close)(AlertChannel& channel);
 };
 
-// Each pump reads at most this much of what a collector sends, to discard it.
-enum { kDiscardSize = 512, kDiscardReads = 8 };
+void pumpNothing(AlertChannel&, long long) {}
+void closeNothing(AlertChannel&) {}
 
-bool sameTarget(const AlertTarget& a, const AlertTarget& b)
+// In the order of AlertSender.
+const SenderOperations kSenders[] = {
+    {pumpNothing, closeNothing},
+    {udpSenderPump, udpSenderClose},
+    {streamSenderPump, streamSenderClose},
+    {relpSenderPump, relpSenderClose},
+    {smtpSenderPump, smtpSenderClose},
+    {webhookSenderPump, webhookSenderClose},
+};
+
+const SenderOperations& operationsOf(const AlertChannel& channel)
 {
-    return a.enabled == b.enabled && a.port == b.port && a.protocol == b.protocol &&
-           std::strcmp(a.collector, b.collector) == 0;
+    return kSenders[channel.sender >= SenderNone && channel.sender <= SenderWebhook ? channel.sender : SenderNone];
 }
 
-AlertError alertErrorOf(NetError error)
+AlertSender senderOf(AlertProtocol protocol)
 {
-    switch (error) {
-    case NetErrorRefused: return AlertErrorRefused;
-    case NetErrorTimedOut: return AlertErrorTimedOut;
-    case NetErrorReset: return AlertErrorClosed;
-    default: return AlertErrorUnreachable;
+    switch (protocol) {
+    case AlertTcp:
+    case AlertTls: return SenderStream;
+    case AlertRelp: return SenderRelp;
+    default: return SenderUdp;
     }
 }
 
-void dropWaiting(AlertChannel& channel, std::size_t index)
+bool sameFingerprint(const AlertFingerprint& a, const AlertFingerprint& b)
 {
-    channel.queuedBytes -= static_cast<unsigned long>(channel.queue[index].size());
-    channel.queue.erase(channel.queue.begin() + static_cast<long>(index));
-    ++channel.status.dropped;
+    return a.present == b.present && std::memcmp(a.sha256, b.sha256, sizeof a.sha256) == 0;
 }
 
-void record(AlertChannel& channel, AlertError error, long long nowMs)
+bool sameSyslog(const AlertTarget& a, const AlertTarget& b)
 {
-    channel.status.lastError = error;
+    return a.enabled == b.enabled && a.port == b.port && a.protocol == b.protocol && a.framing == b.framing &&
+           std::strcmp(a.collector, b.collector) == 0 && sameFingerprint(a.fingerprint, b.fingerprint);
+}
+
+void record(AlertChannel& channel, const char* why, long long nowMs)
+{
+    std::snprintf(channel.status.lastError, sizeof channel.status.lastError, "%s", why);
     channel.status.lastErrorAtMs = nowMs;
 }
 
-// Every failed step ends here: the connection goes, the messages stay, and
-// the next attempt waits a pause that doubles with each failure in a row.
-void fail(AlertChannel& channel, AlertError error, long long nowMs)
+// A new target: the old connection goes, the next attempt is at once, and
+// disabling drops what waits.
+void retarget(AlertChannel& channel, AlertSender sender, int enabled)
 {
     alertChannelClose(channel);
-    record(channel, error, nowMs);
-    const long long pause = channel.retryPauseMs < kFirstPauseMs ? kFirstPauseMs : channel.retryPauseMs;
-    channel.deadlineMs = nowMs + pause;
-    channel.retryPauseMs = pause * 2 < kLongestPauseMs ? pause * 2 : kLongestPauseMs;
-    channel.state = AlertWaitingToRetry;
-}
-
-void finishHead(AlertChannel& channel)
-{
-    channel.queuedBytes -= static_cast<unsigned long>(channel.queue.front().size());
-    channel.queue.pop_front();
-    channel.headSent = 0;
-    ++channel.status.sent;
-}
-
-void startConnect(AlertChannel& channel, long long nowMs)
-{
-    if (channel.target.protocol == AlertUdp) {
-        channel.socket = netCreateDatagramSocket();
-        channel.state = AlertConnected;
-        if (channel.socket == kNoSocket)
-            fail(channel, AlertErrorSocket, nowMs);
-        return;
-    }
-    NetError error = NetErrorNone;
-    channel.socket = netConnectStart(channel.address, channel.target.port, error);
-    channel.deadlineMs = nowMs + kConnectTimeOutMs;
-    channel.state = AlertConnecting;
-    // Other than a refusal and the like, a connect that fails at once had no socket.
-    if (channel.socket == kNoSocket)
-        fail(channel, error == NetErrorOther ? AlertErrorSocket : alertErrorOf(error), nowMs);
-}
-
-void pollResolve(AlertChannel& channel, long long nowMs)
-{
-    const NetResolveState state = netResolvePoll(channel.resolveRequest, channel.address);
-    if (state == NetResolvePending)
-        return;
-    channel.resolveRequest = 0;
-    if (state == NetResolved)
-        startConnect(channel, nowMs);
-    else
-        fail(channel, AlertErrorResolve, nowMs);
-}
-
-void pollConnect(AlertChannel& channel, long long nowMs)
-{
-    NetError error = NetErrorNone;
-    const NetConnectState state = netConnectPoll(channel.socket, 0, error);
-    if (state == NetConnected) {
-        channel.state = AlertConnected;
-        channel.retryPauseMs = kFirstPauseMs;
-    } else if (state == NetConnectFailed) {
-        fail(channel, alertErrorOf(error), nowMs);
-    } else if (nowMs >= channel.deadlineMs) {
-        fail(channel, AlertErrorTimedOut, nowMs);
-    }
-}
-
-// A collector that closed or reset the connection (a restart) must be noticed
-// before a message is written into it, or that message is lost. What a live
-// collector sends is read and thrown away.
-bool collectorStillThere(AlertChannel& channel)
-{
-    for (int reads = 0; reads < kDiscardReads; ++reads) {
-        SocketSet watched = {1, {channel.socket}}, ready;
-        if (netWaitReadable(watched, channel.socket, 0, ready) == 0)
-            return true;
-        char discarded[kDiscardSize];
-        const int received = netReceive(channel.socket, discarded, sizeof discarded);
-        if (received == 0 || received == NetReceiveFailed)
-            return false;
-        if (received == NetReceiveWouldBlock)
-            return true;
-    }
-    return true;
-}
-
-void sendStream(AlertChannel& channel, long long nowMs)
-{
-    while (!channel.queue.empty()) {
-        if (!collectorStillThere(channel))
-            return fail(channel, AlertErrorClosed, nowMs);
-        const std::string framed = frameOctetCounted(channel.queue.front());
-        const int taken = netSendSome(channel.socket, framed.data() + channel.headSent,
-                                      static_cast<int>(framed.size() - channel.headSent));
-        if (taken == NetSendFailed)
-            return fail(channel, AlertErrorSend, nowMs);
-        channel.headSent += static_cast<unsigned long>(taken);
-        if (channel.headSent < framed.size())
-            return;
-        finishHead(channel);
-    }
-}
-
-// Fire and forget: a datagram that is not taken is counted as dropped.
-void sendDatagrams(AlertChannel& channel, long long nowMs)
-{
-    while (!channel.queue.empty()) {
-        const std::string& message = channel.queue.front();
-        if (netSendTo(channel.socket, channel.address, channel.target.port, message.data(),
-                      static_cast<int>(message.size()))) {
-            finishHead(channel);
-        } else {
-            dropWaiting(channel, 0);
-            record(channel, AlertErrorSend, nowMs);
-        }
-    }
-}
-
-// One step; false when nothing more can happen until later.
-bool step(AlertChannel& channel, long long nowMs)
-{
-    const AlertChannelState before = channel.state;
-    switch (channel.state) {
-    case AlertIdle:
-        if (channel.queue.empty())
-            return false;
-        channel.resolveRequest = netResolveStart(channel.target.collector);
-        channel.state = AlertResolving;
-        if (!channel.resolveRequest)
-            fail(channel, AlertErrorResolve, nowMs);
-        break;
-    case AlertResolving: pollResolve(channel, nowMs); break;
-    case AlertConnecting: pollConnect(channel, nowMs); break;
-    case AlertConnected:
-        if (channel.target.protocol == AlertTcp)
-            sendStream(channel, nowMs);
-        else
-            sendDatagrams(channel, nowMs);
-        return false;
-    case AlertWaitingToRetry:
-        if (nowMs < channel.deadlineMs)
-            return false;
-        channel.state = AlertIdle;
-        break;
-    }
-    return channel.state != before && channel.state != AlertWaitingToRetry;
+    channel.sender = enabled ? sender : SenderNone;
+    channel.udp = UdpSenderState{};  // a new name is looked up anew
+    channel.udp.socket = kNoSocket;
+    channel.waitingToRetry = 0;
+    channel.pauseMs = kAlertFirstPauseMs;
+    channel.status.unconfirmed = sender == SenderUdp;
+    if (!enabled)
+        alertQueueDropAll(channel.queue);
 }
 
 } // namespace
 
-const char* alertErrorText(AlertError error)
+void alertChannelInit(AlertChannel& channel, AlertQueueStorage& storage, int slot)
 {
-    switch (error) {
-    case AlertErrorNone: return "";
-    case AlertErrorResolve: return "The collector's name could not be resolved.";
-    case AlertErrorRefused: return "The collector refused the connection.";
-    case AlertErrorTimedOut: return "The collector did not answer.";
-    case AlertErrorUnreachable: return "The collector cannot be reached.";
-    case AlertErrorClosed: return "The collector closed the connection.";
-    case AlertErrorSend: return "A message could not be sent.";
-    default: return "No socket could be opened.";
-    }
+    alertChannelInitSmall(channel, storage.bytes, sizeof storage.bytes, storage.entries, kAlertQueueMessages, slot);
+    channel.queue.maxBytes = kAlertQueueBytes;
 }
 
-void alertChannelConfigure(AlertChannel& channel, const AlertTarget& target)
+void alertChannelInitSmall(AlertChannel& channel, char* bytes, unsigned long size, AlertQueueEntry* entries,
+                           int entryCount, int slot)
 {
-    if (sameTarget(channel.target, target))
-        return;
-    alertChannelClose(channel);
-    channel.target = target;
-    channel.state = AlertIdle;
-    channel.retryPauseMs = kFirstPauseMs;
-    if (target.enabled)
-        return;
-    while (!channel.queue.empty())
-        dropWaiting(channel, 0);
+    channel = AlertChannel{};
+    alertQueueInit(channel.queue, bytes, size, entries, entryCount, size);
+    alertConnectionInit(channel.connection, slot);
+    channel.httpSlot = slot;
+    channel.udp.socket = kNoSocket;
+    channel.pauseMs = kAlertFirstPauseMs;
 }
 
-void alertChannelPost(AlertChannel& channel, const std::string& message)
+void alertChannelConfigureSyslog(AlertChannel& channel, const AlertTarget& target)
 {
-    if (!channel.target.enabled)
+    if (channel.sender != SenderNone && sameSyslog(channel.syslog, target))
         return;
-    channel.queue.push_back(message);
-    channel.queuedBytes += static_cast<unsigned long>(message.size());
-    // The oldest go first, but never a message partly on the wire: its rest must follow.
-    const std::size_t oldest = channel.headSent > 0 ? 1 : 0;
-    while ((channel.queue.size() > kAlertQueueMessages || channel.queuedBytes > kAlertQueueBytes) &&
-           channel.queue.size() > oldest + 1)
-        dropWaiting(channel, oldest);
+    channel.syslog = target;
+    retarget(channel, senderOf(target.protocol), target.enabled);
+}
+
+void alertChannelConfigureMail(AlertChannel& channel, const MailTarget& target)
+{
+    if (channel.sender != SenderNone && std::memcmp(&channel.mail, &target, sizeof target) == 0)
+        return;
+    channel.mail = target;
+    retarget(channel, SenderSmtp, target.enabled);
+}
+
+void alertChannelConfigureWebhook(AlertChannel& channel, const WebhookTarget& target)
+{
+    if (channel.sender != SenderNone && std::memcmp(&channel.webhook, &target, sizeof target) == 0)
+        return;
+    channel.webhook = target;
+    retarget(channel, SenderWebhook, target.enabled);
+}
+
+int alertChannelEnabled(const AlertChannel& channel)
+{
+    return channel.sender != SenderNone;
+}
+
+void alertChannelPost(AlertChannel& channel, const char* message, int length)
+{
+    if (alertChannelEnabled(channel) && length > 0)
+        alertQueuePush(channel.queue, message, static_cast<unsigned long>(length));
 }
 
 void alertChannelPump(AlertChannel& channel, long long nowMs)
 {
-    if (!channel.target.enabled)
+    if (!alertChannelEnabled(channel))
         return;
-    // A few steps at most: resolve, connect and send may all complete at once.
-    for (int steps = 0; steps < 8 && step(channel, nowMs); ++steps) {
-    }
+    if (channel.waitingToRetry && nowMs < channel.retryAtMs)
+        return;
+    channel.waitingToRetry = 0;
+    operationsOf(channel).pump(channel, nowMs);
 }
 
 void alertChannelRetrySoon(AlertChannel& channel, long long nowMs)
 {
-    if (channel.state == AlertWaitingToRetry && channel.deadlineMs > nowMs)
-        channel.deadlineMs = nowMs;
+    if (channel.waitingToRetry && channel.retryAtMs > nowMs)
+        channel.retryAtMs = nowMs;
 }
 
 int alertChannelIdle(const AlertChannel& channel)
 {
-    return channel.queue.empty() && channel.headSent == 0;
+    return channel.queue.count == 0;
 }
 
 AlertStatus alertChannelStatus(const AlertChannel& channel)
 {
     AlertStatus status = channel.status;
-    status.waiting = static_cast<unsigned long>(channel.queue.size());
+    status.waiting = static_cast<unsigned long>(channel.queue.count);
+    status.dropped += channel.queue.dropped;
     return status;
 }
 
 void alertChannelClose(AlertChannel& channel)
 {
-    if (channel.resolveRequest)
-        netResolveCancel(channel.resolveRequest);
-    channel.resolveRequest = 0;
-    netClose(channel.socket);
-    channel.socket = kNoSocket;
-    // A message cut short on a closed connection goes out whole on the next.
-    channel.headSent = 0;
-    if (channel.state != AlertWaitingToRetry)
-        channel.state = AlertIdle;
+    operationsOf(channel).close(channel);
+    channel.queue.locked = 0;
 }
 
-void alertChannelPostEvent(AlertChannel& channel, const SyslogOrigin& origin, const AlertFacts& facts)
+void alertChannelConfirm(AlertChannel& channel, int count)
 {
-    alertChannelPost(channel, buildSyslogMessage(origin, utcNow(), facts));
+    if (count > channel.queue.count)
+        count = channel.queue.count;
+    alertQueuePop(channel.queue, count);
+    channel.status.sent += static_cast<unsigned long>(count);
+    channel.pauseMs = kAlertFirstPauseMs;
+}
+
+void alertChannelReject(AlertChannel& channel, const char* why, long long nowMs)
+{
+    alertQueuePop(channel.queue, 1);
+    ++channel.status.dropped;
+    record(channel, why, nowMs);
+}
+
+void alertChannelFail(AlertChannel& channel, const char* why, long long nowMs, long long atLeastMs)
+{
+    alertChannelClose(channel);
+    record(channel, why, nowMs);
+    const long long pause = channel.pauseMs < kAlertFirstPauseMs ? kAlertFirstPauseMs : channel.pauseMs;
+    const long long wait = atLeastMs > pause ? (atLeastMs < kAlertLongestRetryAfterMs ? atLeastMs
+                                                                                      : kAlertLongestRetryAfterMs)
+                                             : pause;
+    channel.retryAtMs = nowMs + wait;
+    channel.waitingToRetry = 1;
+    channel.pauseMs = pause * 2 < kAlertLongestPauseMs ? pause * 2 : kAlertLongestPauseMs;
+}
+
+void alertConnectionErrorText(const AlertConnection& connection, const char* peer, char* text, int size)
+{
+    const char* format = "%s: the connection failed.";
+    switch (connection.error) {
+    case AlertErrorResolve: format = "The %s's name could not be resolved."; break;
+    case AlertErrorRefused: format = "The %s refused the connection."; break;
+    case AlertErrorTimedOut: format = "The %s did not answer in time."; break;
+    case AlertErrorUnreachable: format = "The %s cannot be reached."; break;
+    case AlertErrorClosed: format = "The %s closed the connection."; break;
+    case AlertErrorReset: format = "The %s reset the connection."; break;
+    case AlertErrorSend: format = "A message to the %s could not be sent."; break;
+    case AlertErrorSocket: format = "No connection to the %s could be opened here."; break;
+    case AlertErrorProtocol: format = "The %s sent something unexpected."; break;
+    case AlertErrorTls:
+        switch (connection.tlsFailure) {
+        case TlsFailureUntrusted: format = "The %s's certificate is not trusted."; break;
+        case TlsFailureName: format = "The %s's certificate is for another name."; break;
+        case TlsFailureFingerprint: format = "The %s's certificate does not match the fingerprint."; break;
+        case TlsFailureExpired: format = "The %s's certificate has expired."; break;
+        default: format = "The TLS handshake with the %s failed."; break;
+        }
+        break;
+    default: break;
+    }
+    std::snprintf(text, static_cast<size_t>(size), format, peer);
 }

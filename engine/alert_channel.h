@@ -43,29 +43,36 @@ struct StreamSenderState {
     int batch;               // messages on this connection, from the front of the queue
     int written;             // of them, written whole
     unsigned long headSent;  // bytes of the next one written
+    int finishing;           // all written: the confirmed close is under way
 };
 
 struct UdpSenderState {
     SocketHandle socket;
     unsigned char address[4];
-    int resolved;
-    long long resolvedAtMs;
+    int resolved, resolving;
+    long long resolvedAtMs;    // a name is looked up again 5 minutes after
+    long long resolveDeadlineMs;
 };
 
-enum { kRelpInboxSize = 512 };
+enum { kRelpDataKept = 256 };
+// One RELP frame as it is read: where the last read stopped.
+struct RelpFrameReader {
+    int state;
+    unsigned long txnr, length, read;
+    char command[16];
+    int commandLength;
+    char data[kRelpDataKept];  // the start of its data; the rest is read and dropped
+    int dataLength;
+};
+
 struct RelpSenderState {
     int phase;               // the relp sender's own
     unsigned long nextTxnr;  // 1 to 999999999
-    int inFlight;            // messages sent and not answered, from the front of the queue
-    unsigned long headSent;
+    unsigned long closeTxnr;
+    int inFlight;            // messages written whole and not answered yet, from the front of the queue
+    unsigned long headSent;  // bytes of the next message's frame written
     long long idleSinceMs;
-    // The answer being parsed: where the last read stopped.
-    int parseState;
-    unsigned long parseTxnr, parseLength, parseRead;
-    char parseCommand[16];
-    int commandLength;
-    char parseData[kRelpInboxSize];
-    int dataLength;
+    RelpFrameReader reader;
 };
 
 enum { kSmtpReplySize = 512 };
@@ -110,7 +117,7 @@ struct AlertQueueStorage {
 };
 
 // A channel with nothing to do, over its own storage; `slot` is its resolve
-// (and HTTP) slot, its own for the whole run.
+// (and HTTP) slot, its own for the whole run (below kResolveSlots and kHttpSlots).
 void alertChannelInit(AlertChannel& channel, AlertQueueStorage& storage, int slot);
 
 // A small channel for one message at a time (the dialog's test messages).

@@ -44,9 +44,9 @@ enum : long long {
 };
 
 enum {
-    kConnectionInboxSize = 4096,                                 // plain bytes from the peer, unread
-    kConnectionRawSize = 17 * 1024 + 512,                        // one whole TLS record from the peer
-    kConnectionOutboxSize = 16 * 1024 + 1024 + 16 * 1024,        // bytes on their way to the socket
+    kConnectionInboxSize = kTlsMaxPlain + 1024,                 // plain bytes from the peer, unread
+    kConnectionRawSize = kTlsMaxPlain + kTlsRecordOverhead + 512,  // one whole TLS record from the peer
+    kConnectionOutboxSize = 2 * (kTlsMaxPlain + kTlsRecordOverhead),  // bytes on their way to the socket
 };
 
 // Where a connection goes: a name and a port, with or without TLS.
@@ -74,7 +74,8 @@ struct AlertConnection {
     int inboxLength;
     char outbox[kConnectionOutboxSize];
     int outboxLength, outboxSent;
-    int peerClosed;                 // the peer's end of stream came
+    int peerClosed;                 // the peer's end of stream (or TLS close_notify) came
+    int halfClosed;                 // our end of stream went out
     AlertError error;
     TlsFailure tlsFailure;
 };

@@ -56,3 +56,13 @@ void alertHubClose(AlertHub& hub);
 
 // 1 when `address` (dotted text) calling `localPort` is on the ignore list.
 int alertHubIgnores(const AlertFilters& filters, const char* address, int localPort);
+
+// A test message's facts for a channel of the hub's kind: a syslog test takes
+// the next sequence id, as syslog sees it; one by e-mail or webhook carries
+// the last one given.
+AlertFacts alertHubTestEvent(AlertHub& hub, int channelId, const AlertTime& time);
+
+// `facts` in the form of `channel`'s sender: a syslog message, a mail, a
+// webhook request. Returns its length; 0 when it cannot be rendered.
+int alertRender(const SyslogOrigin& origin, const AlertChannel& channel, const AlertFacts& facts, char* out,
+                int size);

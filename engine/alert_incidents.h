@@ -19,6 +19,7 @@ struct IncidentRecord {
     long long quietUntilMs;        // on the monotonic clock
     unsigned long counted;         // connections held back since the one that was sent
     UtcTime firstLocal, lastLocal; // of those held back
+    long long floodWindow;         // the hour whose flood summary counts this address already
 };
 
 struct AlertIncidents {
@@ -28,15 +29,19 @@ struct AlertIncidents {
     int sentThisHour;
     unsigned long floodConnections, floodAddresses;  // held back by the cap this hour
     UtcTime floodFirst, floodLast;
+    int floodPort, floodDaemon;
 };
 
 void alertIncidentsInit(AlertIncidents& incidents, int quietMinutes);
 
 // Whether `facts` (an event this channel carries) is sent now: 1, or 0 when it
-// is counted for a later summary.
+// is counted for a later summary. Only connections are held back: listening's
+// start and stop always go. Take the due summaries first.
 int alertIncidentsAdmit(AlertIncidents& incidents, const AlertFacts& facts, long long nowMs);
 
 // The next summary that is due at `nowMs`, in `summary` (its event
 // AlertSummary, its time and sequence id left to the caller): 1, or 0 when
-// none is due. Call until it gives 0.
+// none is due. Call until it gives 0. A summary counts against the hourly
+// cap; one the cap holds back joins the flood's summary, which itself
+// always goes.
 int alertIncidentsDue(AlertIncidents& incidents, long long nowMs, AlertFacts& summary);

@@ -5,7 +5,7 @@
 // the outcome. Each asker has a slot of its own (0 to kHttpSlots - 1) with at
 // most one request under way.
 
-enum { kHttpSlots = 4, kHttpReplyStartSize = 200 };
+enum { kHttpSlots = 8, kHttpReplyStartSize = 200 };
 
 enum HttpState {
     HttpPending,

@@ -10,6 +10,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -67,6 +68,25 @@ int lookUpHost(const char* name, std::uint8_t address[4])
     const sockaddr_in* first = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
     std::memcpy(address, &first->sin_addr.s_addr, 4);
     freeaddrinfo(found);
+    return 1;
+}
+
+// Every worker runs the same work, on an argument that outlives it.
+void (*workerWork)(void*);
+
+void* runWorker(void* argument)
+{
+    workerWork(argument);
+    return nullptr;
+}
+
+int startWorker(void (*work)(void*), void* argument)
+{
+    workerWork = work;
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, runWorker, argument) != 0)
+        return 0;
+    pthread_detach(thread);
     return 1;
 }
 
@@ -258,17 +278,22 @@ int netSendTo(SocketHandle socket, const std::uint8_t address[4], int port, cons
     return sent == length;
 }
 
-int netResolveStart(const char* name)
+int netShutdownSend(SocketHandle socket)
 {
-    return net_resolver::start(name, lookUpHost);
+    return shutdown(toFd(socket), SHUT_WR) == 0;
 }
 
-NetResolveState netResolvePoll(int request, std::uint8_t address[4])
+int netResolveStart(int slot, const char* name)
 {
-    return net_resolver::poll(request, address);
+    return net_resolver::start(slot, name, lookUpHost, startWorker);
 }
 
-void netResolveCancel(int request)
+NetResolveState netResolvePoll(int slot, std::uint8_t address[4])
 {
-    net_resolver::cancel(request);
+    return net_resolver::poll(slot, address);
+}
+
+void netResolveCancel(int slot)
+{
+    net_resolver::cancel(slot);
 }

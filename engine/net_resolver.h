@@ -1,25 +1,34 @@
 #pragma once
 // The bookkeeping of the socket layer's name resolution, shared by its two
-// platform files. Each hands in its own blocking look-up, which runs on a
-// worker thread of its own, so the thread that asks never waits. A request
-// that is abandoned still ends its worker; only its answer is lost.
+// platform files. Each hands in its own blocking look-up and its own way to
+// start a detached worker; the look-up runs there, so the thread that asks
+// never waits. A slot whose look-up was abandoned stays busy until its worker
+// ends, so one asker never has two workers, however often it asks.
 #include "engine/net.h"
 
 #include <atomic>
 #include <cstring>
-#include <map>
-#include <memory>
-#include <string>
-#include <system_error>
-#include <thread>
 
 namespace net_resolver {
 
-// What one request's worker hands back: the address first, then the state.
-struct Lookup {
-    std::atomic<int> state{NetResolvePending};
-    std::uint8_t address[4] = {};
+enum SlotState { SlotFree, SlotRunning, SlotAbandoned, SlotResolved, SlotFailed };
+
+using BlockingLookup = int (*)(const char* name, std::uint8_t address[4]);
+// Starts `work(argument)` on a detached worker: 1 when it started.
+using StartWorker = int (*)(void (*work)(void*), void* argument);
+
+struct Slot {
+    std::atomic<int> state;
+    char name[256];
+    std::uint8_t address[4];
+    BlockingLookup lookup;
 };
+
+inline Slot* slots()
+{
+    static Slot table[kResolveSlots];
+    return table;
+}
 
 // 1 with the address when `name` is a dotted IPv4 address, four numbers of at most 255.
 inline int parseDotted(const char* name, std::uint8_t address[4])
@@ -35,54 +44,68 @@ inline int parseDotted(const char* name, std::uint8_t address[4])
     return *name == '\0';
 }
 
-// Only the asking thread touches this table; each worker keeps its own reference to its record.
-inline std::map<int, std::shared_ptr<Lookup>>& requests()
+// On the worker: the answer is stored before the state says so; an abandoned
+// slot is only freed.
+inline void work(void* argument)
 {
-    static std::map<int, std::shared_ptr<Lookup>> table;
-    return table;
+    Slot& slot = *static_cast<Slot*>(argument);
+    std::uint8_t address[4] = {};
+    const int found = slot.lookup(slot.name, address);
+    std::memcpy(slot.address, address, sizeof address);
+    int expected = SlotRunning;
+    if (!slot.state.compare_exchange_strong(expected, found ? SlotResolved : SlotFailed))
+        slot.state.store(SlotFree);
 }
 
-using BlockingLookup = int (*)(const char* name, std::uint8_t address[4]);
-
-inline int start(const char* name, BlockingLookup lookup)
+inline bool valid(int slot)
 {
-    static int lastId = 0;
-    auto record = std::make_shared<Lookup>();
-    if (parseDotted(name, record->address)) {
-        record->state = NetResolved;
-    } else {
-        try {
-            std::thread([record, host = std::string(name), lookup] {
-                std::uint8_t address[4] = {};
-                const int found = lookup(host.c_str(), address);
-                std::memcpy(record->address, address, sizeof address);
-                record->state.store(found ? NetResolved : NetResolveFailed, std::memory_order_release);
-            }).detach();
-        } catch (const std::system_error&) {
-            return 0;
-        }
+    return slot >= 0 && slot < kResolveSlots;
+}
+
+inline int start(int index, const char* name, BlockingLookup lookup, StartWorker startWorker)
+{
+    if (!valid(index) || !name || std::strlen(name) >= sizeof slots()[0].name)
+        return 0;
+    Slot& slot = slots()[index];
+    const int state = slot.state.load();
+    if (state == SlotRunning || state == SlotAbandoned)
+        return 0;
+    if (parseDotted(name, slot.address)) {
+        slot.state.store(SlotResolved);
+        return 1;
     }
-    lastId = lastId == 0x7FFFFFFF ? 1 : lastId + 1;
-    requests()[lastId] = record;
-    return lastId;
+    std::strcpy(slot.name, name);
+    slot.lookup = lookup;
+    slot.state.store(SlotRunning);
+    if (startWorker(work, &slot))
+        return 1;
+    slot.state.store(SlotFree);
+    return 0;
 }
 
-inline NetResolveState poll(int request, std::uint8_t address[4])
+inline NetResolveState poll(int index, std::uint8_t address[4])
 {
-    auto found = requests().find(request);
-    if (found == requests().end())
+    if (!valid(index))
         return NetResolveFailed;
-    const auto state = static_cast<NetResolveState>(found->second->state.load(std::memory_order_acquire));
-    if (state == NetResolved)
-        std::memcpy(address, found->second->address, 4);
-    if (state != NetResolvePending)
-        requests().erase(found);
-    return state;
+    Slot& slot = slots()[index];
+    const int state = slot.state.load();
+    if (state == SlotRunning)
+        return NetResolvePending;
+    if (state == SlotResolved)
+        std::memcpy(address, slot.address, 4);
+    if (state == SlotResolved || state == SlotFailed)
+        slot.state.store(SlotFree);
+    return state == SlotResolved ? NetResolved : NetResolveFailed;
 }
 
-inline void cancel(int request)
+inline void cancel(int index)
 {
-    requests().erase(request);
+    if (!valid(index))
+        return;
+    Slot& slot = slots()[index];
+    int expected = SlotRunning;
+    if (!slot.state.compare_exchange_strong(expected, SlotAbandoned) && expected != SlotAbandoned)
+        slot.state.store(SlotFree);
 }
 
 } // namespace net_resolver

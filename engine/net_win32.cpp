@@ -53,6 +53,25 @@ int lookUpHost(const char* name, std::uint8_t address[4])
     return 1;
 }
 
+// Every worker runs the same work, on an argument that outlives it.
+void (*workerWork)(void*);
+
+DWORD WINAPI runWorker(LPVOID argument)
+{
+    workerWork(argument);
+    return 0;
+}
+
+int startWorker(void (*work)(void*), void* argument)
+{
+    workerWork = work;
+    HANDLE thread = CreateThread(nullptr, 64 * 1024, runWorker, argument, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!thread)
+        return 0;
+    CloseHandle(thread);
+    return 1;
+}
+
 } // namespace
 
 int netStartup()
@@ -248,17 +267,22 @@ int netSendTo(SocketHandle socket, const std::uint8_t address[4], int port, cons
            length;
 }
 
-int netResolveStart(const char* name)
+int netShutdownSend(SocketHandle socket)
 {
-    return net_resolver::start(name, lookUpHost);
+    return shutdown(toSocket(socket), 1) == 0;  // SD_SEND
 }
 
-NetResolveState netResolvePoll(int request, std::uint8_t address[4])
+int netResolveStart(int slot, const char* name)
 {
-    return net_resolver::poll(request, address);
+    return net_resolver::start(slot, name, lookUpHost, startWorker);
 }
 
-void netResolveCancel(int request)
+NetResolveState netResolvePoll(int slot, std::uint8_t address[4])
 {
-    net_resolver::cancel(request);
+    return net_resolver::poll(slot, address);
+}
+
+void netResolveCancel(int slot)
+{
+    net_resolver::cancel(slot);
 }

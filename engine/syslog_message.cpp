@@ -1,9 +1,7 @@
 #include "engine/syslog_message.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #ifndef VELMO_VERSION_TEXT
 #define VELMO_VERSION_TEXT "0"
@@ -12,130 +10,130 @@
 namespace {
 
 // Facility 4: security and authorization messages.
-enum { kFacility = 4, kSeverityWarning = 4, kSeverityNotice = 5 };
+enum { kFacility = 4, kSeverityWarning = 4, kSeverityNotice = 5, kSeverityInformational = 6 };
 
 // The structured-data ID needs a private enterprise number; 32473 is the one
 // reserved for documentation and examples (RFC 5612), as the project has none.
 const char kStructuredDataId[] = "velmoranth@32473";
 
-const char* messageId(AlertEvent event)
+// Appends to a fixed buffer; what does not fit is cut, and the length says so.
+struct Writer {
+    char* out;
+    int size;
+    int length;
+
+    void text(const char* s)
+    {
+        for (; *s; ++s)
+            put(*s);
+    }
+    void put(char c)
+    {
+        if (length < size - 1)
+            out[length] = c;
+        ++length;
+    }
+    // A parameter ` name="value"`, with '"', '\' and ']' escaped as RFC 5424 asks.
+    void parameter(const char* name, const char* value)
+    {
+        put(' ');
+        text(name);
+        text("=\"");
+        for (; *value; ++value) {
+            if (*value == '"' || *value == '\\' || *value == ']')
+                put('\\');
+            put(*value);
+        }
+        put('"');
+    }
+    void number(const char* name, unsigned long value)
+    {
+        char digits[24];
+        std::snprintf(digits, sizeof digits, "%lu", value);
+        parameter(name, digits);
+    }
+    int end()
+    {
+        out[length < size ? length : size - 1] = '\0';
+        return length < size ? length : size - 1;
+    }
+};
+
+int severityOf(AlertEvent event)
 {
     switch (event) {
-    case AlertConnect: return "connect";
-    case AlertListen: return "listen";
-    case AlertStandby: return "standby";
-    default: return "test";
+    case AlertConnect: return kSeverityWarning;
+    case AlertHeartbeat: return kSeverityInformational;
+    default: return kSeverityNotice;
     }
 }
 
-// A parameter ` name="value"`, with '"', '\' and ']' escaped as RFC 5424 asks.
-void appendParameter(std::string& out, const char* name, const std::string& value)
+void appendHeartbeat(Writer& out, const AlertFacts& facts)
 {
-    out += ' ';
-    out += name;
-    out += "=\"";
-    for (char c : value) {
-        if (c == '"' || c == '\\' || c == ']')
-            out += '\\';
-        out += c;
+    const AlertHeartbeatFacts& h = facts.heartbeat;
+    out.parameter("state", h.listening ? "listening" : "standby");
+    if (h.listening) {
+        out.number("dstPort", static_cast<unsigned long>(facts.localPort));
+        out.parameter("daemon", alertDaemonName(facts.daemonKind));
     }
-    out += '"';
+    out.number("callers", h.callers);
+    out.number("sent", h.sent);
+    out.number("waiting", h.waiting);
+    out.number("dropped", h.dropped);
+    out.number("ignored", h.ignored);
 }
 
-void appendStructuredData(std::string& out, const AlertFacts& facts)
+void appendStructuredData(Writer& out, const AlertFacts& facts)
 {
-    out += '[';
-    out += kStructuredDataId;
+    out.put('[');
+    out.text(kStructuredDataId);
     if (facts.event == AlertConnect) {
-        appendParameter(out, "src", facts.callerAddress);
-        appendParameter(out, "srcPort", std::to_string(facts.callerPort));
+        out.parameter("src", facts.callerAddress);
+        out.number("srcPort", static_cast<unsigned long>(facts.callerPort));
     }
-    if (facts.event != AlertTest) {
-        appendParameter(out, "dstPort", std::to_string(facts.localPort));
-        appendParameter(out, "daemon", alertDaemonName(facts.daemonKind));
+    if (facts.event == AlertHeartbeat) {
+        appendHeartbeat(out, facts);
+    } else if (facts.event != AlertTest) {
+        out.number("dstPort", static_cast<unsigned long>(facts.localPort));
+        out.parameter("daemon", alertDaemonName(facts.daemonKind));
     }
-    appendParameter(out, "version", VELMO_VERSION_TEXT);
-    out += ']';
-}
-
-std::string readableText(const AlertFacts& facts)
-{
-    const std::string port = std::to_string(facts.localPort);
-    const std::string daemon = std::string(" (") + alertDaemonName(facts.daemonKind) + ")";
-    switch (facts.event) {
-    case AlertConnect:
-        return std::string("Connection from ") + facts.callerAddress + ":" + std::to_string(facts.callerPort) +
-               " to port " + port + daemon;
-    case AlertListen: return "Listening on port " + port + daemon;
-    case AlertStandby: return "Stopped listening on port " + port + daemon;
-    default: return "Test message from Velmoranth " VELMO_VERSION_TEXT;
-    }
+    out.parameter("version", VELMO_VERSION_TEXT);
+    out.text("][meta");
+    out.number("sequenceId", facts.sequenceId);
+    out.put(']');
 }
 
 } // namespace
 
-void syslogOriginInit(SyslogOrigin& origin, const char* rawHostName, unsigned long processId)
+int buildSyslogMessage(const SyslogOrigin& origin, const AlertFacts& facts, char* message, int size)
 {
-    std::size_t kept = 0;
-    for (const char* c = rawHostName ? rawHostName : ""; *c && kept < sizeof origin.hostName - 1; ++c) {
-        const unsigned char byte = static_cast<unsigned char>(*c);
-        if (byte >= 33 && byte <= 126)
-            origin.hostName[kept++] = *c;
-    }
-    if (kept == 0)
-        origin.hostName[kept++] = '-';
-    origin.hostName[kept] = '\0';
-    origin.processId = processId;
-}
-
-const char* alertDaemonName(int daemonKind)
-{
-    static const char* const kNames[] = {"None", "FreeBSD 5.1", "RedHat 8.0", "SubSeven 2.1", "NetBus 1.60",
-                                         "Custom"};
-    return daemonKind >= 1 && daemonKind <= 5 ? kNames[daemonKind] : kNames[0];
-}
-
-std::string buildSyslogMessage(const SyslogOrigin& origin, const UtcTime& time, const AlertFacts& facts)
-{
-    const int severity = facts.event == AlertConnect ? kSeverityWarning : kSeverityNotice;
+    const UtcTime& t = facts.time.utc;
+    Writer out{message, size, 0};
     char header[400];
     std::snprintf(header, sizeof header, "<%d>1 %04d-%02d-%02dT%02d:%02d:%02d.%03dZ %s velmoranth %lu %s ",
-                  kFacility * 8 + severity, time.year, time.month, time.day, time.hour, time.minute,
-                  time.second, time.millisecond, origin.hostName, origin.processId, messageId(facts.event));
-    std::string message = header;
-    appendStructuredData(message, facts);
-    message += ' ';
-    message += readableText(facts);
-    return message;
+                  kFacility * 8 + severityOf(facts.event), t.year, t.month, t.day, t.hour, t.minute, t.second,
+                  t.millisecond, origin.hostName, origin.processId, alertEventName(facts.event));
+    out.text(header);
+    appendStructuredData(out, facts);
+    out.put(' ');
+    char text[256];
+    alertReadableText(facts, text, sizeof text);
+    out.text(text);
+    return out.end();
 }
 
-std::string frameOctetCounted(const std::string& message)
+int frameSyslogMessage(AlertFraming framing, const char* message, int length, char* framed, int size)
 {
-    return std::to_string(message.size()) + " " + message;
-}
-
-UtcTime utcNow()
-{
-    using namespace std::chrono;
-    const system_clock::time_point now = system_clock::now();
-    const std::time_t seconds = system_clock::to_time_t(now);
-    const std::tm* utc = std::gmtime(&seconds);
-    if (!utc)
-        return UtcTime{1970, 1, 1, 0, 0, 0, 0};
-    const long long ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-    return UtcTime{utc->tm_year + 1900, utc->tm_mon + 1, utc->tm_mday, utc->tm_hour, utc->tm_min, utc->tm_sec,
-                   static_cast<int>(ms)};
-}
-
-AlertFacts callerAlertFacts(const PeerAddress& peer, int localPort, int daemonKind)
-{
-    AlertFacts facts{};
-    facts.event = AlertConnect;
-    netAddressText(peer, facts.callerAddress);
-    unsigned char port[2];
-    std::memcpy(port, &peer.portNetworkOrder, sizeof port);  // as on the wire: high byte first
-    facts.callerPort = port[0] << 8 | port[1];
-    facts.localPort = localPort;
-    facts.daemonKind = daemonKind;
-    return facts;
+    char prefix[16] = "";
+    if (framing == AlertFramingOctet)
+        std::snprintf(prefix, sizeof prefix, "%d ", length);
+    const int prefixLength = static_cast<int>(std::strlen(prefix));
+    const int total = prefixLength + length + (framing == AlertFramingLf ? 1 : 0);
+    if (total > size)
+        return 0;
+    std::memcpy(framed, prefix, static_cast<size_t>(prefixLength));
+    std::memcpy(framed + prefixLength, message, static_cast<size_t>(length));
+    if (framing == AlertFramingLf)
+        framed[total - 1] = '\n';
+    return total;
 }

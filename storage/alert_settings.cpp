@@ -87,16 +87,16 @@ struct Reader {
     // Only the first problem is told: it is the one to fix first.
     template <typename... Values> void complain(const char* format, Values... values)
     {
-        if (reading.problem[0])
+        if (reading.problem[AlertProblemSyslog][0])
             return;
-        const int used = std::snprintf(reading.problem, sizeof reading.problem, "%s: ", baseName(fileName));
+        const int used = std::snprintf(reading.problem[AlertProblemSyslog], kAlertProblemSize, "%s: ", baseName(fileName));
         if (used > 0 && used < kAlertProblemSize)
-            std::snprintf(reading.problem + used, sizeof reading.problem - used, format, values...);
+            std::snprintf(reading.problem[AlertProblemSyslog] + used, kAlertProblemSize - used, format, values...);
     }
 
     void readValue(const char* key, const char* value)
     {
-        AlertTarget& target = reading.target;
+        AlertTarget& target = reading.settings.syslog;
         if (sameIgnoringCase(key, "Enabled")) {
             if (std::strcmp(value, "0") != 0 && std::strcmp(value, "1") != 0)
                 complain("Enabled \"%.40s\" is neither 0 nor 1.", value);
@@ -142,26 +142,27 @@ struct Reader {
 
     void checkWhole()
     {
-        if (!enabled || reading.problem[0])
+        if (!enabled || reading.problem[AlertProblemSyslog][0])
             return;
-        AlertTarget asRead = reading.target;
+        AlertTarget asRead = reading.settings.syslog;
         asRead.enabled = 1;
         if (!asRead.collector[0])
             complain("%s", "no collector is given.");
         else if (alertTargetProblem(asRead)[0])
-            complain("the collector \"%.60s\" is not a host name or an IPv4 address.", reading.target.collector);
+            complain("the collector \"%.60s\" is not a host name or an IPv4 address.", reading.settings.syslog.collector);
     }
 };
 
 } // namespace
 
-AlertTarget defaultAlertTarget()
+AlertSettings defaultAlertSettings()
 {
-    AlertTarget target{};
-    target.enabled = 0;
-    target.port = kAlertDefaultPort;
-    target.protocol = AlertUdp;
-    return target;
+    AlertSettings settings{};
+    settings.syslog.port = kAlertDefaultPort;
+    settings.mail.port = kMailDefaultPort;
+    settings.filters.quietMinutes = 10;
+    settings.filters.heartbeatMinutes = 15;
+    return settings;
 }
 
 const char* alertTargetProblem(const AlertTarget& target)
@@ -183,7 +184,7 @@ const char* alertTargetProblem(const AlertTarget& target)
 AlertSettingsReading loadAlertSettings(const char* fileName)
 {
     AlertSettingsReading reading{};
-    reading.target = defaultAlertTarget();
+    reading.settings = defaultAlertSettings();
     std::FILE* file = std::fopen(fileName, "rb");
     if (!file)
         return reading;
@@ -194,16 +195,17 @@ AlertSettingsReading loadAlertSettings(const char* fileName)
         reader.complain("%s", "the file could not be read.");
     std::fclose(file);
     reader.checkWhole();
-    reading.target.enabled = reader.enabled && !reading.problem[0];
+    reading.settings.syslog.enabled = reader.enabled && !reading.problem[AlertProblemSyslog][0];
     return reading;
 }
 
-int saveAlertSettings(const AlertTarget& target, const char* fileName)
+int saveAlertSettings(const AlertSettings& settings, const char* fileName)
 {
     char scratch[kScratchPathSize];
     std::FILE* file = openSaveFile(fileName, scratch, sizeof scratch);
     if (!file)
         return 0;
+    const AlertTarget& target = settings.syslog;
     std::fprintf(file, "%s\r\nEnabled=%d\r\nCollector=%s\r\nPort=%d\r\nProtocol=%s\r\n", kHeader,
                  target.enabled ? 1 : 0, target.collector, target.port,
                  kProtocolNames[target.protocol == AlertTcp ? AlertTcp : AlertUdp]);

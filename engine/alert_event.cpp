@@ -1,0 +1,148 @@
+#include "engine/alert_event.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#ifndef VELMO_VERSION_TEXT
+#define VELMO_VERSION_TEXT "0"
+#endif
+
+namespace {
+
+const char kTimeText[] = "%02d:%02d";
+
+UtcTime calendarOf(const std::tm& tm, int millisecond)
+{
+    return UtcTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, millisecond};
+}
+
+// Days from 1970-01-01 to the date, for the difference between two calendars.
+long long daysOf(const UtcTime& t)
+{
+    const int y = t.year - (t.month <= 2);
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (t.month + (t.month > 2 ? -3 : 9)) + 2) / 5 + t.day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097LL + dayOfEra - 719468;
+}
+
+long long minutesOf(const UtcTime& t)
+{
+    return daysOf(t) * 1440 + t.hour * 60 + t.minute;
+}
+
+int summaryText(const AlertFacts& facts, char* text, int size)
+{
+    const AlertSummaryFacts& s = facts.summary;
+    char first[8], last[8];
+    std::snprintf(first, sizeof first, kTimeText, s.firstLocal.hour, s.firstLocal.minute);
+    std::snprintf(last, sizeof last, kTimeText, s.lastLocal.hour, s.lastLocal.minute);
+    const char* plural = s.connections == 1 ? "" : "s";
+    if (s.addresses == 1)
+        return std::snprintf(text, static_cast<size_t>(size), "%lu more connection%s from %s to port %d between %s and %s",
+                             s.connections, plural, facts.callerAddress, facts.localPort, first, last);
+    return std::snprintf(text, static_cast<size_t>(size),
+                         "%lu more connection%s from %lu addresses to port %d between %s and %s", s.connections,
+                         plural, s.addresses, facts.localPort, first, last);
+}
+
+int heartbeatText(const AlertFacts& facts, char* text, int size)
+{
+    const AlertHeartbeatFacts& h = facts.heartbeat;
+    if (!h.listening)
+        return std::snprintf(text, static_cast<size_t>(size), "Standing by; %lu callers since start", h.callers);
+    return std::snprintf(text, static_cast<size_t>(size), "Listening on port %d (%s); %lu callers since start",
+                         facts.localPort, alertDaemonName(facts.daemonKind), h.callers);
+}
+
+} // namespace
+
+void syslogOriginInit(SyslogOrigin& origin, const char* rawHostName, unsigned long processId)
+{
+    std::size_t kept = 0;
+    for (const char* c = rawHostName ? rawHostName : ""; *c && kept < sizeof origin.hostName - 1; ++c) {
+        const unsigned char byte = static_cast<unsigned char>(*c);
+        if (byte >= 33 && byte <= 126)
+            origin.hostName[kept++] = *c;
+    }
+    if (kept == 0)
+        origin.hostName[kept++] = '-';
+    origin.hostName[kept] = '\0';
+    origin.processId = processId;
+}
+
+const char* alertDaemonName(int daemonKind)
+{
+    static const char* const kNames[] = {"None", "FreeBSD 5.1", "RedHat 8.0", "SubSeven 2.1", "NetBus 1.60",
+                                         "Custom"};
+    return daemonKind >= 1 && daemonKind <= 5 ? kNames[daemonKind] : kNames[0];
+}
+
+const char* alertEventName(AlertEvent event)
+{
+    static const char* const kNames[] = {"connect", "listen", "standby", "test", "heartbeat", "summary"};
+    return event >= AlertConnect && event <= AlertSummary ? kNames[event] : "test";
+}
+
+int alertReadableText(const AlertFacts& facts, char* text, int size)
+{
+    const char* daemon = alertDaemonName(facts.daemonKind);
+    int length = 0;
+    switch (facts.event) {
+    case AlertConnect:
+        length = std::snprintf(text, static_cast<size_t>(size), "Connection from %s:%d to port %d (%s)",
+                               facts.callerAddress, facts.callerPort, facts.localPort, daemon);
+        break;
+    case AlertListen:
+        length = std::snprintf(text, static_cast<size_t>(size), "Listening on port %d (%s)", facts.localPort, daemon);
+        break;
+    case AlertStandby:
+        length = std::snprintf(text, static_cast<size_t>(size), "Stopped listening on port %d (%s)", facts.localPort,
+                               daemon);
+        break;
+    case AlertHeartbeat: length = heartbeatText(facts, text, size); break;
+    case AlertSummary: length = summaryText(facts, text, size); break;
+    default:
+        length = std::snprintf(text, static_cast<size_t>(size), "%s", "Test message from Velmoranth " VELMO_VERSION_TEXT);
+        break;
+    }
+    return length < 0 ? 0 : (length < size ? length : size - 1);
+}
+
+AlertFacts callerAlertFacts(const PeerAddress& peer, int localPort, int daemonKind)
+{
+    AlertFacts facts{};
+    facts.event = AlertConnect;
+    netAddressText(peer, facts.callerAddress);
+    unsigned char port[2];
+    std::memcpy(port, &peer.portNetworkOrder, sizeof port);  // as on the wire: high byte first
+    facts.callerPort = port[0] << 8 | port[1];
+    facts.localPort = localPort;
+    facts.daemonKind = daemonKind;
+    return facts;
+}
+
+AlertTime alertTimeNow()
+{
+    using namespace std::chrono;
+    const system_clock::time_point now = system_clock::now();
+    const std::time_t seconds = system_clock::to_time_t(now);
+    const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    AlertTime time{};
+    time.utc = UtcTime{1970, 1, 1, 0, 0, 0, 0};
+    if (const std::tm* utc = std::gmtime(&seconds))
+        time.utc = calendarOf(*utc, ms);
+    time.local = time.utc;
+    if (const std::tm* local = std::localtime(&seconds))
+        time.local = calendarOf(*local, ms);
+    time.utcOffsetMinutes = static_cast<int>(minutesOf(time.local) - minutesOf(time.utc));
+    return time;
+}
+
+unsigned long alertNextSequenceId(unsigned long id)
+{
+    return id >= 2147483647UL ? 1 : id + 1;
+}

@@ -1,0 +1,147 @@
+#include "engine/alert_incidents.h"
+
+#include <cstring>
+
+namespace {
+
+IncidentRecord* find(AlertIncidents& incidents, const char* address, int localPort)
+{
+    for (IncidentRecord& record : incidents.records)
+        if (record.inUse && record.localPort == localPort && std::strcmp(record.address, address) == 0)
+            return &record;
+    return nullptr;
+}
+
+// A free record, or the one whose quiet time ended first, if it ended. The
+// due summaries were taken before, so nothing is lost by reusing it.
+IncidentRecord* freeRecord(AlertIncidents& incidents, long long nowMs)
+{
+    IncidentRecord* oldest = nullptr;
+    for (IncidentRecord& record : incidents.records) {
+        if (!record.inUse)
+            return &record;
+        if (record.quietUntilMs <= nowMs && record.counted == 0 &&
+            (!oldest || record.quietUntilMs < oldest->quietUntilMs))
+            oldest = &record;
+    }
+    return oldest;
+}
+
+void countInto(unsigned long& count, UtcTime& first, UtcTime& last, unsigned long added, const UtcTime& from,
+               const UtcTime& to)
+{
+    if (count == 0)
+        first = from;
+    last = to;
+    count += added;
+}
+
+// The cap's hour starts with the first message after the last one ended.
+bool underCap(AlertIncidents& incidents, long long nowMs)
+{
+    if (incidents.hourStartMs < 0) {
+        incidents.hourStartMs = nowMs;
+        incidents.sentThisHour = 0;
+    }
+    if (incidents.sentThisHour >= kIncidentMessagesPerHour)
+        return false;
+    ++incidents.sentThisHour;
+    return true;
+}
+
+void holdForFlood(AlertIncidents& incidents, IncidentRecord* record, unsigned long connections, const UtcTime& first,
+                  const UtcTime& last, int localPort, int daemonKind)
+{
+    countInto(incidents.floodConnections, incidents.floodFirst, incidents.floodLast, connections, first, last);
+    incidents.floodPort = localPort;
+    incidents.floodDaemon = daemonKind;
+    if (!record || record->floodWindow != incidents.hourStartMs) {
+        ++incidents.floodAddresses;
+        if (record)
+            record->floodWindow = incidents.hourStartMs;
+    }
+}
+
+bool floodDue(AlertIncidents& incidents, long long nowMs, AlertFacts& summary)
+{
+    if (incidents.hourStartMs < 0 || nowMs - incidents.hourStartMs < kIncidentHourMs)
+        return false;
+    const bool flooded = incidents.floodConnections > 0;
+    if (flooded) {
+        summary = AlertFacts{};
+        summary.event = AlertSummary;
+        summary.localPort = incidents.floodPort;
+        summary.daemonKind = incidents.floodDaemon;
+        summary.summary = AlertSummaryFacts{incidents.floodConnections, incidents.floodAddresses,
+                                            incidents.floodFirst, incidents.floodLast};
+    }
+    incidents.hourStartMs = -1;
+    incidents.floodConnections = incidents.floodAddresses = 0;
+    return flooded;
+}
+
+AlertFacts addressSummary(const IncidentRecord& record)
+{
+    AlertFacts summary{};
+    summary.event = AlertSummary;
+    std::memcpy(summary.callerAddress, record.address, sizeof summary.callerAddress);
+    summary.localPort = record.localPort;
+    summary.daemonKind = record.daemonKind;
+    summary.summary = AlertSummaryFacts{record.counted, 1, record.firstLocal, record.lastLocal};
+    return summary;
+}
+
+} // namespace
+
+void alertIncidentsInit(AlertIncidents& incidents, int quietMinutes)
+{
+    std::memset(&incidents, 0, sizeof incidents);
+    incidents.quietMs = quietMinutes * 60000LL;
+    incidents.hourStartMs = -1;
+}
+
+int alertIncidentsAdmit(AlertIncidents& incidents, const AlertFacts& facts, long long nowMs)
+{
+    if (facts.event != AlertConnect)
+        return 1;
+    IncidentRecord* record = incidents.quietMs > 0 ? find(incidents, facts.callerAddress, facts.localPort) : nullptr;
+    if (record && nowMs < record->quietUntilMs) {
+        countInto(record->counted, record->firstLocal, record->lastLocal, 1, facts.time.local, facts.time.local);
+        return 0;
+    }
+    if (!record && incidents.quietMs > 0 && (record = freeRecord(incidents, nowMs)) != nullptr) {
+        *record = IncidentRecord{};
+        record->inUse = 1;
+        std::memcpy(record->address, facts.callerAddress, sizeof record->address);
+        record->localPort = facts.localPort;
+        record->floodWindow = -1;
+    }
+    if (record) {
+        record->daemonKind = facts.daemonKind;
+        record->quietUntilMs = nowMs + incidents.quietMs;
+    }
+    if (underCap(incidents, nowMs))
+        return 1;
+    holdForFlood(incidents, record, 1, facts.time.local, facts.time.local, facts.localPort, facts.daemonKind);
+    return 0;
+}
+
+int alertIncidentsDue(AlertIncidents& incidents, long long nowMs, AlertFacts& summary)
+{
+    if (floodDue(incidents, nowMs, summary))
+        return 1;
+    for (IncidentRecord& record : incidents.records) {
+        if (!record.inUse || nowMs < record.quietUntilMs)
+            continue;
+        record.inUse = 0;
+        if (record.counted == 0)
+            continue;
+        if (underCap(incidents, nowMs)) {
+            summary = addressSummary(record);
+            return 1;
+        }
+        holdForFlood(incidents, &record, record.counted, record.firstLocal, record.lastLocal, record.localPort,
+                     record.daemonKind);
+    }
+    return 0;
+}
