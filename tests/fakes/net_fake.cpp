@@ -77,8 +77,27 @@ int netWaitReadable(const SocketSet& watched, SocketHandle highest, int, SocketS
     return net.waitsBeforeFailure-- == 0 ? -1 : ready.count;
 }
 
+namespace {
+
+// What the collector does when the decoy reads from it.
+int collectorReceive(char* buffer, int length)
+{
+    FakeCollector& c = net.collector;
+    if (c.reset || (c.halfClosed && c.input.empty() && c.atEnd == ResetAtEnd))
+        return NetReceiveFailed;
+    if (c.input.empty())
+        return c.hungUp || (c.halfClosed && c.atEnd == CloseAtEnd) ? 0 : NetReceiveWouldBlock;
+    const std::size_t taken = c.input.copy(buffer, static_cast<std::size_t>(length));
+    c.input.erase(0, taken);
+    return static_cast<int>(taken);
+}
+
+} // namespace
+
 int netReceive(SocketHandle socket, char* buffer, int length)
 {
+    if (socket == net.collector.open)
+        return collectorReceive(buffer, length);
     FakeCaller* caller = peerOf(socket);
     if (!caller || caller->closes)
         return NetReceiveFailed;
@@ -110,20 +129,29 @@ void netAddressText(const PeerAddress& peer, char text[16])
 }
 
 SocketHandle netCreateDatagramSocket() { return 999; }
-void netResolveCancel(int) {}
 
 SocketHandle netConnectStart(const std::uint8_t*, int, NetError& error)
 {
     error = NetErrorNone;
-    net.collector.hungUp = false;
-    return net.collector.open = 1000 + ++net.collector.connects;
+    FakeCollector& c = net.collector;
+    c.hungUp = c.reset = c.halfClosed = false;
+    c.input.clear();
+    return c.open = 1000 + ++c.connects;
 }
 
 NetConnectState netConnectPoll(SocketHandle, int, NetError& e) { return e = NetErrorRefused, net.collector.outcome; }
 
 int netSendSome(SocketHandle socket, const char* buffer, int length)
 {
-    return socket == net.collector.open ? static_cast<int>(take(net.collector, buffer, length)) : NetSendFailed;
+    FakeCollector& c = net.collector;
+    if (socket != c.open || c.reset || c.halfClosed)
+        return NetSendFailed;
+    const std::string arrived(buffer, static_cast<std::size_t>(take(c, buffer, length)));
+    if (arrived == "<hello>" && !c.silent)
+        c.input += "<welcome>";
+    else if (c.answer)
+        c.input += c.answer(arrived);
+    return static_cast<int>(arrived.size());
 }
 
 int netSendTo(SocketHandle, const std::uint8_t*, int, const char* buffer, int length)
@@ -133,5 +161,16 @@ int netSendTo(SocketHandle, const std::uint8_t*, int, const char* buffer, int le
     return net.collector.sendRoom != 0;
 }
 
-int netResolveStart(const char*) { return 1; }
-NetResolveState netResolvePoll(int, std::uint8_t*) { return net.collector.lookup; }
+int netShutdownSend(SocketHandle socket)
+{
+    return socket == net.collector.open && !net.collector.reset && (net.collector.halfClosed = true);
+}
+
+int netResolveStart(int, const char*) { return ++net.collector.lookups, 1; }
+NetResolveState netResolvePoll(int, std::uint8_t* address)
+{
+    static const std::uint8_t kAddress[4] = {192, 0, 2, 200};
+    std::copy(kAddress, kAddress + 4, address);
+    return net.collector.lookup;
+}
+void netResolveCancel(int) {}

@@ -23,12 +23,18 @@ enum : SocketHandle { kFakeListenerHandle = 11 };
 // The collector alerts go to: a peer whose `received` ends each datagram in "|", and whose room is shared by all
 // its connections (datagrams fail with none left). Every name resolves as `lookup` says; every connect gets
 // `outcome` (a failure is a refusal), and its connection, 1000 + connects, stays open until either side closes
-// it; `hungUp` holds until the next connect.
+// it. Once the decoy half-closes, the collector has read to the end and does as `atEnd` says. `hungUp` and
+// `reset` hold until the next connect. A TLS ClientHello ("<hello>") is answered "<welcome>" unless `silent`;
+// `answer`, when set, answers whatever else arrives (a RELP or SMTP server).
+enum FakeAtEnd { CloseAtEnd, StayOpenAtEnd, ResetAtEnd };
 struct FakeCollector : FakeCaller {
     NetResolveState lookup = NetResolvePending;
     NetConnectState outcome = NetConnected;
-    int connects = 0;
+    int connects = 0, lookups = 0;
     SocketHandle open = kNoSocket;
+    bool halfClosed = false, reset = false, silent = false;
+    FakeAtEnd atEnd = CloseAtEnd;
+    std::string (*answer)(const std::string& arrived) = nullptr;
 };
 
 struct FakeNet {

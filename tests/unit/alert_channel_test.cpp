@@ -1,6 +1,6 @@
 #include "engine/alert_channel.h"
-#include "engine/syslog_message.h"
 #include "fakes/net_fake.h"
+#include "fakes/tls_fake.h"
 
 #include <gtest/gtest.h>
 
@@ -9,94 +9,158 @@
 namespace {
 
 FakeCollector& collector = fakeNet().collector;
+AlertQueueStorage storage;
+
+AlertTarget target(AlertProtocol protocol, AlertFraming framing = AlertFramingOctet)
+{
+    AlertTarget t{1, "collector.example", 601, protocol, framing, {}};
+    return t;
+}
 
 // Posts `message`, if any, and pumps at `now`. Then what reached the collector since the last look, "|", and the
-// status: "sent waiting dropped error@time", then "idle" or the next deadline.
+// status: "sent waiting dropped", the last error and its time, then "idle" or "retry@" the next attempt.
 std::string at(AlertChannel& channel, long long now, const std::string& message = "")
 {
     if (!message.empty())
-        alertChannelPost(channel, message);
+        alertChannelPost(channel, message.data(), static_cast<int>(message.size()));
     alertChannelPump(channel, now);
-    const AlertStatus status = alertChannelStatus(channel);
-    return std::exchange(collector.received, "") + "|" + std::to_string(status.sent) + " " +
-           std::to_string(status.waiting) + " " + std::to_string(status.dropped) + " " +
-           std::to_string(status.lastError) + "@" + std::to_string(status.lastErrorAtMs) + " " +
-           (alertChannelIdle(channel) ? "idle" : std::to_string(channel.deadlineMs));
+    const AlertStatus s = alertChannelStatus(channel);
+    return std::exchange(collector.received, "") + "|" + std::to_string(s.sent) + " " + std::to_string(s.waiting) +
+           " " + std::to_string(s.dropped) + (s.lastError[0] ? " " : "") + s.lastError +
+           (s.lastError[0] ? "@" + std::to_string(s.lastErrorAtMs) : "") +
+           (channel.waitingToRetry ? " retry@" + std::to_string(channel.retryAtMs) : alertChannelIdle(channel) ? " idle" : "");
 }
+
+AlertChannel& freshChannel(const AlertTarget& t)
+{
+    static AlertChannel channel;
+    resetFakeNet();
+    resetFakeTls();
+    collector.lookup = NetResolved;
+    alertChannelInit(channel, storage, 0);
+    alertChannelConfigureSyslog(channel, t);
+    return channel;
+}
+
+const std::string kOne = "3 one<close_notify>";  // as a TLS collector reads "one"
 
 } // namespace
 
-TEST(AlertChannel, TcpCollectorDownThenUpGetsAllInOrderAfterGrowingPausesAndARestartIsSeenBeforeWriting)
+TEST(AlertChannel, TcpConfirmsOnlyOnTheCollectorsCloseAfterOursAndEveryOtherEndKeepsTheBatchWithAGrowingPause)
 {
-    resetFakeNet();
-    AlertChannel channel;
-    const AlertTarget target = {1, "collector.example", 601, AlertTcp};
-    alertChannelConfigure(channel, target);
-    at(channel, 0);
-    at(channel, 5000, "one");
-    EXPECT_EQ(collector.connects + channel.state, AlertResolving) << "nothing waits, no connect; then a lookup";
-    collector.outcome = NetConnectPending;
+    AlertChannel& channel = freshChannel(target(AlertTcp));
+    collector.lookup = NetResolvePending;
+    EXPECT_EQ(at(channel, 0), "|0 0 0 idle") << "nothing waits: no look-up, no connect";
+    EXPECT_EQ(at(channel, 0, "one"), "|0 1 0");
+    EXPECT_EQ(collector.lookups, 1);
+    EXPECT_EQ(at(channel, 15000), "|0 1 0 The collector's name could not be resolved.@15000 retry@16000");
     collector.lookup = NetResolved;
-    at(channel, 5000);
-    at(channel, 14999);
-    EXPECT_EQ(at(channel, 15000), "|0 1 0 3@15000 16000") << "a connect times out after 10 s";
-    collector.outcome = NetConnectFailed;
-    std::string pauses;
-    for (long long now = channel.deadlineMs; pauses.size() < 20; now = channel.deadlineMs) {
-        at(channel, now);
-        pauses += std::to_string((channel.deadlineMs - now) / 1000) + " ";
-        at(channel, channel.deadlineMs - 1);
-    }
-    EXPECT_EQ(pauses, "2 4 8 16 32 60 60 60 ");
-    const long long now = channel.deadlineMs - 59000;  // at Exit, a second after the last refusal
-    const std::string refused = " 0 2@" + std::to_string(now - 1000);
+    collector.outcome = NetConnectPending;
+    at(channel, 16000);
+    EXPECT_EQ(at(channel, 26000), "|0 1 0 The collector did not answer in time.@26000 retry@28000");
     collector.outcome = NetConnected;
-    EXPECT_EQ(at(channel, now, "two"), "|0 2" + refused + " " + std::to_string(now + 59000));
-    alertChannelRetrySoon(channel, now);  // the pause must not outlast the time left
-    EXPECT_EQ(at(channel, now), "3 one3 two|2 0" + refused + " idle");
-
-    collector.hungUp = true;  // a restart: the open connection reads end of stream
-    alertChannelConfigure(channel, target);
-    EXPECT_EQ(at(channel, now, "three"), "|2 1 0 5@" + std::to_string(now) + " " + std::to_string(now + 1000));
-    EXPECT_EQ(at(channel, now + 1000), "5 three|3 0 0 5@" + std::to_string(now) + " idle");
-    EXPECT_EQ(collector.connects, 11);
+    collector.atEnd = StayOpenAtEnd;  // reads all, never closes: a frozen collector
+    EXPECT_EQ(at(channel, 28000, "two"), "3 one3 two|0 2 0 The collector did not answer in time.@26000");
+    EXPECT_TRUE(collector.halfClosed);
+    EXPECT_EQ(at(channel, 38000, "three"), "|0 3 0 The collector did not answer in time.@38000 retry@42000")
+        << "no close within 10 s of ours: all kept, 'three' included";
+    collector.atEnd = ResetAtEnd;
+    EXPECT_EQ(at(channel, 42000), "3 one3 two5 three|0 3 0 The collector reset the connection.@42000 retry@50000");
+    collector.atEnd = CloseAtEnd;
+    collector.sendRoom = 4;  // takes four bytes, then closes at once: an ACL, a TLS-only port
+    EXPECT_EQ(at(channel, 50000), "3 on|0 3 0 The collector reset the connection.@42000");
+    collector.hungUp = true;
+    collector.sendRoom = -1;
+    EXPECT_EQ(at(channel, 50000), "|0 3 0 The collector closed the connection.@50000 retry@66000")
+        << "an end of stream before our half-close is no receipt";
+    EXPECT_EQ(at(channel, 66000), "3 one3 two5 three|3 0 0 The collector closed the connection.@50000 idle");
+    EXPECT_EQ(at(channel, 70000, "four"), "4 four|4 0 0 The collector closed the connection.@50000 idle")
+        << "a receipt starts the pause again from 1 s; one connection per burst";
+    EXPECT_EQ(collector.connects, 6);
+    EXPECT_EQ(collector.open, kNoSocket);
 }
 
-TEST(AlertChannel, PartialSendsTheBoundANewTargetUdpAndDisabling)
+TEST(AlertChannel, PostsDuringTheConfirmationWaitForTheNextConnectionAndExitCutsThePauseShort)
 {
-    resetFakeNet();
-    collector.lookup = NetResolved;
-    collector.sendRoom = 5;
-    AlertChannel channel;
-    alertChannelConfigure(channel, {1, "192.0.2.10", 601, AlertTcp});
-    EXPECT_EQ(at(channel, 0, "abcdefgh"), "8 abc|0 1 0 0@0 10000");
-    for (int i = 0; i < kAlertQueueMessages; ++i)
-        alertChannelPost(channel, "m" + std::to_string(i));
-    EXPECT_EQ(channel.queue[1], "m1") << "the oldest that is not partly on the wire goes";
-    EXPECT_EQ(at(channel, 0), "|0 10000 1 0@0 10000");
-    const std::string big(kAlertQueueBytes - 8, 'B');
-    EXPECT_EQ(at(channel, 0, big), "|0 2 10000 0@0 10000");
+    AlertChannel& channel = freshChannel(target(AlertTcp, AlertFramingLf));
+    collector.atEnd = StayOpenAtEnd;
+    EXPECT_EQ(at(channel, 0, "a"), "a\n|0 1 0");
+    EXPECT_EQ(at(channel, 5, "b"), "|0 2 0") << "the batch was closed with 'a'";
+    collector.hungUp = true;  // the collector's close comes
+    EXPECT_EQ(at(channel, 10), "|1 1 0");
+    EXPECT_EQ(at(channel, 10), "b\n|1 1 0");
+    collector.reset = true;
+    EXPECT_EQ(at(channel, 20), "|1 1 0 The collector reset the connection.@20 retry@1020");
+    alertChannelRetrySoon(channel, 500);
+    collector.atEnd = CloseAtEnd;
+    EXPECT_EQ(at(channel, 500), "b\n|2 0 0 The collector reset the connection.@20 idle");
+}
+
+TEST(AlertChannel, TlsSendsOnlyAfterTheHandshakeAndNothingWhenTheCertificateFails)
+{
+    AlertChannel& channel = freshChannel(target(AlertTls));
+    fakeTls().failure = TlsFailureName;
+    const std::string kWords[] = {"is not trusted", "is for another name", "does not match the fingerprint",
+                                  "has expired"};
+    int i = 0;
+    for (TlsFailure failure : {TlsFailureUntrusted, TlsFailureName, TlsFailureFingerprint, TlsFailureExpired}) {
+        fakeTls().failure = failure;
+        alertChannelRetrySoon(channel, 100 * i);
+        EXPECT_EQ(at(channel, 100 * i, i ? "" : "one").substr(0, 26), "<hello>|0 1 0 The collecto");
+        EXPECT_NE(alertChannelStatus(channel).lastError + std::string(), "");
+        EXPECT_NE(std::string(alertChannelStatus(channel).lastError).find(kWords[i++]), std::string::npos);
+    }
+    fakeTls().failure = TlsFailureNone;
+    alertChannelRetrySoon(channel, 400);
+    EXPECT_EQ(at(channel, 400), "<hello>" + kOne + "|1 0 0 The collector's certificate has expired.@300 idle");
+    EXPECT_EQ(fakeTls().serverName + (fakeTls().pinned ? " pinned" : ""), "collector.example");
+    AlertTarget pinned = target(AlertTls);
+    pinned.fingerprint.present = 1;
+    alertChannelConfigureSyslog(channel, pinned);
+    collector.silent = true;  // a plain TCP port that never answers the hello
+    EXPECT_EQ(at(channel, 500, "one"), "<hello>|1 1 0 The collector's certificate has expired.@300");
+    EXPECT_TRUE(fakeTls().pinned);
+    EXPECT_EQ(at(channel, 10500), "|1 1 0 The collector did not answer in time.@10500 retry@11500");
+    collector.silent = false;
+    EXPECT_EQ(at(channel, 11500), "<hello>" + kOne + "|2 0 0 The collector did not answer in time.@10500 idle");
+    EXPECT_EQ(fakeTls().live, 0);
+}
+
+TEST(AlertChannel, UdpCountsWhatTheNetworkTookKeepsWhatItRefusedAndLooksTheNameUpAgainAfterFiveMinutes)
+{
+    AlertChannel& channel = freshChannel(target(AlertUdp));
+    EXPECT_EQ(at(channel, 0, "one") + std::to_string(alertChannelStatus(channel).unconfirmed), "one||1 0 0 idle1");
+    collector.sendRoom = 0;  // no route yet
+    EXPECT_EQ(at(channel, 1000, "two"), "|1 1 0 A message to the collector could not be sent.@1000 retry@2000");
     collector.sendRoom = -1;
-    alertChannelConfigure(channel, {1, "192.0.2.11", 601, AlertTcp});  // the one cut short goes again, whole
-    EXPECT_EQ(at(channel, 0), "8 abcdefgh" + frameOctetCounted(big) + "|2 0 10000 0@0 idle");
+    collector.lookup = NetResolveFailed;  // a look-up that fails keeps the last address found
+    EXPECT_EQ(at(channel, 301000, "three"), "two|three||3 0 0 A message to the collector could not be sent.@1000 idle");
+    EXPECT_EQ(collector.lookups, 2);
+    alertChannelConfigureSyslog(channel, AlertTarget{1, "elsewhere", 514, AlertUdp, AlertFramingOctet, {}});
+    EXPECT_EQ(at(channel, 302000, "four"), "|3 1 0 The collector's name could not be resolved.@302000 retry@303000")
+        << "a new collector is looked up anew";
+}
 
-    collector.lookup = NetResolveFailed;  // UDP: a failed lookup waits; then one datagram a message, refusals counted
-    alertChannelConfigure(channel, {1, "nowhere", 514, AlertUdp});
-    SyslogOrigin origin;
-    syslogOriginInit(origin, "PC", 9);
-    alertChannelPostEvent(channel, origin, {AlertStandby, "", 0, 23, 1});
-    EXPECT_EQ(at(channel, 100), "|2 1 10000 1@100 1100");
-    collector.lookup = NetResolved;
-    const std::string got = at(channel, 1100, "second");
-    EXPECT_EQ(got.substr(0, 4) + got.substr(31, 23) + got.substr(got.find(" (")),
-              "<37>PC velmoranth 9 standby (FreeBSD 5.1)|second||4 0 10000 1@100 idle");
-    collector.sendRoom = 0;
-    EXPECT_EQ(at(channel, 1200, "lost"), "|4 0 10001 6@1200 idle");
-
-    alertChannelConfigure(channel, {1, "nowhere", 601, AlertTcp});
-    alertChannelPost(channel, "x");
-    at(channel, 1300, "y");
-    alertChannelConfigure(channel, {0, "nowhere", 601, AlertTcp});
-    EXPECT_EQ(at(channel, 1300, "z"), "|4 0 10003 6@1200 idle");
-    EXPECT_EQ(collector.open, kNoSocket);
+TEST(AlertChannel, TheBoundsDropTheOldestMessageNotOnTheWireAndDisablingDropsAll)
+{
+    AlertChannel& channel = freshChannel(target(AlertTcp));
+    collector.atEnd = StayOpenAtEnd;
+    EXPECT_EQ(at(channel, 0, "first"), "5 first|0 1 0");
+    for (int i = 0; i < kAlertQueueMessages; ++i)
+        alertChannelPost(channel, "m", 1);
+    unsigned long length = 0;
+    const char* second = alertQueueMessage(channel.queue, 1, length);
+    EXPECT_EQ(std::string(second, length) + std::to_string(channel.queue.count), "m10000")
+        << "'first' waits for its receipt; one 'm' went";
+    const std::string big(kAlertQueueBytes - 1000, 'B');
+    EXPECT_EQ(at(channel, 0, big), "|0 997 9005") << "4 MiB: 'first', the newest 995 m and the big one stay";
+    EXPECT_EQ(at(channel, 0, std::string(kAlertQueueBytes + 1, 'X')), "|0 997 9006") << "one longer than the bound";
+    collector.hungUp = true;
+    EXPECT_EQ(at(channel, 1), "|1 996 9006");
+    alertChannelConfigureSyslog(channel, AlertTarget{0, "collector.example", 601, AlertTcp, AlertFramingOctet, {}});
+    const AlertStatus off = alertChannelStatus(channel);
+    EXPECT_EQ(off.waiting, 0ul);
+    EXPECT_EQ(off.sent + off.dropped, 10003ul) << "every message posted is sent or dropped, none lost";
+    alertChannelPost(channel, "x", 1);
+    EXPECT_EQ(alertChannelStatus(channel).waiting, 0ul) << "posts are ignored while disabled";
 }

@@ -27,12 +27,12 @@ TEST(PlatformSockets, ResolveListenConnectTalkHangUpRefuseAndSendDatagramsWithou
 {
     ASSERT_EQ(netStartup(), 1);
     std::uint8_t loopback[4] = {}, named[4] = {};
-    const int literal = netResolveStart("127.0.0.1"), request = netResolveStart("localhost");
-    const int answer = netResolvePoll(literal, loopback);
-    EXPECT_EQ(answer * 10 + netResolvePoll(literal, loopback), 12)
+    ASSERT_EQ(netResolveStart(1, "127.0.0.1") + netResolveStart(0, "localhost"), 2);
+    const int answer = netResolvePoll(1, loopback);
+    EXPECT_EQ(answer * 10 + netResolvePoll(1, loopback), 12)
         << "a dotted address resolves at once, and the answer ends the request";
     NetResolveState state = NetResolvePending;
-    for (int polls = 0; polls < 10000 && (state = netResolvePoll(request, named)) == NetResolvePending; ++polls)
+    for (int polls = 0; polls < 10000 && (state = netResolvePoll(0, named)) == NetResolvePending; ++polls)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the worker's answer
     EXPECT_EQ(std::to_string(state) + std::to_string(named[0]) + std::to_string(loopback[3]), "11271");
 
@@ -56,6 +56,9 @@ TEST(PlatformSockets, ResolveListenConnectTalkHangUpRefuseAndSendDatagramsWithou
     EXPECT_EQ(first + receiveOnce(caller), "hi\r");
     EXPECT_EQ(netSend(caller, "", 0) + netSend(caller, "ok", 2), 2);
     EXPECT_EQ(receiveOnce(client), "ok");
+    EXPECT_EQ(netShutdownSend(client), 1);
+    EXPECT_EQ(receiveOnce(caller) + std::to_string(netSend(caller, "ok", 2)), "01") << "a half-close reads as 0";
+    EXPECT_EQ(receiveOnce(client), "ok");
     netClose(caller);
     EXPECT_EQ(receiveOnce(client), "0") << "a hang-up reads as 0";
     netClose(client), netClose(listener);
@@ -71,4 +74,38 @@ TEST(PlatformSockets, ResolveListenConnectTalkHangUpRefuseAndSendDatagramsWithou
     netClose(receiver), netClose(sender);
     netCleanup();
     EXPECT_EQ(netStartupBalance(), 0);
+}
+
+#include "engine/net_resolver.h"
+
+namespace {
+void (*pendingWork)(void*);
+void* pendingArgument;
+int startLater(void (*work)(void*), void* argument) { return pendingWork = work, pendingArgument = argument, 1; }
+int answerTen(const char*, std::uint8_t address[4]) { return address[0] = 10, 1; }
+} // namespace
+
+// The bookkeeping on its own, the worker run by hand: a slot is busy until its worker ends, even abandoned.
+TEST(PlatformSockets, AResolveSlotHoldsOneLookUpAtATimeEvenAnAbandonedOne)
+{
+    std::uint8_t address[4] = {};
+    using namespace net_resolver;
+    std::string seen;
+    const auto step = [&](int result) { seen += std::to_string(result); };
+    step(start(3, "decoy.example", answerTen, startLater));
+    step(start(3, "other.example", answerTen, startLater));
+    step(poll(3, address));
+    cancel(3);
+    step(start(3, "other.example", answerTen, startLater));  // the abandoned worker still runs
+    pendingWork(pendingArgument);
+    step(start(3, "other.example", answerTen, startLater));
+    step(poll(3, address));
+    pendingWork(pendingArgument);
+    step(poll(3, address));
+    step(address[0]);
+    step(poll(3, address));
+    EXPECT_EQ(seen, "1000101102");
+    EXPECT_EQ(start(8, "x", answerTen, startLater) + start(-1, "x", answerTen, startLater) +
+                  start(2, std::string(256, 'n').c_str(), answerTen, startLater),
+              0);
 }

@@ -4,44 +4,84 @@
 
 #define SD_VERSION "version=\"" VELMO_VERSION_TEXT "\"]"
 
-TEST(SyslogMessage, EachEventWholeWithACleanedHostAndTcpFraming)
+namespace {
+
+std::string built(const SyslogOrigin& origin, AlertFacts facts, unsigned long sequenceId = 7)
+{
+    facts.time.utc = {2026, 12, 7, 2, 4, 5, 9};
+    facts.sequenceId = sequenceId;
+    char message[kSyslogMessageSize];
+    const int length = buildSyslogMessage(origin, facts, message, sizeof message);
+    return std::string(message, static_cast<std::size_t>(length));
+}
+
+AlertFacts facts(AlertEvent event, int port, int daemon)
+{
+    AlertFacts f{};
+    f.event = event;
+    f.localPort = port;
+    f.daemonKind = daemon;
+    return f;
+}
+
+} // namespace
+
+TEST(SyslogMessage, EachEventWholeWithItsSequenceIdACleanedHostAndBothFramings)
 {
     SyslogOrigin origin;
     syslogOriginInit(origin, "DECOY-PC", 1234);
-    const UtcTime time = {2026, 12, 7, 2, 4, 5, 9};
     const PeerAddress peer = {2, 0x02C8, {203, 0, 113, 7}, {}};  // port 51202 on the wire: C8 02
-    const AlertFacts kFacts[] = {
-        callerAlertFacts(peer, 23, 1), {AlertListen, "", 0, 12345, 4}, {AlertStandby, "", 0, 23, 5},
-        {AlertTest, "", 0, 0, 0},
-    };
+    AlertFacts beat = facts(AlertHeartbeat, 23, 1);
+    beat.heartbeat = {1, 12, 9, 2, 1, 3};
+    AlertFacts idle = beat;
+    idle.heartbeat.listening = 0;
+    const AlertFacts kFacts[] = {callerAlertFacts(peer, 23, 1), facts(AlertListen, 12345, 4),
+                                 facts(AlertStandby, 23, 5), facts(AlertTest, 0, 0), beat, idle};
     const char* const kExpected[] = {
         "<36>1 2026-12-07T02:04:05.009Z DECOY-PC velmoranth 1234 connect [velmoranth@32473 src=\"203.0.113.7\" "
-        "srcPort=\"51202\" dstPort=\"23\" daemon=\"FreeBSD 5.1\" " SD_VERSION
+        "srcPort=\"51202\" dstPort=\"23\" daemon=\"FreeBSD 5.1\" " SD_VERSION "[meta sequenceId=\"7\"]"
         " Connection from 203.0.113.7:51202 to port 23 (FreeBSD 5.1)",
         "<37>1 2026-12-07T02:04:05.009Z DECOY-PC velmoranth 1234 listen [velmoranth@32473 dstPort=\"12345\" "
-        "daemon=\"NetBus 1.60\" " SD_VERSION " Listening on port 12345 (NetBus 1.60)",
+        "daemon=\"NetBus 1.60\" " SD_VERSION "[meta sequenceId=\"7\"] Listening on port 12345 (NetBus 1.60)",
         "<37>1 2026-12-07T02:04:05.009Z DECOY-PC velmoranth 1234 standby [velmoranth@32473 dstPort=\"23\" "
-        "daemon=\"Custom\" " SD_VERSION " Stopped listening on port 23 (Custom)",
+        "daemon=\"Custom\" " SD_VERSION "[meta sequenceId=\"7\"] Stopped listening on port 23 (Custom)",
         "<37>1 2026-12-07T02:04:05.009Z DECOY-PC velmoranth 1234 test [velmoranth@32473 " SD_VERSION
-        " Test message from Velmoranth " VELMO_VERSION_TEXT,
+        "[meta sequenceId=\"7\"] Test message from Velmoranth " VELMO_VERSION_TEXT,
+        "<38>1 2026-12-07T02:04:05.009Z DECOY-PC velmoranth 1234 heartbeat [velmoranth@32473 state=\"listening\" "
+        "dstPort=\"23\" daemon=\"FreeBSD 5.1\" callers=\"12\" sent=\"9\" waiting=\"2\" dropped=\"1\" ignored=\"3\" "
+        SD_VERSION "[meta sequenceId=\"7\"] Listening on port 23 (FreeBSD 5.1); 12 callers since start",
+        "<38>1 2026-12-07T02:04:05.009Z DECOY-PC velmoranth 1234 heartbeat [velmoranth@32473 state=\"standby\" "
+        "callers=\"12\" sent=\"9\" waiting=\"2\" dropped=\"1\" ignored=\"3\" " SD_VERSION
+        "[meta sequenceId=\"7\"] Standing by; 12 callers since start",
     };
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(buildSyslogMessage(origin, time, kFacts[i]), kExpected[i]);
-    const std::string escaped = buildSyslogMessage(origin, time, {AlertConnect, "1\"]\\", 5, 2, 6});
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(built(origin, kFacts[i]), kExpected[i]);
+    AlertFacts odd = kFacts[0];
+    std::snprintf(odd.callerAddress, sizeof odd.callerAddress, "1\"]\\");
+    const std::string escaped = built(origin, odd, 2147483647);
     EXPECT_EQ(escaped.substr(escaped.find("src="), 21), R"(src="1\"\]\\" srcPort)") << "'\"', ']', '\\' escaped";
-    EXPECT_EQ(alertDaemonName(2) + std::string("|") + alertDaemonName(3) + alertDaemonName(6) + alertDaemonName(0),
-              "RedHat 8.0|SubSeven 2.1NoneNone");
+    EXPECT_NE(escaped.find("[meta sequenceId=\"2147483647\"]"), std::string::npos);
+    EXPECT_EQ(std::to_string(alertNextSequenceId(2147483647)) + std::to_string(alertNextSequenceId(0)) +
+                  std::to_string(alertNextSequenceId(41)),
+              "1142");
 
     // Only the bytes 33 to 126, at most 255 of them; "-" when none is left.
     syslogOriginInit(origin, "\xe9 My\tPC\x7f!~", 7);
-    EXPECT_EQ(buildSyslogMessage(origin, time, kFacts[3]).substr(31, 20), "MyPC!~ velmoranth 7 ");
+    EXPECT_EQ(built(origin, kFacts[3]).substr(31, 20), "MyPC!~ velmoranth 7 ");
     syslogOriginInit(origin, std::string(300, 'h').c_str(), 7);
     const std::string longest = origin.hostName;
     syslogOriginInit(origin, " \r\n", 7);
     EXPECT_EQ(longest + origin.hostName, std::string(255, 'h') + "-");
-    EXPECT_EQ(frameOctetCounted("<37>1 x") + "|" + frameOctetCounted(std::string(100, 'y')).substr(0, 5),
-              "7 <37>1 x|100 y");
-    const UtcTime now = utcNow();
-    EXPECT_TRUE(now.year >= 2024 && now.month >= 1 && now.month <= 12 && now.day >= 1 && now.day <= 31 &&
-                now.hour < 24 && now.minute < 60 && now.second < 60 && now.millisecond < 1000);
+    char cut[16];
+    EXPECT_EQ(std::to_string(buildSyslogMessage(origin, kFacts[0], cut, sizeof cut)) + cut, "15<36>1 0000-00-0");
+
+    char framed[16];
+    std::string frames;
+    for (AlertFraming framing : {AlertFramingOctet, AlertFramingLf})
+        frames += std::string(framed, static_cast<std::size_t>(frameSyslogMessage(framing, "<37>1 x", 7, framed, 16)));
+    EXPECT_EQ(frames + std::to_string(frameSyslogMessage(AlertFramingOctet, "0123456789abcd", 14, framed, 16)),
+              "7 <37>1 x<37>1 x\n0");
+    const AlertTime now = alertTimeNow();
+    EXPECT_TRUE(now.utc.year >= 2024 && now.utc.month >= 1 && now.utc.month <= 12 && now.utc.hour < 24 &&
+                now.utc.millisecond < 1000 && now.utcOffsetMinutes > -24 * 60 && now.utcOffsetMinutes < 24 * 60);
 }
