@@ -99,9 +99,10 @@ void dateText(const AlertTime& time, char* text, int size)
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const UtcTime& t = time.local;
+    const int month = t.month >= 1 && t.month <= 12 ? t.month - 1 : 0;
     const int offset = time.utcOffsetMinutes < 0 ? -time.utcOffsetMinutes : time.utcOffsetMinutes;
     std::snprintf(text, static_cast<size_t>(size), "%s, %02d %s %04d %02d:%02d:%02d %c%02d%02d",
-                  kDays[weekday(t.year, t.month, t.day)], t.day, kMonths[t.month >= 1 && t.month <= 12 ? t.month - 1 : 0],
+                  kDays[weekday(t.year, t.month, t.day)], t.day, kMonths[month],
                   t.year, t.hour, t.minute, t.second, time.utcOffsetMinutes < 0 ? '-' : '+', offset / 60 % 100,
                   offset % 60);
 }
@@ -218,9 +219,11 @@ void appendHeaders(Writer& out, const SyslogOrigin& origin, const MailTarget& ta
     std::snprintf(text, sizeof text, "Velmoranth <%s>", address);
     out.header("From", text);
     text[0] = '\0';
-    for (int i = 0; i < target.toCount && i < kAlertRecipients; ++i) {
+    size_t length = 0;  // there is room for every recipient
+    for (int i = 0; i < target.toCount && i < kAlertRecipients && length < sizeof text; ++i) {
         printable(target.to[i], address, sizeof address);
-        std::strcat(std::strcat(text, i ? ", " : ""), address);  // room for every recipient
+        const int added = std::snprintf(text + length, sizeof text - length, "%s%s", i ? ", " : "", address);
+        length += static_cast<size_t>(added);
     }
     out.header("To", text);
     subjectText(origin, facts, text, sizeof text);
@@ -245,5 +248,8 @@ int buildMailMessage(const SyslogOrigin& origin, const MailTarget& target, const
     char text[256];
     alertReadableText(facts, text, sizeof text);
     out.line(text);
-    return out.length <= size ? out.length : 0;
+    if (out.length >= size)
+        return 0;
+    message[out.length] = '\0';
+    return out.length;
 }
