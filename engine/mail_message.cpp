@@ -155,7 +155,9 @@ void subjectText(const SyslogOrigin& origin, const AlertFacts& facts, char* text
     case AlertHeartbeat: std::snprintf(what, sizeof what, "heartbeat"); break;
     default: std::snprintf(what, sizeof what, "test message"); break;
     }
-    std::snprintf(text, static_cast<size_t>(size), "Velmoranth: %s on %s", what, origin.hostName);
+    const bool fromThePc = facts.event == AlertTest || facts.event == AlertHeartbeat;
+    std::snprintf(text, static_cast<size_t>(size), "Velmoranth: %s %s %s", what, fromThePc ? "from" : "on",
+                  origin.hostName);
 }
 
 void fact(Writer& out, const char* name, const char* value)

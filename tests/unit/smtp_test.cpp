@@ -235,7 +235,7 @@ TEST(Smtp, ASilentServerTimesOutAndRepliesAreReadWhateverTheirPieces)
     }
 }
 
-TEST(Smtp, TheMailForAConnectHasEveryHeaderAndFact)
+TEST(Smtp, TheMailOfAConnectHasEveryHeaderAndFactAndEachEventItsSubject)
 {
     SyslogOrigin origin;
     syslogOriginInit(origin, "FRONTDESK-PC", 4242);
@@ -279,11 +279,18 @@ TEST(Smtp, TheMailForAConnectHasEveryHeaderAndFact)
               "\r\n"
               "Connection from 203.0.113.7:51234 to port 23 (FreeBSD 5.1)\r\n");
     EXPECT_EQ(buildMailMessage(origin, target, facts, mail, length), 0) << "no room for the NUL";
-    facts.event = AlertSummary;
     facts.summary = {4, 1, facts.time.local, facts.time.local};
     facts.time.utcOffsetMinutes = -90;
-    buildMailMessage(origin, target, facts, mail, sizeof mail);
-    EXPECT_NE(std::strstr(mail, "\r\nSubject: Velmoranth: 4 more connections from 203.0.113.7 to port 23 on\r\n"
-                                " FRONTDESK-PC\r\n"), nullptr);
-    EXPECT_NE(std::strstr(mail, "Date: Mon, 07 Dec 2026 10:41:27 -0130\r\n"), nullptr);
+    const std::pair<AlertEvent, std::string> kSubjects[] = {
+        {AlertSummary, "Velmoranth: 4 more connections from 203.0.113.7 to port 23 on\r\n FRONTDESK-PC"},
+        {AlertListen, "Velmoranth: listening on port 23 on FRONTDESK-PC"},
+        {AlertStandby, "Velmoranth: stopped listening on port 23 on FRONTDESK-PC"},
+        {AlertTest, "Velmoranth: test message from FRONTDESK-PC"},
+    };
+    for (const auto& subject : kSubjects) {
+        facts.event = subject.first;
+        buildMailMessage(origin, target, facts, mail, sizeof mail);
+        EXPECT_NE(std::strstr(mail, ("\r\nSubject: " + subject.second + "\r\n").c_str()), nullptr) << subject.second;
+    }
+    EXPECT_EQ(std::string(mail, 38), "Date: Mon, 07 Dec 2026 10:41:27 -0130\r");
 }
