@@ -18,6 +18,7 @@ namespace {
 enum {
     kNameSize = 256,
     kRecordHeader = 5,
+    kAlertRecord = 21,
     kMaxRecord = kRecordHeader + 16 * 1024 + 2048,  // the largest TLS 1.2 ciphertext
     kOwedSize = 256,
     kHandshakeRounds = 16,
@@ -142,6 +143,18 @@ TlsFailure failureOf(DWORD error)
     }
 }
 
+// What the chain engine found, for what the policy let pass (Wine's SSL
+// policy passes a chain that ends at no root at all).
+TlsFailure failureOfChain(DWORD status)
+{
+    status &= ~static_cast<DWORD>(CERT_TRUST_IS_NOT_TIME_NESTED);  // long ignored by Windows itself
+    if (status & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN))
+        return TlsFailureUntrusted;
+    if (status & CERT_TRUST_IS_NOT_TIME_VALID)
+        return TlsFailureExpired;
+    return status ? TlsFailureHandshake : TlsFailureNone;
+}
+
 TlsFailure checkFingerprint(const Session& s, PCCERT_CONTEXT certificate)
 {
     BYTE hash[kTlsFingerprintSize];
@@ -180,9 +193,18 @@ TlsFailure checkChain(const Session& s, PCCERT_CONTEXT certificate)
     policy.pvExtraPolicyPara = &ssl;
     CERT_CHAIN_POLICY_STATUS status = {};
     status.cbSize = sizeof status;
-    const BOOL checked = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status);
+    TlsFailure failure = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status)
+                             ? failureOf(status.dwError) : TlsFailureHandshake;
+    if (failure == TlsFailureNone)
+        failure = failureOfChain(chain->TrustStatus.dwErrorStatus);
     CertFreeCertificateChain(chain);
-    return checked ? failureOf(status.dwError) : TlsFailureHandshake;
+    return failure;
+}
+
+DWORD protocolOf(Session& s)
+{
+    SecPkgContext_ConnectionInfo info;
+    return QueryContextAttributesA(&s.context, SECPKG_ATTR_CONNECTION_INFO, &info) == SEC_E_OK ? info.dwProtocol : 0;
 }
 
 TlsFailure checkCertificate(Session& s)
@@ -203,10 +225,13 @@ TlsResult fail(Session* s, TlsFailure reason, TlsFailure& failure)
     return TlsFailed;
 }
 
-// Schannel said the handshake is over: the certificate decides.
+// Schannel said the handshake is over: the version and the certificate
+// decide. The version is checked again because Wine takes SCH_CREDENTIALS but
+// ignores its disabled protocols.
 TlsResult finish(Session& s, int& outLength, TlsFailure& failure)
 {
-    TlsFailure reason = checkCertificate(s);
+    TlsFailure reason = protocolOf(s) & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT) ? checkCertificate(s)
+                                                                                      : TlsFailureHandshake;
     if (reason == TlsFailureNone && QueryContextAttributesA(&s.context, SECPKG_ATTR_STREAM_SIZES, &s.sizes) != SEC_E_OK)
         reason = TlsFailureHandshake;
     if (reason != TlsFailureNone) {
@@ -233,9 +258,7 @@ SECURITY_STATUS feed(Session& s, const char* in, int length, int& consumed, SecB
 // it could bring a certificate nobody checks.
 int afterHandshake(Session& s, const SecBuffer* buffers, int& leftover)
 {
-    SecPkgContext_ConnectionInfo info;
-    if (QueryContextAttributesA(&s.context, SECPKG_ATTR_CONNECTION_INFO, &info) != SEC_E_OK ||
-        !(info.dwProtocol & SP_PROT_TLS1_3_CLIENT))
+    if (!(protocolOf(s) & SP_PROT_TLS1_3_CLIENT))
         return 0;
     const SecBuffer* extra = nullptr;
     for (int i = 0; i < 4; ++i)
@@ -381,17 +404,19 @@ TlsResult tlsDecrypt(int session, const char* in, int inLength, int& used, char*
     SecBufferDesc message = {SECBUFFER_VERSION, 4, buffers};
     const SECURITY_STATUS status = DecryptMessage(&s->context, &message, 0, nullptr);
     int leftover = extraOf(buffers, 4, length);
-    if (status == SEC_I_CONTEXT_EXPIRED) {
-        used = length - leftover;
+    int ok = (status == SEC_E_OK || status == SEC_I_RENEGOTIATE) && plainOf(buffers, plain, plainSize, plainLength);
+    if (ok && status == SEC_I_RENEGOTIATE)
+        ok = afterHandshake(*s, buffers, leftover);
+    used = length - leftover;
+    // Wine gives the close_notify back as an empty record, not SEC_I_CONTEXT_EXPIRED:
+    // a TLS 1.2 alert record that decrypts to nothing is the close.
+    if (status == SEC_I_CONTEXT_EXPIRED || (ok && !plainLength && in[0] == kAlertRecord))
         return TlsClosed;
-    }
-    if ((status != SEC_E_OK && status != SEC_I_RENEGOTIATE) || !plainOf(buffers, plain, plainSize, plainLength) ||
-        (status == SEC_I_RENEGOTIATE && !afterHandshake(*s, buffers, leftover))) {
+    if (!ok) {
         plainLength = 0;
         s->failed = 1;
         return TlsFailed;
     }
-    used = length - leftover;
     return TlsDone;
 }
 
