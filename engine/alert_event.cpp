@@ -1,9 +1,7 @@
 #include "engine/alert_event.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #ifndef VELMO_VERSION_TEXT
 #define VELMO_VERSION_TEXT "0"
@@ -12,27 +10,6 @@
 namespace {
 
 const char kTimeText[] = "%02d:%02d";
-
-UtcTime calendarOf(const std::tm& tm, int millisecond)
-{
-    return UtcTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, millisecond};
-}
-
-// Days from 1970-01-01 to the date, for the difference between two calendars.
-long long daysOf(const UtcTime& t)
-{
-    const int y = t.year - (t.month <= 2);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yearOfEra = y - era * 400;
-    const int dayOfYear = (153 * (t.month + (t.month > 2 ? -3 : 9)) + 2) / 5 + t.day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097LL + dayOfEra - 719468;
-}
-
-long long minutesOf(const UtcTime& t)
-{
-    return daysOf(t) * 1440 + t.hour * 60 + t.minute;
-}
 
 int summaryText(const AlertFacts& facts, char* text, int size)
 {
@@ -123,23 +100,6 @@ AlertFacts callerAlertFacts(const PeerAddress& peer, int localPort, int daemonKi
     facts.localPort = localPort;
     facts.daemonKind = daemonKind;
     return facts;
-}
-
-AlertTime alertTimeNow()
-{
-    using namespace std::chrono;
-    const system_clock::time_point now = system_clock::now();
-    const std::time_t seconds = system_clock::to_time_t(now);
-    const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
-    AlertTime time{};
-    time.utc = UtcTime{1970, 1, 1, 0, 0, 0, 0};
-    if (const std::tm* utc = std::gmtime(&seconds))
-        time.utc = calendarOf(*utc, ms);
-    time.local = time.utc;
-    if (const std::tm* local = std::localtime(&seconds))
-        time.local = calendarOf(*local, ms);
-    time.utcOffsetMinutes = static_cast<int>(minutesOf(time.local) - minutesOf(time.utc));
-    return time;
 }
 
 unsigned long alertNextSequenceId(unsigned long id)

@@ -69,8 +69,5 @@ int alertReadableText(const AlertFacts& facts, char* text, int size);
 // The facts of a `connect` from the peer an accept reported.
 AlertFacts callerAlertFacts(const PeerAddress& peer, int localPort, int daemonKind);
 
-// The current time, from the system clock.
-AlertTime alertTimeNow();
-
 // The next sequence id after `id`: 1 after 2147483647 (and after 0).
 unsigned long alertNextSequenceId(unsigned long id);

@@ -49,17 +49,24 @@ bool underCap(AlertIncidents& incidents, long long nowMs)
     return true;
 }
 
-void holdForFlood(AlertIncidents& incidents, IncidentRecord* record, unsigned long connections, const UtcTime& first,
+bool seenInFlood(AlertIncidents& incidents, const char* address)
+{
+    for (int i = 0; i < incidents.floodSeenCount; ++i)
+        if (std::strcmp(incidents.floodSeen[i], address) == 0)
+            return true;
+    if (incidents.floodSeenCount < kIncidentAddresses)
+        std::memcpy(incidents.floodSeen[incidents.floodSeenCount++], address, 16);
+    return false;
+}
+
+void holdForFlood(AlertIncidents& incidents, const char* address, unsigned long connections, const UtcTime& first,
                   const UtcTime& last, int localPort, int daemonKind)
 {
     countInto(incidents.floodConnections, incidents.floodFirst, incidents.floodLast, connections, first, last);
     incidents.floodPort = localPort;
     incidents.floodDaemon = daemonKind;
-    if (!record || record->floodWindow != incidents.hourStartMs) {
+    if (!seenInFlood(incidents, address))
         ++incidents.floodAddresses;
-        if (record)
-            record->floodWindow = incidents.hourStartMs;
-    }
 }
 
 bool floodDue(AlertIncidents& incidents, long long nowMs, AlertFacts& summary)
@@ -77,6 +84,7 @@ bool floodDue(AlertIncidents& incidents, long long nowMs, AlertFacts& summary)
     }
     incidents.hourStartMs = -1;
     incidents.floodConnections = incidents.floodAddresses = 0;
+    incidents.floodSeenCount = 0;
     return flooded;
 }
 
@@ -114,7 +122,6 @@ int alertIncidentsAdmit(AlertIncidents& incidents, const AlertFacts& facts, long
         record->inUse = 1;
         std::memcpy(record->address, facts.callerAddress, sizeof record->address);
         record->localPort = facts.localPort;
-        record->floodWindow = -1;
     }
     if (record) {
         record->daemonKind = facts.daemonKind;
@@ -122,7 +129,8 @@ int alertIncidentsAdmit(AlertIncidents& incidents, const AlertFacts& facts, long
     }
     if (underCap(incidents, nowMs))
         return 1;
-    holdForFlood(incidents, record, 1, facts.time.local, facts.time.local, facts.localPort, facts.daemonKind);
+    holdForFlood(incidents, facts.callerAddress, 1, facts.time.local, facts.time.local, facts.localPort,
+                 facts.daemonKind);
     return 0;
 }
 
@@ -140,7 +148,7 @@ int alertIncidentsDue(AlertIncidents& incidents, long long nowMs, AlertFacts& su
             summary = addressSummary(record);
             return 1;
         }
-        holdForFlood(incidents, &record, record.counted, record.firstLocal, record.lastLocal, record.localPort,
+        holdForFlood(incidents, record.address, record.counted, record.firstLocal, record.lastLocal, record.localPort,
                      record.daemonKind);
     }
     return 0;

@@ -19,7 +19,6 @@ struct IncidentRecord {
     long long quietUntilMs;        // on the monotonic clock
     unsigned long counted;         // connections held back since the one that was sent
     UtcTime firstLocal, lastLocal; // of those held back
-    long long floodWindow;         // the hour whose flood summary counts this address already
 };
 
 struct AlertIncidents {
@@ -30,6 +29,8 @@ struct AlertIncidents {
     unsigned long floodConnections, floodAddresses;  // held back by the cap this hour
     UtcTime floodFirst, floodLast;
     int floodPort, floodDaemon;
+    char floodSeen[kIncidentAddresses][16];  // the addresses counted this hour; beyond these, each counts anew
+    int floodSeenCount;
 };
 
 void alertIncidentsInit(AlertIncidents& incidents, int quietMinutes);

@@ -24,10 +24,13 @@ struct Slot {
     BlockingLookup lookup;
 };
 
+// At namespace scope, so that it is zero-initialised at load: a local static
+// would bring the runtime's guarded initialisation, and its exceptions, along.
+inline Slot slotTable[kResolveSlots];
+
 inline Slot* slots()
 {
-    static Slot table[kResolveSlots];
-    return table;
+    return slotTable;
 }
 
 // 1 with the address when `name` is a dotted IPv4 address, four numbers of at most 255.

@@ -17,6 +17,7 @@ enum {
     kMaxDigits = 9,
     kMaxDataLength = 128 * 1024,
     kFrameSize = 1100,         // a syslog message and its frame
+    kRoundsPerPump = 3,
 };
 
 enum : unsigned long { kLastTxnr = 999999999UL, kAnswered = 0x80000000UL };
@@ -301,11 +302,16 @@ void relpSenderPump(AlertChannel& channel, long long nowMs)
         const AlertEndpoint where{channel.syslog.collector, channel.syslog.port, 0, nullptr};
         alertConnectionOpen(channel.connection, where, nowMs);
     }
-    alertConnectionPump(channel.connection, nowMs);
-    if (channel.connection.state == ConnectionOpen)
-        pumpSession(channel, nowMs);
-    if (channel.connection.state == ConnectionFailed)
-        failConnection(channel, nowMs);
+    // A few rounds, so that answers that came while frames went out are read at once.
+    for (int round = 0; round < kRoundsPerPump && s.phase != NoSession; ++round) {
+        alertConnectionPump(channel.connection, nowMs);
+        if (channel.connection.state == ConnectionOpen)
+            pumpSession(channel, nowMs);
+        if (channel.connection.state == ConnectionFailed)
+            return failConnection(channel, nowMs);
+        if (channel.connection.state != ConnectionOpen)
+            return;
+    }
 }
 
 void relpSenderClose(AlertChannel& channel)

@@ -35,8 +35,12 @@ int tlsOpen(const char* serverName, const unsigned char* fingerprint);
 // One handshake step: takes server bytes from `in` (`used` says how many it
 // consumed; it may consume none) and writes the bytes to send to `out`
 // (`outLength`; may be 0). The first call has no input and writes the
-// ClientHello. TlsDone only once the certificate check passed; TlsFailed with
-// `failure` set otherwise. `out` needs room for kTlsHandshakeOut bytes.
+// ClientHello. TlsNeedMore: all of `in` that could be used now was; call again
+// once more has come. TlsDone only once the certificate check passed (bytes
+// after the handshake are left unused, for tlsDecrypt); TlsFailed with
+// `failure` set otherwise, and nothing is to be sent. The server's end of
+// stream before TlsDone is a TlsFailureHandshake. `out` needs room for
+// kTlsHandshakeOut bytes.
 enum { kTlsHandshakeOut = 16 * 1024 };
 TlsResult tlsHandshake(int session, const char* in, int inLength, int& used, char* out, int outSize,
                        int& outLength, TlsFailure& failure);
@@ -45,8 +49,11 @@ TlsResult tlsHandshake(int session, const char* in, int inLength, int& used, cha
 enum { kTlsMaxPlain = 16 * 1024, kTlsRecordOverhead = 1024 };
 
 // Encrypts the first min(length, kTlsMaxPlain) bytes of `plain` into one
-// record in `out`. Returns the plain bytes taken (0 when `out` is too small
-// or the session failed); `outLength` the record's length.
+// record in `out`; fewer when `out` lacks room for them, though room for them
+// plus kTlsRecordOverhead always suffices. Returns the plain bytes taken (0
+// when `out` is too small or the session failed); `outLength` the bytes to
+// send: the record, after any the session owes the server (its answer to a
+// TLS 1.3 KeyUpdate).
 int tlsEncrypt(int session, const char* plain, int length, char* out, int outSize, int& outLength);
 
 // Decrypts the first whole record of `in`: `used` its length (0 with
@@ -56,7 +63,8 @@ int tlsEncrypt(int session, const char* plain, int length, char* out, int outSiz
 TlsResult tlsDecrypt(int session, const char* in, int inLength, int& used, char* plain, int plainSize,
                      int& plainLength);
 
-// The close_notify alert, into `out`. Returns its length, 0 on failure.
+// The close_notify alert (after any bytes owed, as above), into `out`.
+// Returns the length, 0 on failure. Nothing can be encrypted after it.
 int tlsCloseNotify(int session, char* out, int outSize);
 
 // Ends the session and frees it; 0 is ignored.

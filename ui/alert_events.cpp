@@ -7,10 +7,53 @@ namespace {
 
 enum { kFlushPauseMs = 10 };
 
+// The hub's queues: 4 MiB each at most, touched only as far as they fill.
+AlertHubStorage hubStorage;
+
 void endExitWait()
 {
     program.exitDeadlineMs = 0;
     PostQuitMessage(0);
+}
+
+bool anyChannelOn(const AlertSettings& settings)
+{
+    return settings.syslog.enabled || settings.mail.enabled || settings.webhook.enabled;
+}
+
+// The fully qualified name tells apart two PCs whose NetBIOS names share
+// their first 15 characters; the shorter names are the fall-backs.
+void computerName(char* name, DWORD size)
+{
+    const COMPUTER_NAME_FORMAT kFormats[] = {ComputerNameDnsFullyQualified, ComputerNameDnsHostname,
+                                             ComputerNameNetBIOS};
+    for (COMPUTER_NAME_FORMAT format : kFormats) {
+        DWORD length = size;
+        if (GetComputerNameExA(format, name, &length) && name[0] != '\0')
+            return;
+    }
+    name[0] = '\0';
+}
+
+UtcTime calendarOf(const SYSTEMTIME& t)
+{
+    return UtcTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+long long minutesOf(const SYSTEMTIME& t)
+{
+    FILETIME file;
+    SystemTimeToFileTime(&t, &file);
+    ULARGE_INTEGER ticks;  // 100 ns each
+    ticks.LowPart = file.dwLowDateTime;
+    ticks.HighPart = file.dwHighDateTime;
+    return static_cast<long long>(ticks.QuadPart / 600000000ULL);
+}
+
+AlertDecoyState decoyState()
+{
+    const int port = program.listening ? netLocalPort(program.listener.listenSocket) : 0;
+    return AlertDecoyState{program.listening, port, program.activeDaemonKind};
 }
 
 } // namespace
@@ -28,52 +71,52 @@ long long alertsNowMs()
     return static_cast<long long>(GetTickCount64());
 }
 
+AlertTime alertTimeNow()
+{
+    SYSTEMTIME utc, local;
+    GetSystemTime(&utc);
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        local = utc;
+    return AlertTime{calendarOf(utc), calendarOf(local), static_cast<int>(minutesOf(local) - minutesOf(utc))};
+}
+
 void alertsStart(HWND window)
 {
     program.alertsRead = loadAlertSettings(VELMO_ALERTS_FILE);
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = "";
-    DWORD size = sizeof name;
-    if (!GetComputerNameA(name, &size))
-        name[0] = '\0';
+    char name[256] = "";
+    computerName(name, sizeof name);
     syslogOriginInit(program.alertOrigin, name, GetCurrentProcessId());
-    alertsApply(window, program.alertsRead.target);
+    alertHubInit(program.alerts, hubStorage, program.alertOrigin, kHubFirstSlot);
+    alertsApply(window, program.alertsRead.settings);
 }
 
-// The delivery timer runs only while alerts are on.
-void alertsApply(HWND window, const AlertTarget& target)
+// The delivery timer runs only while some channel is on.
+void alertsApply(HWND window, const AlertSettings& settings)
 {
-    alertChannelConfigure(program.alerts, target);
-    if (target.enabled) {
+    if (anyChannelOn(settings))
         alertSocketsNeeded();
+    alertHubConfigure(program.alerts, settings, alertsNowMs());
+    if (anyChannelOn(settings))
         SetTimer(window, kAlertTimerId, kAlertPeriodMs, nullptr);
-    } else {
+    else
         KillTimer(window, kAlertTimerId);
-    }
 }
 
-AlertFacts alertsFacts(AlertEvent event, const PeerAddress* caller)
+void alertsPostEvent(HWND, AlertEvent event, const PeerAddress* caller)
 {
     const int localPort = netLocalPort(program.listener.listenSocket);
     AlertFacts facts = caller ? callerAlertFacts(*caller, localPort, program.activeDaemonKind) : AlertFacts{};
     facts.event = event;
     facts.localPort = localPort;
     facts.daemonKind = program.activeDaemonKind;
-    return facts;
-}
-
-void alertsPostEvent(HWND, AlertEvent event, const PeerAddress* caller)
-{
-    if (!program.alerts.target.enabled)
-        return;
-    alertChannelPostEvent(program.alerts, program.alertOrigin, alertsFacts(event, caller));
-    alertChannelPump(program.alerts, alertsNowMs());
+    alertHubEvent(program.alerts, facts, alertTimeNow(), alertsNowMs());
 }
 
 void alertsTick(HWND)
 {
     const long long now = alertsNowMs();
-    alertChannelPump(program.alerts, now);
-    if (program.exitDeadlineMs != 0 && (alertChannelIdle(program.alerts) || now >= program.exitDeadlineMs))
+    alertHubPump(program.alerts, decoyState(), alertTimeNow(), now);
+    if (program.exitDeadlineMs != 0 && (alertHubIdle(program.alerts) || now >= program.exitDeadlineMs))
         endExitWait();
 }
 
@@ -81,11 +124,11 @@ void alertsTick(HWND)
 // pause before a retry would outlast the wait: the next tick tries at once.
 int alertsHoldExit(HWND window)
 {
-    if (!program.alerts.target.enabled || alertChannelIdle(program.alerts))
+    if (alertHubIdle(program.alerts))
         return 0;
     const long long now = alertsNowMs();
     program.exitDeadlineMs = now + kAlertExitWaitMs;
-    alertChannelRetrySoon(program.alerts, now);
+    alertHubRetrySoon(program.alerts, now);
     ShowWindow(window, SW_HIDE);
     return 1;
 }
@@ -95,10 +138,10 @@ int alertsHoldExit(HWND window)
 void alertsFlush()
 {
     const long long deadline = alertsNowMs() + kAlertExitWaitMs;
-    alertChannelRetrySoon(program.alerts, alertsNowMs());
-    for (long long now = alertsNowMs(); program.alerts.target.enabled; now = alertsNowMs()) {
-        alertChannelPump(program.alerts, now);
-        if (alertChannelIdle(program.alerts) || now >= deadline)
+    alertHubRetrySoon(program.alerts, alertsNowMs());
+    for (long long now = alertsNowMs(); !alertHubIdle(program.alerts); now = alertsNowMs()) {
+        alertHubPump(program.alerts, decoyState(), alertTimeNow(), now);
+        if (alertHubIdle(program.alerts) || now >= deadline)
             return;
         Sleep(kFlushPauseMs);
     }

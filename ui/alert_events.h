@@ -1,29 +1,30 @@
 #pragma once
-// The program's alerts: the decoy's events, sent through the program's one
-// alert channel to the collector of "alerts.ini". Nothing here ever shows a
-// box or waits for the network; what fails shows only in the Alerts dialog.
-#include "engine/alert_channel.h"
+// The program's alerts: the decoy's events, handed to the alert hub, which
+// renders them for each channel of "alerts.ini" and delivers them. Nothing
+// here ever shows a box or waits for the network; what fails shows only in
+// the Alerts dialog.
+#include "engine/alert_hub.h"
 #include "engine/net.h"
-#include "engine/syslog_message.h"
 
 #include <windows.h>
 
-// Reads the alerts file (missing or damaged: alerts off) and fixes the
-// messages' origin. At window creation, before any event.
+// Resolve slots: the hub's three channels, then the dialog's three test channels.
+enum { kHubFirstSlot = 0, kTestFirstSlot = kAlertChannels };
+
+// Reads the alerts file (missing or damaged: those channels off) and fixes
+// the messages' origin. At window creation, before any event.
 void alertsStart(HWND window);
 
 // Takes the settings the Alerts dialog saved, from the next message on.
-void alertsApply(HWND window, const AlertTarget& target);
+void alertsApply(HWND window, const AlertSettings& settings);
 
-// The facts of `event`: the listener's port and the daemon being served, and
-// for AlertConnect the caller's address and port.
-AlertFacts alertsFacts(AlertEvent event, const PeerAddress* caller = nullptr);
-
-// Posts the facts of `event` and starts their delivery.
+// Hands `event` to the hub: the listener's port and the daemon being served,
+// and for AlertConnect the caller's address and port.
 void alertsPostEvent(HWND window, AlertEvent event, const PeerAddress* caller = nullptr);
 
-// The delivery timer: pumps the channel; during an exit wait, ends the
-// message loop once nothing waits or the wait is over.
+// The delivery timer: pumps the hub (the heartbeat and summaries come from
+// there); during an exit wait, ends the message loop once nothing waits or
+// the wait is over.
 void alertsTick(HWND window);
 
 // At Exit: 1 when messages still wait and the message loop has to keep
@@ -38,3 +39,6 @@ void alertSocketsNeeded();
 
 // The monotonic clock the channels run on, in milliseconds.
 long long alertsNowMs();
+
+// The wall clock, in UTC and on this PC, for the events' times.
+AlertTime alertTimeNow();

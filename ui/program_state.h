@@ -2,10 +2,9 @@
 // The program-wide state, owned by the main window and living for the whole
 // run. The main window and the dialogs work on it directly (the dialogs are
 // opened without a parameter); nothing else in ui/ keeps state of its own.
-#include "engine/alert_channel.h"
+#include "engine/alert_hub.h"
 #include "engine/daemon_script.h"
 #include "engine/listener.h"
-#include "engine/syslog_message.h"
 #include "storage/alert_settings.h"
 
 #include <windows.h>
@@ -27,7 +26,7 @@ struct ProgramState {
     NOTIFYICONDATAA trayIcon;  // used in its first form (NOTIFYICONDATAA_V1_SIZE)
     HMENU trayMenu;
     int activeDaemonKind;         // the daemon in the active slot, for the alerts; 0 before any
-    AlertChannel alerts;          // the program's one channel to the collector
+    AlertHub alerts;              // the program's alert channels
     SyslogOrigin alertOrigin;     // this computer's name and this process, fixed at start
     AlertSettingsReading alertsRead;  // the alerts file as read or last saved, for the dialog
     int alertSocketsStarted;      // Windows sockets started for the alerts, once

@@ -3,6 +3,7 @@
 #include "resources/resource.h"
 #include "storage/alert_settings.h"
 #include "ui/alert_events.h"
+#include "engine/syslog_message.h"
 #include "ui/program_state.h"
 
 #include <cstdio>
@@ -15,12 +16,14 @@ enum { kRefreshTimerId = 9050, kRefreshPeriodMs = 100, kLineSize = 256, kMaxPort
 // The test message goes through a channel of the dialog's own, so that it
 // never waits behind, nor is counted with, the program's alerts.
 AlertChannel testChannel;
+char testBytes[4096];
+AlertQueueEntry testEntries[4];
 int testUnderWay;  // sent, and its outcome not shown yet
 
 void resetTestChannel()
 {
     alertChannelClose(testChannel);
-    testChannel = AlertChannel{};
+    alertChannelInitSmall(testChannel, testBytes, sizeof testBytes, testEntries, 4, kTestFirstSlot);
     testUnderWay = 0;
 }
 
@@ -43,7 +46,7 @@ int portField(HWND dialog)
 
 AlertTarget fieldsTarget(HWND dialog)
 {
-    AlertTarget target = defaultAlertTarget();
+    AlertTarget target = program.alertsRead.settings.syslog;
     target.enabled = IsDlgButtonChecked(dialog, IDC_ALERTS_ENABLED) == BST_CHECKED ? 1 : 0;
     GetDlgItemTextA(dialog, IDC_ALERTS_COLLECTOR, target.collector, sizeof target.collector);
     target.port = portField(dialog);
@@ -70,15 +73,15 @@ void localClockText(long long atMs, char* text, int size)
 
 void showStatus(HWND dialog)
 {
-    const AlertStatus status = alertChannelStatus(program.alerts);
+    const AlertStatus status = alertChannelStatus(program.alerts.channels[AlertSyslogChannel]);
     char line[kLineSize];
     int length = std::snprintf(line, sizeof line, "Sent %lu, waiting %lu, dropped %lu.", status.sent,
                                status.waiting, status.dropped);
-    if (status.lastError != AlertErrorNone) {
+    if (status.lastError[0] != '\0') {
         char clock[16];
         localClockText(status.lastErrorAtMs, clock, sizeof clock);
         std::snprintf(line + length, sizeof line - static_cast<size_t>(length), " Last error at %s: %s", clock,
-                      alertErrorText(status.lastError));
+                      status.lastError);
     }
     char shown[kLineSize];
     GetDlgItemTextA(dialog, IDC_ALERTS_STATUS, shown, sizeof shown);
@@ -93,9 +96,10 @@ void showTestOutcome(HWND dialog)
     if (!testUnderWay)
         return;
     const AlertStatus status = alertChannelStatus(testChannel);
-    if (status.sent == 0 && status.lastError == AlertErrorNone)
+    if (status.sent == 0 && status.lastError[0] == '\0')
         return;
-    SetDlgItemTextA(dialog, IDC_ALERTS_TEST_RESULT, status.sent != 0 ? "Sent." : alertErrorText(status.lastError));
+    const char* sent = status.unconfirmed ? "UDP: sent, delivery not confirmed" : "Sent.";
+    SetDlgItemTextA(dialog, IDC_ALERTS_TEST_RESULT, status.sent != 0 ? sent : status.lastError);
     resetTestChannel();
 }
 
@@ -111,8 +115,10 @@ void onSendTest(HWND dialog)
     }
     resetTestChannel();
     alertSocketsNeeded();
-    alertChannelConfigure(testChannel, target);
-    alertChannelPostEvent(testChannel, program.alertOrigin, alertsFacts(AlertTest));
+    alertChannelConfigureSyslog(testChannel, target);
+    const AlertFacts facts = alertHubTestEvent(program.alerts, AlertSyslogChannel, alertTimeNow());
+    char message[kSyslogMessageSize];
+    alertChannelPost(testChannel, message, alertRender(program.alertOrigin, testChannel, facts, message, sizeof message));
     alertChannelPump(testChannel, alertsNowMs());
     testUnderWay = 1;
     SetDlgItemTextA(dialog, IDC_ALERTS_TEST_RESULT, "Sending...");
@@ -166,24 +172,27 @@ void onOk(HWND dialog)
         showProblem(dialog, problem, field);
         return;
     }
-    if (!saveAlertSettings(target, VELMO_ALERTS_FILE)) {
+    AlertSettings settings = program.alertsRead.settings;
+    settings.syslog = target;
+    if (!saveAlertSettings(settings, VELMO_ALERTS_FILE)) {
         showProblem(dialog, "The alerts file " VELMO_ALERTS_FILE " could not be written; nothing changed.",
                     IDC_ALERTS_OK);
         return;
     }
     program.alertsRead = AlertSettingsReading{};
-    program.alertsRead.target = target;
+    program.alertsRead.settings = settings;
     program.alertsRead.fileFound = 1;
-    alertsApply(GetWindow(dialog, GW_OWNER), target);
+    alertsApply(GetWindow(dialog, GW_OWNER), settings);
     closeDialog(dialog, IDC_ALERTS_OK);
 }
 
 INT_PTR onInitDialog(HWND dialog)
 {
-    showTarget(dialog, program.alertsRead.target);
-    if (program.alertsRead.problem[0] != '\0') {
+    resetTestChannel();
+    showTarget(dialog, program.alertsRead.settings.syslog);
+    if (program.alertsRead.problem[AlertProblemSyslog][0] != '\0') {
         char line[kLineSize];
-        std::snprintf(line, sizeof line, "%s Alerts are off.", program.alertsRead.problem);
+        std::snprintf(line, sizeof line, "%s Alerts are off.", program.alertsRead.problem[AlertProblemSyslog]);
         SetDlgItemTextA(dialog, IDC_ALERTS_PROBLEM, line);
     }
     showStatus(dialog);
