@@ -135,7 +135,7 @@ SocketHandle netConnectStart(const std::uint8_t*, int, NetError& error)
     error = NetErrorNone;
     FakeCollector& c = net.collector;
     c.hungUp = c.reset = c.halfClosed = false;
-    c.input = c.answer ? c.answer("") : "";
+    c.input = c.greeting;
     return c.open = 1000 + ++c.connects;
 }
 

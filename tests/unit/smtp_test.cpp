@@ -80,6 +80,7 @@ std::string at(AlertChannel& channel, long long now, const std::string& mail = "
 {
     if (!mail.empty())
         alertChannelPost(channel, mail.data(), static_cast<int>(mail.size()));
+    server.greeting = script[""];
     for (int i = 0; i < 40; ++i)
         alertChannelPump(channel, now);
     std::string wire = std::exchange(server.received, "");
