@@ -338,8 +338,8 @@ void onReply(AlertChannel& channel, long long nowMs)
         return;  // every mail is confirmed already
     if (kind == step.expected)
         return proceed(channel, nowMs);
-    if (std::strncmp(s.reply, "530", 3) == 0)  // the settings lack a sign-in: no fault of this mail
-        return failWith(channel, "The mail server asks for a sign-in: ", nowMs);
+    if (std::strncmp(s.reply, "530", 3) == 0)  // the settings lack TLS or a sign-in: no fault of this mail
+        return failWith(channel, "The mail server asks for STARTTLS or a sign-in first: ", nowMs);
     if (kind == 5 && step.refusal == RefusesRecipient) {
         note(channel, "The mail server refused a recipient: ", nowMs);
         return nextRecipient(channel, nowMs);

@@ -13,8 +13,9 @@
 // the reply shown) and the session goes on with the next; 5xx to one RCPT
 // skips that recipient, the mail goes to the others (the reply shown), and
 // when every recipient is refused the mail is dropped. 5xx to the greeting,
-// EHLO, STARTTLS or the sign-in fails the attempt, the mails kept. Each
-// reply has 60 s.
+// EHLO, STARTTLS or the sign-in fails the attempt, the mails kept, and so
+// does 530 anywhere (the settings lack TLS or a sign-in, which is no fault of
+// the mail). Each reply has 60 s.
 #include "engine/alert_channel.h"
 
 // EHLO's name: this PC's DNS name (the origin's host name). The owner sets it

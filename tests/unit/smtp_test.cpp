@@ -150,7 +150,7 @@ TEST(Smtp, NothingOfTheMailGoesWhenTlsOrTheSignInFailsAndTheReasonIsShown)
          "The mail server refused EHLO: 421-4.3.2 Going down"},
         {MailSecurityNone, "", {{"MAIL", "530 5.7.0 Authentication required\r\n"}},
          kEhlo + "MAIL FROM:<d@example.org>;",
-         "The mail server asks for a sign-in: 530 5.7.0 Authentication required"},
+         "The mail server asks for STARTTLS or a sign-in first: 530 5.7.0 Authentication required"},
     };
     for (const Case& c : cases) {
         AlertChannel& channel = freshChannel(c.security, c.user);
