@@ -12,7 +12,6 @@ enum Phase {
 enum {
     kReplyMax = 8192,      // one reply, all its lines; a server that says more does not speak SMTP
     kRoundsPerPump = 8,    // replies and commands that may follow each other in one pump
-    kCommandSize = 1024,   // AUTH PLAIN with the longest name and password fits
 };
 
 enum : long long { kReplyTimeOutMs = 60000 };
@@ -94,13 +93,11 @@ void note(AlertChannel& channel, const char* words, long long nowMs)
     channel.status.lastErrorAtMs = nowMs;
 }
 
-bool append(SmtpSession& s, const char* data, int length)
+// Clears what held a password, as a store the compiler may not leave out.
+void wipe(void* bytes, size_t size)
 {
-    if (length > kSmtpOutSize - s.outLength)
-        return false;
-    std::memcpy(s.out + s.outLength, data, static_cast<size_t>(length));
-    s.outLength += length;
-    return true;
+    for (volatile unsigned char* p = static_cast<unsigned char*>(bytes); size > 0; --size)
+        *p++ = 0;
 }
 
 // Queues one command line made of the three parts, and waits for its reply.
@@ -110,22 +107,22 @@ bool command(AlertChannel& channel, Phase next, long long nowMs, const char* a, 
              const char* c = "")
 {
     SmtpSession& s = sessionOf(channel);
-    char line[kCommandSize];
-    int length = 0;
+    const int start = s.outLength;
     bool clean = true;
     const char* parts[] = {a, b, c};
     for (const char* part : parts)
         for (; *part && clean; ++part) {
-            clean = *part >= 32 && *part < 127 && length < kCommandSize - 2;
+            clean = *part >= 32 && *part < 127 && s.outLength < kSmtpOutSize - 2;
             if (clean)
-                line[length++] = *part;
+                s.out[s.outLength++] = *part;
         }
-    line[length++] = '\r';
-    line[length++] = '\n';
-    if (!clean || !append(s, line, length)) {
+    if (!clean) {
+        s.outLength = start;
         alertChannelFail(channel, "The mail settings hold a name that cannot be sent.", nowMs);
         return false;
     }
+    s.out[s.outLength++] = '\r';
+    s.out[s.outLength++] = '\n';
     s.phase = next;
     alertConnectionExpectBy(channel.connection, nowMs + kReplyTimeOutMs);
     return true;
@@ -158,7 +155,9 @@ bool commandBase64(AlertChannel& channel, Phase next, long long nowMs, const cha
     char encoded[(kAlertPasswordSize + 2) / 3 * 4 + 4];
     static_assert(kAlertUserSize <= kAlertPasswordSize, "room for either");
     base64(reinterpret_cast<const unsigned char*>(text), boundedLength(text, size), encoded);
-    return command(channel, next, nowMs, encoded);
+    const bool queued = command(channel, next, nowMs, encoded);
+    wipe(encoded, sizeof encoded);
+    return queued;
 }
 
 // "\0user\0password" as Base64 (RFC 4616), in the AUTH command itself.
@@ -173,7 +172,10 @@ bool authPlain(AlertChannel& channel, long long nowMs)
     std::memcpy(plain + 2 + user, t.password, static_cast<size_t>(password));
     char encoded[sizeof plain / 3 * 4 + 8];
     base64(plain, 2 + user + password, encoded);
-    return command(channel, AuthPlain, nowMs, "AUTH PLAIN ", encoded);
+    const bool queued = command(channel, AuthPlain, nowMs, "AUTH PLAIN ", encoded);
+    wipe(plain, sizeof plain);
+    wipe(encoded, sizeof encoded);
+    return queued;
 }
 
 void quit(AlertChannel& channel, long long nowMs)
@@ -447,6 +449,7 @@ void flushOut(AlertChannel& channel)
             return;
         s.outSent += taken;
     }
+    std::memset(s.out, 0, static_cast<size_t>(s.outLength));  // an AUTH line stays no longer than needed
     s.outLength = s.outSent = 0;
 }
 

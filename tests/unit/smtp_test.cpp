@@ -165,6 +165,9 @@ TEST(Smtp, NothingOfTheMailGoesWhenTlsOrTheSignInFailsAndTheReasonIsShown)
     EXPECT_EQ(at(channel, 0, "one"),
               kEhlo + "STARTTLS;<hello>|0 1 0 The mail server's certificate is not trusted.@0 retry@1000");
     EXPECT_EQ(fakeTls().live, 0);
+    freshChannel(MailSecurityNone);
+    std::strcpy(channel.mail.from, "d@example.org>\r\nRCPT TO:<x@example.org");  // no command of a setting's own
+    EXPECT_EQ(at(channel, 0, "one"), kEhlo + "|0 1 0 The mail settings hold a name that cannot be sent.@0 retry@1000");
 }
 
 TEST(Smtp, RecipientsRefusalsAndSeveralMailsInOneSessionWithDotStuffing)
