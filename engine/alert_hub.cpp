@@ -62,11 +62,11 @@ void stamp(AlertFacts& facts, const AlertTime& time, unsigned long sequenceId)
 // A summary is built for the channels that reach a person; it takes no
 // sequence id of its own, which number what syslog receives, but carries the
 // last one given.
-void postDueSummaries(AlertHub& hub, const AlertTime& time, long long nowMs)
+void postDueSummaries(AlertHub& hub, const AlertTime& time, long long nowMs, int ending = 0)
 {
     for (int id = AlertMailChannel; id < kAlertChannels; ++id) {
         AlertFacts summary;
-        while (alertIncidentsDue(hub.incidents[id], nowMs, summary)) {
+        while (alertIncidentsDue(hub.incidents[id], nowMs, summary, ending)) {
             stamp(summary, time, hub.lastSequenceId);
             if (alertChannelEnabled(hub.channels[id]))
                 post(hub, id, summary);
@@ -142,7 +142,8 @@ void alertHubEvent(AlertHub& hub, AlertFacts facts, const AlertTime& time, long 
             return;
         }
     }
-    postDueSummaries(hub, time, nowMs);
+    // Listening stops: what was counted is told now, before the stop itself.
+    postDueSummaries(hub, time, nowMs, facts.event == AlertStandby);
     hub.lastSequenceId = alertNextSequenceId(hub.lastSequenceId);
     stamp(facts, time, hub.lastSequenceId);
     for (int id = 0; id < kAlertChannels; ++id) {
