@@ -29,7 +29,7 @@ enum HttpFailure {
     HttpFailureResolve,      // the name (or the proxy's) could not be resolved
     HttpFailureConnect,      // no connection to the server or proxy
     HttpFailureTimedOut,
-    HttpFailureCertificate,  // the server's certificate did not pass the checks
+    HttpFailureCertificate,  // the server's certificate did not pass the checks (or TLS failed)
     HttpFailureUrl,          // the URL cannot be used
     HttpFailureOther,
 };

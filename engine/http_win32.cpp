@@ -82,7 +82,10 @@ HttpFailure failureOf(DWORD error)
     switch (error) {
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return HttpFailureResolve;
     case ERROR_WINHTTP_CANNOT_CONNECT: return HttpFailureConnect;
-    case ERROR_WINHTTP_TIMEOUT: return HttpFailureTimedOut;
+    case ERROR_WINHTTP_TIMEOUT: case WSAETIMEDOUT: return HttpFailureTimedOut;  // Wine's, for an answer
+    // Wine reports an untrusted certificate as a failure of the secure
+    // channel, which on Windows is any failed handshake: both count here.
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
     case ERROR_WINHTTP_SECURE_FAILURE: case ERROR_WINHTTP_SECURE_INVALID_CA:
     case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID: case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
     case ERROR_WINHTTP_SECURE_INVALID_CERT: case ERROR_WINHTTP_SECURE_CERT_REVOKED:
@@ -93,42 +96,56 @@ HttpFailure failureOf(DWORD error)
     }
 }
 
-// The user's proxy for `url`, as Windows has it: automatic detection or a
-// PAC script when set (the fixed proxy when they find none, as browsers do),
-// else the fixed proxy with its bypass list, else none (the session's).
-void useUserProxy(const Handles& handles, const WCHAR* url)
+HINTERNET openSession(DWORD access, const WCHAR* proxy, const WCHAR* bypass)
+{
+    const HINTERNET session = WinHttpOpen(L"Velmoranth", access, proxy, bypass, 0);
+    if (session)
+        WinHttpSetTimeouts(session, kResolveMs, kConnectMs, kSendMs, kReceiveMs);
+    return session;
+}
+
+// Runs automatic detection and the PAC script on a session of their own.
+int discoverProxy(const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG& user, const WCHAR* url, WINHTTP_PROXY_INFO& found)
+{
+    const HINTERNET lookUp = openSession(WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS);
+    WINHTTP_AUTOPROXY_OPTIONS options;
+    std::memset(&options, 0, sizeof options);
+    options.dwFlags = (user.fAutoDetect ? WINHTTP_AUTOPROXY_AUTO_DETECT : 0) |
+                      (user.lpszAutoConfigUrl ? WINHTTP_AUTOPROXY_CONFIG_URL : 0);
+    options.dwAutoDetectFlags = user.fAutoDetect ? WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A : 0;
+    options.lpszAutoConfigUrl = user.lpszAutoConfigUrl;
+    options.fAutoLogonIfChallenged = TRUE;
+    const int discovered = lookUp && WinHttpGetProxyForUrl(lookUp, url, &options, &found);
+    if (lookUp)
+        WinHttpCloseHandle(lookUp);
+    return discovered;
+}
+
+// A session through the user's proxy for `url`, as Windows has it: automatic
+// detection or a PAC script when set (the fixed proxy when they find none, as
+// browsers do), else the fixed proxy with its bypass list, else none. The
+// proxy is the session's from its start: Wine ignores one set on a request.
+HINTERNET openUserSession(const WCHAR* url)
 {
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG user;
     std::memset(&user, 0, sizeof user);
     if (!WinHttpGetIEProxyConfigForCurrentUser(&user))
-        return;
-    WINHTTP_PROXY_INFO proxy;
-    std::memset(&proxy, 0, sizeof proxy);
-    int found = 0;
-    if (user.fAutoDetect || user.lpszAutoConfigUrl) {
-        WINHTTP_AUTOPROXY_OPTIONS options;
-        std::memset(&options, 0, sizeof options);
-        options.dwFlags = (user.fAutoDetect ? WINHTTP_AUTOPROXY_AUTO_DETECT : 0) |
-                          (user.lpszAutoConfigUrl ? WINHTTP_AUTOPROXY_CONFIG_URL : 0);
-        options.dwAutoDetectFlags =
-            user.fAutoDetect ? WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A : 0;
-        options.lpszAutoConfigUrl = user.lpszAutoConfigUrl;
-        options.fAutoLogonIfChallenged = TRUE;
-        found = WinHttpGetProxyForUrl(handles.session, url, &options, &proxy);
-    }
-    if (found) {
-        WinHttpSetOption(handles.request, WINHTTP_OPTION_PROXY, &proxy, sizeof proxy);
-        GlobalFree(proxy.lpszProxy);
-        GlobalFree(proxy.lpszProxyBypass);
-    } else if (user.lpszProxy) {
-        proxy.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-        proxy.lpszProxy = user.lpszProxy;
-        proxy.lpszProxyBypass = user.lpszProxyBypass;
-        WinHttpSetOption(handles.request, WINHTTP_OPTION_PROXY, &proxy, sizeof proxy);
-    }
-    GlobalFree(user.lpszAutoConfigUrl);
-    GlobalFree(user.lpszProxy);
-    GlobalFree(user.lpszProxyBypass);
+        std::memset(&user, 0, sizeof user);
+    WINHTTP_PROXY_INFO found;
+    std::memset(&found, 0, sizeof found);
+    const int discovered = (user.fAutoDetect || user.lpszAutoConfigUrl) && discoverProxy(user, url, found);
+    const WCHAR* proxy = discovered ? found.lpszProxy : user.lpszProxy;
+    const WCHAR* bypass = discovered ? found.lpszProxyBypass : user.lpszProxyBypass;
+    const int named = proxy && proxy[0];
+    const HINTERNET session = openSession(named ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                          named ? proxy : WINHTTP_NO_PROXY_NAME,
+                                          named && bypass ? bypass : WINHTTP_NO_PROXY_BYPASS);
+    const LPWSTR owned[] = {found.lpszProxy, found.lpszProxyBypass, user.lpszAutoConfigUrl, user.lpszProxy,
+                            user.lpszProxyBypass};
+    for (LPWSTR text : owned)
+        if (text)
+            GlobalFree(text);
+    return session;
 }
 
 // Connects the session to the URL's server and opens the POST; the failure
@@ -158,8 +175,13 @@ HttpFailure openRequest(Handles& handles, const WCHAR* url)
                                              WINHTTP_DEFAULT_ACCEPT_TYPES, secure);
     if (!handles.request)
         return failureOf(GetLastError());
-    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
-    WinHttpSetOption(handles.request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
+    // A connection of its own each time: Wine would otherwise reuse a proxy
+    // tunnel opened for another server, whatever that server's certificate.
+    DWORD disabled = WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_KEEP_ALIVE;
+    WinHttpSetOption(handles.request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
+    // The wait for the answer's headers has a time-out of its own (90 s in Wine).
+    DWORD answerMs = kReceiveMs;
+    WinHttpSetOption(handles.request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &answerMs, sizeof answerMs);
     return HttpFailureNone;
 }
 
@@ -226,15 +248,9 @@ void post(Slot& slot, HttpOutcome& outcome)
     widen(slot.url, url);
     widen(slot.headers, headers);
     Handles handles = {nullptr, nullptr, nullptr};
-    handles.session = WinHttpOpen(L"Velmoranth", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                  WINHTTP_NO_PROXY_BYPASS, 0);
-    outcome.failure = handles.session ? HttpFailureNone : HttpFailureOther;
-    if (handles.session) {
-        WinHttpSetTimeouts(handles.session, kResolveMs, kConnectMs, kSendMs, kReceiveMs);
-        outcome.failure = openRequest(handles, url);
-    }
+    handles.session = openUserSession(url);
+    outcome.failure = handles.session ? openRequest(handles, url) : HttpFailureOther;
     if (outcome.failure == HttpFailureNone) {
-        useUserProxy(handles, url);
         const DWORD length = static_cast<DWORD>(slot.bodyLength);
         DWORD status = 0, size = sizeof status;
         if (!WinHttpSendRequest(handles.request, headers[0] ? headers : WINHTTP_NO_ADDITIONAL_HEADERS,

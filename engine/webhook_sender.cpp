@@ -17,7 +17,7 @@ const char* failureText(HttpFailure failure)
     case HttpFailureResolve: return "The webhook's host name (or the proxy's) could not be resolved.";
     case HttpFailureConnect: return "No connection to the webhook's server (or the proxy).";
     case HttpFailureTimedOut: return "The webhook's server did not answer in time.";
-    case HttpFailureCertificate: return "The webhook server's certificate did not pass the checks.";
+    case HttpFailureCertificate: return "The webhook server's certificate (or its TLS) did not pass the checks.";
     case HttpFailureUrl: return "The webhook URL cannot be used.";
     default: return "The webhook request failed.";
     }
