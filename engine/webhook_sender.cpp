@@ -55,7 +55,9 @@ void reportAnswer(AlertChannel& channel, const HttpOutcome& outcome, long long n
     std::snprintf(why, sizeof why, "HTTP %d%s%.180s", status, outcome.replyStart[0] ? ": " : "", outcome.replyStart);
     if (status >= 200 && status <= 299)
         return alertChannelConfirm(channel, 1);
-    if (status == 429 || (status >= 500 && status <= 599)) {
+    // Busy, broken, or the way there (a proxy that wants a sign-in, a time-out)
+    // rather than the message: it waits for another try.
+    if (status == 407 || status == 408 || status == 429 || (status >= 500 && status <= 599)) {
         const long long asked = outcome.retryAfterSeconds < 0 ? 0 : outcome.retryAfterSeconds * 1000LL;
         return alertChannelFail(channel, why, nowMs,
                                 asked < kAlertLongestRetryAfterMs ? asked : kAlertLongestRetryAfterMs);

@@ -3,8 +3,8 @@
 // buildWebhookMessage) to the channel's URL through http.h, one at a time on
 // the channel's own HTTP slot, and reports to the channel:
 //   2xx: confirmed;
-//   429 and 5xx: failed, and the pause is at least the reply's Retry-After
-//     (up to an hour);
+//   429 and 5xx (and 407, 408: the way there, not the message): failed, and
+//     the pause is at least the reply's Retry-After (up to an hour);
 //   any other status (3xx, as redirects are not followed, and 4xx): refused
 //     for good, with "HTTP <status>: <the reply's start>" as the last error;
 //   no answer: failed, with the reason in words.

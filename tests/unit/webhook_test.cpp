@@ -149,6 +149,7 @@ TEST(WebhookSender, RepliesConfirmKeepOrDrop)
         {{503, 99999, "", HttpFailureNone}, "0 1 0 HTTP 503", kHour},
         {{404, 30, "no_team", HttpFailureNone}, "0 0 1 HTTP 404: no_team", kNever},
         {{301, -1, "", HttpFailureNone}, "0 0 1 HTTP 301", kNever},
+        {{407, -1, "", HttpFailureNone}, "0 1 0 HTTP 407", 1000},
         {{0, -1, "", HttpFailureCertificate},
          "0 1 0 The webhook server's certificate (or its TLS) did not pass the checks.", 1000},
         {{0, -1, "", HttpFailureConnect}, "0 1 0 No connection to the webhook's server (or the proxy).", 1000},
