@@ -100,7 +100,7 @@ int alertRender(const SyslogOrigin& origin, const AlertChannel& channel, const A
 {
     switch (channel.sender) {
     case SenderSmtp: return buildMailMessage(origin, channel.mail, facts, out, size);
-    case SenderWebhook: return buildWebhookMessage(origin, channel.webhook.format, facts, out, size);
+    case SenderWebhook: return buildWebhookMessage(channel.webhook.format, origin, facts, out, size);
     default: return buildSyslogMessage(origin, facts, out, size);
     }
 }
