@@ -97,7 +97,8 @@ struct SmtpSenderState {
 };
 
 struct WebhookSenderState {
-    int requestUnderWay;
+    int requestUnderWay;  // the oldest message is being posted (and locked in the queue)
+    long long giveUpAtMs; // when the request is abandoned, should WinHTTP's own time-outs not end it
 };
 
 struct AlertChannel {

@@ -1,5 +1,6 @@
 #include "ui/alert_events.h"
 
+#include "engine/http.h"
 #include "storage/alert_settings.h"
 #include "ui/program_state.h"
 
@@ -9,6 +10,13 @@ enum { kFlushPauseMs = 10 };
 
 // The hub's queues: 4 MiB each at most, touched only as far as they fill.
 AlertHubStorage hubStorage;
+HWND wakeWindow;
+
+// On an HTTP worker's thread: only a posted message crosses to the window's.
+void wakeTheWindow()
+{
+    PostMessageA(wakeWindow, kAlertWakeMessage, 0, 0);
+}
 
 void endExitWait()
 {
@@ -87,6 +95,8 @@ void alertsStart(HWND window)
     computerName(name, sizeof name);
     syslogOriginInit(program.alertOrigin, name, GetCurrentProcessId());
     alertHubInit(program.alerts, hubStorage, program.alertOrigin, kHubFirstSlot);
+    wakeWindow = window;
+    httpSetWake(wakeTheWindow);
     alertsApply(window, program.alertsRead.settings);
 }
 
