@@ -1,5 +1,7 @@
 #include "engine/smtp_sender.h"
 
+#include "engine/mail_message.h"
+
 #include <cstring>
 
 namespace {
@@ -15,6 +17,8 @@ enum {
 };
 
 enum : long long { kReplyTimeOutMs = 60000 };
+
+static_assert(2 * kMailMessageSize + 5 <= kSmtpOutSize, "any rendered mail fits the wire's buffer, every line a '.'");
 
 const char kAnswered[] = "The mail server answered: ";
 const char kSignIn[] = "The mail server refused the sign-in: ";
