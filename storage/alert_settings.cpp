@@ -236,14 +236,12 @@ HostFault hostFault(const char* host)
     return previous == '.' || !end || *end ? HostBad : HostSound;
 }
 
-// "" when `host` is sound or (not `required`) empty; else "<what> "<host>" ...".
-const char* hostProblem(const char* what, const char* host, bool required, const char* missing)
+// "" when `host` is sound; `missing` when empty; else "<what> "<host>" ...".
+const char* hostProblem(const char* what, const char* host, const char* missing)
 {
     const HostFault fault = hostFault(host);
-    if (fault == HostSound || (fault == HostMissing && !required))
-        return "";
-    if (fault == HostMissing)
-        return missing;
+    if (fault == HostSound || fault == HostMissing)
+        return fault == HostSound ? "" : missing;
     return tell("%s \"%s\" %s", what, shown(host).text, kHostFaultTexts[fault]);
 }
 
@@ -270,7 +268,9 @@ bool plainAddress(const char* address)
 
 const char* addressProblem(const char* what, const char* address)
 {
-    return plainAddress(address) ? "" : tell("%s \"%s\" is not a plain e-mail address (name@domain).", what, shown(address).text);
+    if (plainAddress(address))
+        return "";
+    return tell("%s \"%s\" is not a plain e-mail address (name@domain).", what, shown(address).text);
 }
 
 // http:// or https://, a host, an optional :port, then a path or nothing.
@@ -296,7 +296,7 @@ const char* urlProblem(const char* url)
             return tell("The URL's port \"%s\" is not a number from 1 to 65535.", shown(colon + 1).text);
         *colon = '\0';
     }
-    return hostProblem("The URL's host", host, true, "The URL names no host.");
+    return hostProblem("The URL's host", host, "The URL names no host.");
 }
 
 // ---- Reading the bytes --------------------------------------------------
@@ -474,12 +474,16 @@ void ignoreEntryText(const IgnoreEntry& entry, char* text, int size)
 
 int defaultSyslogPort(AlertProtocol protocol)
 {
-    return protocol == AlertTls ? kAlertDefaultTlsPort : protocol == AlertRelp ? kAlertDefaultRelpPort : kAlertDefaultPort;
+    if (protocol == AlertTls || protocol == AlertRelp)
+        return protocol == AlertTls ? kAlertDefaultTlsPort : kAlertDefaultRelpPort;
+    return kAlertDefaultPort;
 }
 
 int defaultMailPort(MailSecurity security)
 {
-    return security == MailSecurityTls ? kMailTlsPort : security == MailSecurityStartTls ? kMailStartTlsPort : kMailDefaultPort;
+    if (security == MailSecurityTls || security == MailSecurityStartTls)
+        return security == MailSecurityTls ? kMailTlsPort : kMailStartTlsPort;
+    return kMailDefaultPort;
 }
 
 struct Reader {
@@ -766,7 +770,8 @@ bool writable(const AlertSettings& settings)
 {
     const MailTarget& mail = settings.mail;
     bool fits = fitsOnItsLine(settings.syslog.collector) && fitsOnItsLine(mail.server) && fitsOnItsLine(mail.user) &&
-                fitsOnItsLine(mail.from) && fitsOnItsLine(settings.webhook.url) && inRange(mail.toCount, kAlertRecipients + 1);
+                fitsOnItsLine(mail.from) && fitsOnItsLine(settings.webhook.url) &&
+                inRange(mail.toCount, kAlertRecipients + 1);
     for (int i = 0; fits && i < mail.toCount; ++i)
         fits = fitsOnItsLine(mail.to[i]);
     return fits;
@@ -780,9 +785,9 @@ void writeAlertsSection(std::FILE* file, const AlertTarget& target, const AlertF
     std::fprintf(file,
                  "%s\r\nEnabled=%d\r\nCollector=%s\r\nPort=%d\r\nProtocol=%s\r\nFraming=%s\r\nFingerprint=%s\r\n"
                  "Heartbeat=%d\r\nIgnore=%s\r\nQuiet=%d\r\n",
-                 kHeader, target.enabled ? 1 : 0, target.collector, target.port, nameOf(kProtocolNames, target.protocol),
-                 nameOf(kFramingNames, target.framing), fingerprint, filters.heartbeatMinutes, ignore,
-                 filters.quietMinutes);
+                 kHeader, target.enabled ? 1 : 0, target.collector, target.port,
+                 nameOf(kProtocolNames, target.protocol), nameOf(kFramingNames, target.framing), fingerprint,
+                 filters.heartbeatMinutes, ignore, filters.quietMinutes);
 }
 
 void writeMailSection(std::FILE* file, const MailTarget& mail, const char* password)
@@ -818,7 +823,7 @@ AlertSettings defaultAlertSettings()
 
 const char* alertHostProblem(const char* host)
 {
-    return hostProblem("The name", host, true, "Give a host name or an IPv4 address.");
+    return hostProblem("The name", host, "Give a host name or an IPv4 address.");
 }
 
 const char* alertTargetProblem(const AlertTarget& target)
@@ -827,7 +832,7 @@ const char* alertTargetProblem(const AlertTarget& target)
         return kPortTold;
     if (!inRange(target.protocol, 4) || !inRange(target.framing, 2))
         return "The protocol must be udp, tcp, tls or relp, the framing octet or lf.";
-    return hostProblem("The collector", target.collector, target.enabled, "No collector is given.");
+    return target.enabled ? hostProblem("The collector", target.collector, "No collector is given.") : "";
 }
 
 const char* mailTargetProblem(const MailTarget& mail)
@@ -839,7 +844,7 @@ const char* mailTargetProblem(const MailTarget& mail)
                "the recipients at most 10.";
     if (!mail.enabled)
         return "";
-    const char* problem = hostProblem("The server", mail.server, true, "No mail server is given.");
+    const char* problem = hostProblem("The server", mail.server, "No mail server is given.");
     if (problem[0])
         return problem;
     if (!printable(mail.user, true) || !printable(mail.password, true))
@@ -895,8 +900,10 @@ int parseFingerprint(const char* text, AlertFingerprint& fingerprint)
 void fingerprintText(const AlertFingerprint& fingerprint, char* text, int size)
 {
     char whole[kFingerprintTextSize] = "";
-    for (int i = 0; fingerprint.present && i < kAlertFingerprintSize; ++i)
-        std::snprintf(whole + 3 * i, sizeof whole - 3 * i, "%02X%s", fingerprint.sha256[i], i + 1 < kAlertFingerprintSize ? ":" : "");
+    for (std::size_t i = 0; fingerprint.present && i < kAlertFingerprintSize; ++i) {
+        const char* colon = i + 1 < kAlertFingerprintSize ? ":" : "";
+        std::snprintf(whole + 3 * i, sizeof whole - 3 * i, "%02X%s", fingerprint.sha256[i], colon);
+    }
     if (size > 0)
         std::snprintf(text, size, "%s", whole);
 }
@@ -976,7 +983,8 @@ AlertSettingsReading loadAlertSettings(const char* fileName)
 int saveAlertSettings(const AlertSettings& settings, const char* fileName)
 {
     char password[kSecretTextSize] = "";
-    if (!writable(settings) || (settings.mail.password[0] && !protectSecret(settings.mail.password, password, sizeof password)))
+    const char* plain = settings.mail.password;
+    if (!writable(settings) || (plain[0] && !protectSecret(plain, password, sizeof password)))
         return 0;
     char scratch[kScratchPathSize];
     std::FILE* file = openSaveFile(fileName, scratch, sizeof scratch);
