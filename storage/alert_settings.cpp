@@ -251,7 +251,7 @@ bool isAtext(char c)
     return isLetterOrDigit(c) || (c != '\0' && std::strchr("!#$%&'*+-/=?^_`{|}~", c));
 }
 
-// A plain addr-spec: a dot-atom, '@', a host name. No blanks, quotes, angle
+// A plain address: a dot-atom, '@', a host name. No blanks, quotes, angle
 // brackets or control characters, so an address can never end a header or
 // an SMTP command line early.
 bool plainAddress(const char* address)
