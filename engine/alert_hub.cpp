@@ -62,11 +62,11 @@ void stamp(AlertFacts& facts, const AlertTime& time, unsigned long sequenceId)
 // A summary is built for the channels that reach a person; it takes no
 // sequence id of its own, which number what syslog receives, but carries the
 // last one given.
-void postDueSummaries(AlertHub& hub, const AlertTime& time, long long nowMs)
+void postDueSummaries(AlertHub& hub, const AlertTime& time, long long nowMs, int ending = 0)
 {
     for (int id = AlertMailChannel; id < kAlertChannels; ++id) {
         AlertFacts summary;
-        while (alertIncidentsDue(hub.incidents[id], nowMs, summary)) {
+        while (alertIncidentsDue(hub.incidents[id], nowMs, summary, ending)) {
             stamp(summary, time, hub.lastSequenceId);
             if (alertChannelEnabled(hub.channels[id]))
                 post(hub, id, summary);
@@ -100,7 +100,7 @@ int alertRender(const SyslogOrigin& origin, const AlertChannel& channel, const A
 {
     switch (channel.sender) {
     case SenderSmtp: return buildMailMessage(origin, channel.mail, facts, out, size);
-    case SenderWebhook: return buildWebhookMessage(origin, channel.webhook.format, facts, out, size);
+    case SenderWebhook: return buildWebhookMessage(channel.webhook.format, origin, facts, out, size);
     default: return buildSyslogMessage(origin, facts, out, size);
     }
 }
@@ -142,7 +142,8 @@ void alertHubEvent(AlertHub& hub, AlertFacts facts, const AlertTime& time, long 
             return;
         }
     }
-    postDueSummaries(hub, time, nowMs);
+    // Listening stops: what was counted is told now, before the stop itself.
+    postDueSummaries(hub, time, nowMs, facts.event == AlertStandby);
     hub.lastSequenceId = alertNextSequenceId(hub.lastSequenceId);
     stamp(facts, time, hub.lastSequenceId);
     for (int id = 0; id < kAlertChannels; ++id) {

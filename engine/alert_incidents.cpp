@@ -69,10 +69,12 @@ void holdForFlood(AlertIncidents& incidents, const char* address, unsigned long 
         ++incidents.floodAddresses;
 }
 
-bool floodDue(AlertIncidents& incidents, long long nowMs, AlertFacts& summary)
+bool floodDue(AlertIncidents& incidents, long long nowMs, AlertFacts& summary, bool ending)
 {
-    if (incidents.hourStartMs < 0 || nowMs - incidents.hourStartMs < kIncidentHourMs)
+    if (incidents.hourStartMs < 0 || (nowMs - incidents.hourStartMs < kIncidentHourMs && !ending))
         return false;
+    if (ending && incidents.floodConnections == 0)
+        return false;  // the hour's count goes on
     const bool flooded = incidents.floodConnections > 0;
     if (flooded) {
         summary = AlertFacts{};
@@ -134,12 +136,10 @@ int alertIncidentsAdmit(AlertIncidents& incidents, const AlertFacts& facts, long
     return 0;
 }
 
-int alertIncidentsDue(AlertIncidents& incidents, long long nowMs, AlertFacts& summary)
+int alertIncidentsDue(AlertIncidents& incidents, long long nowMs, AlertFacts& summary, int ending)
 {
-    if (floodDue(incidents, nowMs, summary))
-        return 1;
     for (IncidentRecord& record : incidents.records) {
-        if (!record.inUse || nowMs < record.quietUntilMs)
+        if (!record.inUse || (nowMs < record.quietUntilMs && !ending))
             continue;
         record.inUse = 0;
         if (record.counted == 0)
@@ -151,5 +151,5 @@ int alertIncidentsDue(AlertIncidents& incidents, long long nowMs, AlertFacts& su
         holdForFlood(incidents, record.address, record.counted, record.firstLocal, record.lastLocal, record.localPort,
                      record.daemonKind);
     }
-    return 0;
+    return floodDue(incidents, nowMs, summary, ending != 0) ? 1 : 0;
 }

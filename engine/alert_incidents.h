@@ -44,5 +44,6 @@ int alertIncidentsAdmit(AlertIncidents& incidents, const AlertFacts& facts, long
 // AlertSummary, its time and sequence id left to the caller): 1, or 0 when
 // none is due. Call until it gives 0. A summary counts against the hourly
 // cap; one the cap holds back joins the flood's summary, which itself
-// always goes.
-int alertIncidentsDue(AlertIncidents& incidents, long long nowMs, AlertFacts& summary);
+// always goes. `ending`: listening stops, so every incident ends now and
+// nothing counted waits for a summary that would never come.
+int alertIncidentsDue(AlertIncidents& incidents, long long nowMs, AlertFacts& summary, int ending = 0);

@@ -1,5 +1,7 @@
 #include "ui/alert_events.h"
 
+#include "engine/http.h"
+#include "engine/smtp_sender.h"
 #include "storage/alert_settings.h"
 #include "ui/program_state.h"
 
@@ -9,6 +11,13 @@ enum { kFlushPauseMs = 10 };
 
 // The hub's queues: 4 MiB each at most, touched only as far as they fill.
 AlertHubStorage hubStorage;
+HWND wakeWindow;
+
+// On an HTTP worker's thread: only a posted message crosses to the window's.
+void wakeTheWindow()
+{
+    PostMessageA(wakeWindow, kAlertWakeMessage, 0, 0);
+}
 
 void endExitWait()
 {
@@ -87,6 +96,9 @@ void alertsStart(HWND window)
     computerName(name, sizeof name);
     syslogOriginInit(program.alertOrigin, name, GetCurrentProcessId());
     alertHubInit(program.alerts, hubStorage, program.alertOrigin, kHubFirstSlot);
+    smtpSenderSetHeloName(program.alerts.channels[AlertMailChannel], program.alertOrigin.hostName);
+    wakeWindow = window;
+    httpSetWake(wakeTheWindow);
     alertsApply(window, program.alertsRead.settings);
 }
 

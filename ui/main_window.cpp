@@ -403,6 +403,13 @@ LRESULT onEndSession(HWND window, WPARAM sessionEnds)
     return 0;
 }
 
+// An HTTP answer came on a worker's thread: its outcome is taken at once.
+LRESULT onAlertWake(HWND window)
+{
+    alertsTick(window);
+    return 0;
+}
+
 LRESULT onTaskbarCreated()
 {
     trayIconAddAgain();
@@ -420,6 +427,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_QUERYENDSESSION: return onQueryEndSession(window);
     case WM_ENDSESSION: return onEndSession(window, wParam);
     case kTrayMessage: return trayIconNotify(window, wParam, lParam);
+    case kAlertWakeMessage: return onAlertWake(window);
     default:
         if (message == taskbarCreatedMessage && message != 0)
             return onTaskbarCreated();

@@ -14,6 +14,9 @@
 // longest the program waits for waiting alerts at Exit or at a session's end.
 enum { kAlertTimerId = 10007, kAlertPeriodMs = 100, kAlertExitWaitMs = 2000 };
 
+// Posted by the HTTP layer's workers when an answer came: deliver at once.
+enum { kAlertWakeMessage = WM_APP + 1 };
+
 struct ProgramState {
     HINSTANCE module;
     HWND statusBar;

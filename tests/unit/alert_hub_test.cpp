@@ -123,7 +123,15 @@ TEST(AlertIncidents, OneAlertPerAddressAndQuietTimeThenOneSummaryAndAtMostThirty
     for (int minute : {41, 43, 45, 51})
         seen += connections(incidents, "203.0.113.7", minute);
     seen += connections(incidents, "198.51.100.1", 52);
-    EXPECT_EQ(seen, "+..[2 more connections from 203.0.113.7 to port 23 between 10:43 and 10:45]++");
+    seen += connections(incidents, "198.51.100.1", 53);
+    AlertFacts summary;
+    for (int ending : {0, 1, 1}) {
+        seen += std::to_string(alertIncidentsDue(incidents, 54 * 60000LL, summary, ending));
+        seen += summary.event == AlertSummary ? std::to_string(summary.summary.connections) + summary.callerAddress : "";
+        summary = AlertFacts{};
+    }
+    EXPECT_EQ(seen, "+..[2 more connections from 203.0.113.7 to port 23 between 10:43 and 10:45]++.011198.51.100.10")
+        << "when listening stops, what was counted is told at once";
 
     alertIncidentsInit(incidents, 0);  // every connection, but no more than 30 an hour
     seen.clear();
