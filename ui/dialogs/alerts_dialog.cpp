@@ -1,6 +1,7 @@
 #include "ui/dialogs/alerts_dialog.h"
 
 #include "engine/mail_message.h"
+#include "engine/smtp_sender.h"
 #include "engine/syslog_message.h"
 #include "engine/webhook_body.h"
 #include "resources/resource.h"
@@ -425,6 +426,7 @@ void resetTest(int channel)
     TestChannel& test = tests[channel];
     alertChannelClose(test.channel);
     alertChannelInitSmall(test.channel, test.bytes, sizeof test.bytes, test.entry, 1, kTestFirstSlot + channel);
+    smtpSenderSetHeloName(test.channel, program.alertOrigin.hostName);  // as the program's mail channel says it
     test.underWay = 0;
 }
 
