@@ -335,7 +335,7 @@ Fault readMailPage(AlertSettings& settings)
     char to[kRecipientsTextSize];
     getText(IDC_MAIL_TO, to, sizeof to);
     if (!parseRecipients(to, mail))
-        return Fault{"Give at most 10 recipients (To), separated by commas.", IDC_MAIL_TO};
+        return Fault{"The recipients (To) must be at most 10 addresses, separated by commas, none empty.", IDC_MAIL_TO};
     return fingerprintIn(IDC_MAIL_FINGERPRINT, mail.fingerprint);
 }
 
