@@ -104,6 +104,7 @@ Result run(const Args& args);
 // Each command's name, the fewest arguments it takes and what it does.
 const struct { const char* name; std::size_t arguments; Result (*run)(const Args&); } kCommands[] = {
     {"attach", 0, [](const Args&) {  // waits for the main window and for the program to come to its message loop
+         programId = 0;  // a program started again after the last one ended
          need(poll([] { return (mainWindow = programWindow("Velmoranth", "Velmoranth", false)) != nullptr; }),
               "no main window");
          GetWindowThreadProcessId(mainWindow, &programId);
