@@ -24,6 +24,7 @@
 //   From=decoy@example.net
 //   To=admin@example.net, desk@example.net
 //   Events=connect
+//   Fingerprint=
 //
 //   [Webhook]
 //   Enabled=1
@@ -31,12 +32,22 @@
 //   Format=slack
 //   Events=connect
 //
-// Read as ANSI, UTF-8 with a BOM, or UTF-16 LE or BE with a BOM; CR LF or
-// LF; section headers and keys in any case, blanks around them ignored;
-// keys in any order; unknown keys and blank lines ignored. Written as ANSI
-// with CR LF. Missing file: alerts off. A bad value turns its channel off
-// (a bad shared key: every channel), and the reading says what was wrong so
-// the dialog can show it; the other channels stay on.
+// Events= says what e-mail and the webhook carry beyond connections and
+// their summaries: "connect" (the default) or "connect,listen,standby" (the
+// dialog's "Listening starts and stops"); names in any order and case,
+// blanks around them ignored, listen and standby only together. Port= left
+// out: by protocol (514, tls 6514, relp 2514) or security (25, starttls 587,
+// tls 465). [E-mail] Fingerprint= pins the mail server's certificate as
+// [Velmoranth Alerts] Fingerprint= pins the collector's. Heartbeat= and
+// Quiet= are minutes from 0 to 1440. An empty value is the key's default.
+//
+// Read as ANSI, UTF-8 with a BOM, or UTF-16 LE or BE with a BOM; CR LF, LF
+// or CR; a Ctrl-Z ends the file; section headers and keys in any case,
+// blanks around them ignored; keys in any order; unknown keys, unknown
+// sections and blank lines ignored. Written as ANSI with CR LF, every key.
+// Missing file: alerts off. A bad value turns its channel off (a bad shared
+// key: every channel; a bad Heartbeat: syslog), and the reading says what
+// was wrong so the dialog can show it; the other channels stay on.
 #include "engine/alert_targets.h"
 
 #define VELMO_ALERTS_FILE "alerts.ini"
@@ -68,7 +79,9 @@ const char* alertHostProblem(const char* host);
 
 // The fields of each channel as the dialog's OK checks them (only when its
 // `enabled` is set, but for the port and the like, which the file keeps
-// either way): "" when sound, else the message to show.
+// either way): "" when sound, else the message to show. Host names,
+// addresses and the URL are checked when the channel is on, as the file's
+// reader checks them. The message lives until the next check.
 const char* alertTargetProblem(const AlertTarget& target);
 const char* mailTargetProblem(const MailTarget& target);
 const char* webhookTargetProblem(const WebhookTarget& target);
@@ -84,7 +97,8 @@ void fingerprintText(const AlertFingerprint& fingerprint, char* text, int size);
 int parseIgnoreList(const char* text, AlertFilters& filters, char* bad, int badSize);
 void ignoreListText(const AlertFilters& filters, char* text, int size);
 
-// "a@example.net, b@example.net": up to ten; 1 when sound.
+// "a@example.net, b@example.net": up to ten; 1 when sound (no empty entry,
+// none over 254 characters). Each address is checked by mailTargetProblem.
 int parseRecipients(const char* text, MailTarget& target);
 
 // Reads the file. A password found in the clear is protected (for this
