@@ -53,9 +53,9 @@ class Collector(Journeys):
                                                                         EXTRA_FIELDS + "  property(outname=\"message\"")):
             self.assertIn(old, config)
             config = config.replace(old, new, 1)
+        alerts, start_collector = self.alerts_file()
         (self.folder / "rsyslog.conf").write_text('global(workDirectory="%s")\n%s%s' % (
             self.folder, config, self.rsyslog_inputs.format(self=self)))
-        alerts, start_collector = self.alerts_file()
         start_collector()
         (self.folder / "alerts.ini").write_bytes(alerts)
         (self.folder / "velmo.sav").write_bytes(settings(1, 5, 1, "calls.log", custom(port=self.port)))  # listening

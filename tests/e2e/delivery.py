@@ -1,8 +1,10 @@
 """Delivery the program can prove, against real collectors of the test's own on 127.0.0.1: a message counts as sent
 only once the collector has it, across a collector that is frozen, killed, restarted, or resets at once."""
-import os, socket, subprocess, time, unittest
+import hashlib, os, socket, ssl, subprocess, time, unittest
 from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
 from collector import Collector, tcp_sockets, until
+from journeys import WORK
 
 NG_ROOT = os.getenv("VELMO_SYSLOG_NG")  # syslog-ng unpacked, not installed
 NG_FIELDS = ("host=$HOST time=$ISODATE event=$MSGID pid=$PID message=$MSG seq=int(${.SDATA.meta.sequenceId}) "
@@ -27,6 +29,20 @@ def closes(server, count):  # accepts `count` connections, closing each at once,
             server.accept()[0].close()
             times.append(time.monotonic())
     return times
+
+
+def handshake(server, certificate):  # one TLS connection presenting `certificate`: what it read, or how it failed
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(certificate + ".crt", certificate + ".key")
+    with server:
+        server.settimeout(30)
+        with server.accept()[0] as connection:
+            connection.settimeout(30)
+            try:
+                with context.wrap_socket(connection, server_side=True) as tls:
+                    return tls.recv(4096)
+            except OSError as failure:
+                return failure
 
 
 class Delivery(Collector):
@@ -105,3 +121,57 @@ class Delivery(Collector):
         self.expect("listen", "heartbeat", once=False)
         self.freeze_and_kill(once=False)
         self.exit(once=False)
+
+
+class Tls(Delivery):
+    """rsyslog's gtls input on localhost. Run under unshare -m: the test CA joins the system's roots, where Wine reads
+    them, in this mount namespace alone, so the prefix's wineserver must start here too."""
+    rsyslog_inputs = ('\ninput(type="imtcp" address="127.0.0.1" port="{self.tls}" ruleset="velmoranth" '
+                      'streamDriver.name="gtls" streamDriver.mode="1" streamDriver.authMode="anon" '
+                      'streamDriver.certFile="{self.pki}/{self.kept}.crt" streamDriver.keyFile="{self.pki}/{self.kept}.key")\n')
+
+    @classmethod
+    def setUpClass(cls):
+        mounts = [os.readlink("/proc/%s/ns/mnt" % pid) for pid in ("self", os.getppid())]
+        assert mounts[0] != mounts[1], "not in a mount namespace of its own"
+        cls.pki = pki = Path(WORK, "pki")
+        if not (pki / "bundle.crt").exists():  # made once per build folder
+            pki.mkdir(parents=True, exist_ok=True)
+            new = ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "3650", "-subj"]
+            leaf = new + ["/CN=localhost", "-addext", "subjectAltName=DNS:localhost", "-keyout"]
+            for command in (new + ["/CN=Velmoranth test CA", "-keyout", "ca.key", "-out", "ca.crt"],
+                            leaf + ["good.key", "-out", "good.crt", "-CA", "ca.crt", "-CAkey", "ca.key", "-addext",
+                                    "basicConstraints=CA:FALSE", "-addext", "extendedKeyUsage=serverAuth"],
+                            leaf + ["self.key", "-out", "self.crt"]):
+                subprocess.run(command, cwd=pki, check=True, capture_output=True)
+            roots = Path("/etc/ssl/certs/ca-certificates.crt").read_text()
+            (pki / "bundle.crt").write_text(roots + (pki / "ca.crt").read_text())
+        subprocess.run(["mount", "--bind", pki / "bundle.crt", "/etc/ssl/certs/ca-certificates.crt"], check=True)
+        digest = hashlib.sha256(ssl.PEM_cert_to_DER_cert((pki / "self.crt").read_text())).hexdigest().upper()
+        cls.fingerprint = "sha-256:" + ":".join(digest[i:i + 2] for i in range(0, 64, 2))
+
+    def alerts_file(self):  # the certificate the program must refuse, and the one rsyslog then presents
+        alerts, start = super().alerts_file()
+        self.refused, self.kept = ("good", "self") if b"Fingerprint" in alerts else ("self", "good")
+        return alerts, start
+
+    def start_refuser(self):
+        server = socket.create_server(("127.0.0.1", self.tls))
+        self.refusal = ThreadPoolExecutor(1).submit(handshake, server, str(self.pki / self.refused))
+
+    def refused_then_delivered(self):  # nothing read from a refused handshake; then rsyslog on that port has it all
+        read = self.refusal.result()
+        self.assertTrue(read == b"" or isinstance(read, OSError), read)  # an end or a failed handshake: nothing sent
+        self.start_rsyslog()
+        self.expect("listen", "heartbeat")
+        self.call()
+        self.exit("connect")
+
+    @journey("Collector=localhost\r\nPort={self.tls}\r\nProtocol=tls\r\n", collector="start_refuser")
+    def test_tls_refuses_a_self_signed_certificate_and_delivers_to_one_of_a_trusted_ca(self):
+        self.refused_then_delivered()
+
+    @journey("Collector=localhost\r\nPort={self.tls}\r\nProtocol=tls\r\nFingerprint={self.fingerprint}\r\n",
+             collector="start_refuser")
+    def test_tls_with_a_fingerprint_refuses_a_trusted_certificate_and_delivers_to_that_one(self):
+        self.refused_then_delivered()
