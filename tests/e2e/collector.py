@@ -26,7 +26,7 @@ class Collector(Journeys):
             config = config.replace(old, new)
         (self.folder / "rsyslog.conf").write_text('global(workDirectory="%s")\n%s' % (self.folder, config))
         self.start_rsyslog()
-        (self.folder / "alerts.ini").write_bytes(ALERTS_FILE % (self.tcp, b"tcp"))
+        (self.folder / "alerts.ini").write_bytes(ALERTS_FILE % (self.tcp, b"tcp") + b"Heartbeat=0\r\n")
         (self.folder / "velmo.sav").write_bytes(settings(1, 5, script=custom(port=self.port)))  # listens at start
         self.wanted = []  # every line rsyslog is to write so far, but for its time
 
