@@ -1,5 +1,5 @@
 """The packages as a Windows user gets them: the zip, then the installer's whole round in a Wine prefix of its own."""
-import getpass, glob, os, re, shutil, socket, subprocess, time, unittest, zipfile
+import functools, getpass, glob, os, re, shutil, socket, subprocess, time, unittest, zipfile
 from pathlib import Path
 from journeys import ALERTS_FILE, custom, free_port, settings  # of the end-to-end tests
 
@@ -30,11 +30,10 @@ def batch(line):  # a command for wine(): `line` run as written, quotes and all 
     return "cmd", "/c", dos(os.path.join(WORK, "run.cmd"))
 
 
-def claim(folder):  # the name a copy claims its folder by, as predictable for a squatter as for this test
-    key = 14695981039346656037
-    for byte in folder.upper().encode("utf-16-le"):
-        key = (key ^ byte) * 1099511628211 % 2 ** 64
-    return r"Local\Velmoranth-%016x" % key
+def claim(folder):  # the name a copy claims its folder by (FNV-1a), as predictable for a squatter as for this test
+    fnv = functools.reduce(lambda key, byte: (key ^ byte) * 1099511628211 % 2 ** 64, folder.upper().encode("utf-16-le"),
+                           14695981039346656037)
+    return r"Local\Velmoranth-%016x" % fnv
 
 
 def files(*folders):
