@@ -17,7 +17,7 @@ enum { kAlertTimerId = 10007, kAlertPeriodMs = 100, kAlertExitWaitMs = 2000 };
 enum { kTrayPictureCount = 3 };
 
 // Posted by the HTTP layer's workers when an answer came: deliver at once.
-enum { kAlertWakeMessage = WM_APP + 1 };
+enum { kAlertWakeMessage = WM_APP + 2 };  // beside the restore request, WM_APP + 1
 
 struct ProgramState {
     HINSTANCE module;
