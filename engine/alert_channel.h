@@ -75,16 +75,25 @@ struct RelpSenderState {
     RelpFrameReader reader;
 };
 
-enum { kSmtpReplySize = 512 };
-struct SmtpSenderState {
+enum {
+    kSmtpReplySize = 512,      // one reply line, CR LF included (RFC 5321 4.5.3.1.5)
+    kSmtpOutSize = 9 * 1024,   // a command, or a rendered mail dot-stuffed
+};
+// One SMTP session: what the sender knows of the server and what is on its way.
+struct SmtpSession {
     int phase;               // the smtp sender's own
-    int recipient;           // the next RCPT TO
-    int startTlsOffered, authPlain, authLogin;
-    unsigned long bodySent;  // bytes of the head message's dot-stuffed body written
-    int lineStart;           // the body writer is at the start of a line
-    char reply[kSmtpReplySize];  // the reply being read, its lines joined
-    int replyLength;
-    int replyCode;
+    int recipient;           // the RCPT TO under way
+    int accepted;            // recipients the server took for this mail
+    int startTlsOffered, authPlain, authLogin;  // from the last EHLO
+    char reply[kSmtpReplySize];  // the first line of the reply being read
+    int replyLines;
+    int replyBytes;
+    char out[kSmtpOutSize];  // the command or the mail not yet taken by the connection
+    int outLength, outSent;
+};
+struct SmtpSenderState {
+    char heloName[kAlertHostSize];  // for EHLO: this PC's name, set by the owner (smtpSenderSetHeloName)
+    SmtpSession session;            // starts anew with each connection
 };
 
 struct WebhookSenderState {

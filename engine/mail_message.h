@@ -7,6 +7,6 @@
 enum { kMailMessageSize = 4096 };
 
 // The whole message, headers and body, for `target`'s sender and recipients.
-// Returns its length (0 when it does not fit).
+// Returns its length (0 when it and a closing NUL do not fit).
 int buildMailMessage(const SyslogOrigin& origin, const MailTarget& target, const AlertFacts& facts, char* message,
                      int size);

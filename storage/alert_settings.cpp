@@ -16,6 +16,7 @@ const char kHeader[] = "[Velmoranth Alerts]";
 enum { kLineSize = 3072 };
 enum LineRead { LineNone, LineWhole, LineTooLong };
 
+enum { kQuietMinutes = 10, kHeartbeatMinutes = 15 };
 enum { kCtrlZ = 26, kMostMinutes = 1440, kShownSize = 48, kEntrySize = 40, kFingerprintTextSize = 100 };
 
 enum Section { SectionAlerts, SectionMail, SectionWebhook, SectionOther };
@@ -250,13 +251,13 @@ bool isAtext(char c)
     return isLetterOrDigit(c) || (c != '\0' && std::strchr("!#$%&'*+-/=?^_`{|}~", c));
 }
 
-// A plain addr-spec: a dot-atom, '@', a host name. No blanks, quotes, angle
+// A plain address: a dot-atom, '@', a host name. No blanks, quotes, angle
 // brackets or control characters, so an address can never end a header or
 // an SMTP command line early.
 bool plainAddress(const char* address)
 {
     const char* at = std::strrchr(address, '@');
-    if (!at || at == address || at - address > 64 || std::strlen(address) > 254)
+    if (!at || at == address || at - address > 64)
         return false;
     char previous = '.';
     for (const char* c = address; c < at; previous = *c++) {
@@ -624,9 +625,9 @@ struct Reader {
         else if (sameIgnoringCase(key, "Fingerprint"))
             readFingerprint(scope, value, target.fingerprint);
         else if (sameIgnoringCase(key, "Heartbeat"))
-            readMinutes(scope, "heartbeat", value, filters.heartbeatMinutes, 15);
+            readMinutes(scope, "heartbeat", value, filters.heartbeatMinutes, kHeartbeatMinutes);
         else if (sameIgnoringCase(key, "Quiet"))
-            readMinutes(AlertProblemShared, "quiet time", value, filters.quietMinutes, 10);
+            readMinutes(AlertProblemShared, "quiet time", value, filters.quietMinutes, kQuietMinutes);
         else if (sameIgnoringCase(key, "Ignore"))
             readIgnore(value);
     }
@@ -816,8 +817,8 @@ AlertSettings defaultAlertSettings()
     AlertSettings settings{};
     settings.syslog.port = kAlertDefaultPort;
     settings.mail.port = kMailDefaultPort;
-    settings.filters.quietMinutes = 10;
-    settings.filters.heartbeatMinutes = 15;
+    settings.filters.quietMinutes = kQuietMinutes;
+    settings.filters.heartbeatMinutes = kHeartbeatMinutes;
     return settings;
 }
 

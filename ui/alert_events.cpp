@@ -1,6 +1,7 @@
 #include "ui/alert_events.h"
 
 #include "engine/http.h"
+#include "engine/smtp_sender.h"
 #include "storage/alert_settings.h"
 #include "ui/program_state.h"
 
@@ -95,6 +96,7 @@ void alertsStart(HWND window)
     computerName(name, sizeof name);
     syslogOriginInit(program.alertOrigin, name, GetCurrentProcessId());
     alertHubInit(program.alerts, hubStorage, program.alertOrigin, kHubFirstSlot);
+    smtpSenderSetHeloName(program.alerts.channels[AlertMailChannel], program.alertOrigin.hostName);
     wakeWindow = window;
     httpSetWake(wakeTheWindow);
     alertsApply(window, program.alertsRead.settings);

@@ -61,7 +61,20 @@ HWND programWindow(const char* className, const std::string& caption, bool visib
 HWND dialog(const std::string& caption) { return need(programWindow("#32770", caption, true), "no dialog"); }
 HWND mainOne() { return need(IsWindow(mainWindow) ? mainWindow : nullptr, "no main window"); }
 HWND statusBar() { return need(FindWindowExA(mainOne(), nullptr, STATUSCLASSNAMEA, nullptr), "no status bar"); }
-HWND control(HWND parent, const std::string& id) { return need(GetDlgItem(parent, number(id)), "no such control"); }
+// A control by its id: a child of `parent`, else any window within it (a dialog's pages); null when there is none.
+HWND descendant(HWND parent, long long id)
+{
+    std::pair<long long, HWND> search{id, GetDlgItem(parent, static_cast<int>(id))};
+    if (search.second)
+        return search.second;
+    EnumChildWindows(parent, [](HWND w, LPARAM p) {
+        auto& s = *reinterpret_cast<std::pair<long long, HWND>*>(p);
+        return GetWindowLongPtrA(w, GWLP_ID) == s.first ? (s.second = w, FALSE) : TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+HWND control(HWND parent, const std::string& id) { return need(descendant(parent, number(id)), "no such control"); }
 
 // With a time-out: under Wine a message to a window destroyed before it reads it (a closing box's) is never answered.
 LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -109,6 +122,8 @@ const struct { const char* name; std::size_t arguments; Result (*run)(const Args
     {"hold", 1, [](const Args& a) {  // <path>: kept open until the driver ends, with a share mode forbidding delete
          return ok(std::to_string(CreateFileA(a[1].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, 0, nullptr) != INVALID_HANDLE_VALUE)); }},
+    {"squat", 1, [](const Args& a) {  // <name>: a mutex made and owned until the driver ends
+         return ok(std::to_string(CreateMutexA(nullptr, TRUE, a[1].c_str()) && GetLastError() == 0)); }},
     {"timeout", 1, [](const Args& a) { waitMs = static_cast<DWORD>(number(a[1])); return ok(); }},  // <ms> of waits
     {"wait", 2, [](const Args& a) {  // <expected> <command...>: until the command answers the expected value
          Result got;
@@ -120,15 +135,23 @@ const struct { const char* name; std::size_t arguments; Result (*run)(const Args
     {"click", 1, [](const Args& a) {  // <id> [<caption>]: a button of the main window or of a dialog
          return post(control(a.size() > 2 ? dialog(a[2]) : mainOne(), a[1]), BM_CLICK, 0, 0); }},
     {"status", 0, [](const Args&) { return textOf(statusBar()); }},  // its first part
-    {"visible", 0, [](const Args&) { return ok(IsWindowVisible(mainOne()) ? "1" : "0"); }},
+    {"visible", 0, [](const Args& a) {  // [<caption> <id>]: the main window, or a dialog's control
+         return ok(IsWindowVisible(a.size() > 2 ? control(dialog(a[1]), a[2]) : mainOne()) ? "1" : "0"); }},
     {"checked", 1, [](const Args& a) { return query(control(mainOne(), a[1]), BM_GETCHECK); }},  // <id>
     {"text", 2, [](const Args& a) { return textOf(control(dialog(a[1]), a[2])); }},  // <caption> <id>
     {"shown", 1, [](const Args& a) { return ok(programWindow("#32770", a[1], true) ? "1" : "0"); }},  // <caption>
     {"box", 1, [](const Args& a) { return textOf(control(dialog(a[1]), "0xFFFF")); }},  // <caption>: the message
-    {"press", 2, [](const Args& a) {  // <caption> <ok|cancel|yes|no|id>
+    {"press", 2, [](const Args& a) {  // <caption> <ok|cancel|yes|no|id>: to the control's dialog or page, else the dialog
          const char* names[] = {"", "ok", "cancel", "abort", "retry", "ignore", "yes", "no"};  // IDOK to IDNO
-         long long named = std::find(names, names + 8, a[2]) - names;
-         return post(dialog(a[1]), WM_COMMAND, named < 8 ? named : number(a[2]), 0); }},
+         long long named = std::find(names, names + 8, a[2]) - names, id = named < 8 ? named : number(a[2]);
+         HWND box = dialog(a[1]), found = descendant(box, id);
+         return post(found ? GetParent(found) : box, WM_COMMAND, id, 0); }},
+    // <caption> <index>: the tab control's arrow keys, as a user's; the tabs tell the dialog in its own process
+    {"page", 2, [](const Args& a) {
+         HWND tabs = need(FindWindowExA(dialog(a[1]), nullptr, WC_TABCONTROLA, nullptr), "no tabs");
+         for (LRESULT at, i = 0; (at = sendMessage(tabs, TCM_GETCURSEL, 0, 0)) != number(a[2]) && i < 16; ++i)
+             sendMessage(tabs, WM_KEYDOWN, at < number(a[2]) ? VK_RIGHT : VK_LEFT, 0);
+         return query(tabs, TCM_GETCURSEL); }},
     {"set-text", 3, [](const Args& a) {  // <caption> <id> <text>
          sendMessage(control(dialog(a[1]), a[2]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[3].c_str()));
          return ok(); }},

@@ -135,7 +135,7 @@ SocketHandle netConnectStart(const std::uint8_t*, int, NetError& error)
     error = NetErrorNone;
     FakeCollector& c = net.collector;
     c.hungUp = c.reset = c.halfClosed = false;
-    c.input.clear();
+    c.input = c.greeting;
     return c.open = 1000 + ++c.connects;
 }
 
@@ -149,7 +149,7 @@ int netSendSome(SocketHandle socket, const char* buffer, int length)
     const std::string arrived(buffer, static_cast<std::size_t>(take(c, buffer, length)));
     if (arrived == "<hello>" && !c.silent)
         c.input += "<welcome>";
-    else if (c.answer)
+    if (c.answer)
         c.input += c.answer(arrived);
     return static_cast<int>(arrived.size());
 }
