@@ -33,8 +33,11 @@ int runMessageLoop(HWND window, HACCEL accelerators)
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     program.module = instance;
-    if (!claimWorkingFolder())
-        return 0;
+    switch (claimWorkingFolder()) {
+    case FolderShownElsewhere: return 0;
+    case FolderHeld: return kExitFolderHeld;
+    case FolderClaimed: break;
+    }
     if (!registerMainWindowClass(instance)) {
         showStartFailure("Window Registration Failed!");
         return 0;

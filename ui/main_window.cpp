@@ -369,6 +369,9 @@ LRESULT onClose(HWND window)
     postStandbyAlert(window);
     stopListening(program.listener, window);
     trayIconRemove();
+    // Saved and closed: a start from now on may run at once, even while the
+    // alerts still wait.
+    releaseWorkingFolder(window);
     if (!alertsHoldExit(window))
         PostQuitMessage(0);
     return 0;
@@ -428,6 +431,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ENDSESSION: return onEndSession(window, wParam);
     case kTrayMessage: return trayIconNotify(window, wParam, lParam);
     case kAlertWakeMessage: return onAlertWake(window);
+    case kRestoreRequest: return answerRestoreRequest(window);
     default:
         if (message == taskbarCreatedMessage && message != 0)
             return onTaskbarCreated();

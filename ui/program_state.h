@@ -13,9 +13,11 @@
 // The alerts' delivery timer, beside the listener's 10004 and 10005; and the
 // longest the program waits for waiting alerts at Exit or at a session's end.
 enum { kAlertTimerId = 10007, kAlertPeriodMs = 100, kAlertExitWaitMs = 2000 };
+// The tray's three pictures, icons 10000 to 10002.
+enum { kTrayPictureCount = 3 };
 
 // Posted by the HTTP layer's workers when an answer came: deliver at once.
-enum { kAlertWakeMessage = WM_APP + 1 };
+enum { kAlertWakeMessage = WM_APP + 2 };  // beside the restore request, WM_APP + 1
 
 struct ProgramState {
     HINSTANCE module;
@@ -28,6 +30,7 @@ struct ProgramState {
     int settingsChanged;
     NOTIFYICONDATAA trayIcon;  // used in its first form (NOTIFYICONDATAA_V1_SIZE)
     HMENU trayMenu;
+    HICON trayPictures[kTrayPictureCount];  // loaded at first use, kept for the run
     int activeDaemonKind;         // the daemon in the active slot, for the alerts; 0 before any
     AlertHub alerts;              // the program's alert channels
     SyslogOrigin alertOrigin;     // this computer's name and this process, fixed at start

@@ -10,10 +10,19 @@ namespace {
 // Message, icon and tip go together with every change.
 const UINT kTrayFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
-HICON loadTrayPicture(int iconId)
+// Each state's picture is loaded once and kept for the run. Under Wine every
+// icon loaded from the module and destroyed again leaves its module's name
+// behind, which a busy decoy would pay twice for each caller.
+HICON trayPicture(int iconId)
 {
-    return static_cast<HICON>(LoadImageA(program.module, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 16, 16,
-                                         LR_DEFAULTCOLOR));
+    const int index = iconId - IDI_LISTENING;
+    if (index < 0 || index >= kTrayPictureCount)
+        return nullptr;
+    HICON& picture = program.trayPictures[index];
+    if (!picture)
+        picture = static_cast<HICON>(LoadImageA(program.module, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 16, 16,
+                                                LR_DEFAULTCOLOR));
+    return picture;
 }
 
 // The record's tip field is larger than the first form's 64 bytes, which is
@@ -21,7 +30,7 @@ HICON loadTrayPicture(int iconId)
 void storeState(int iconId, const char* tip)
 {
     static_assert(kTipSize <= sizeof program.trayIcon.szTip, "tip field too small");
-    program.trayIcon.hIcon = loadTrayPicture(iconId);
+    program.trayIcon.hIcon = trayPicture(iconId);
     copyText(program.trayIcon.szTip, tip, kTipSize);
 }
 
@@ -69,14 +78,9 @@ void trayIconAdd(HWND window)
 
 void trayIconSetState(int iconId, const char* tip)
 {
-    // The shell keeps its own copy of the picture, so the one shown before
-    // can go; otherwise every caller would leak two icons.
-    HICON previous = program.trayIcon.hIcon;
     storeState(iconId, tip);
     program.trayIcon.uFlags = kTrayFlags;
     Shell_NotifyIconA(NIM_MODIFY, &program.trayIcon);
-    if (previous && previous != program.trayIcon.hIcon)
-        DestroyIcon(previous);
 }
 
 void trayIconAddAgain()

@@ -1,5 +1,6 @@
 """A benchmark, by hand: soak.py BUILD_DIR [CALLERS]. A listening Custom daemon (Timer None, log on) serves CALLERS
-(1000) callers in turn; prints the program's memory and open files at the start and end; checks each is logged once."""
+(1000) callers in turn; prints the program's memory and open files at the start, every 2,000 callers and the end;
+checks each is logged once."""
 import os, socket, sys, unittest
 from pathlib import Path
 
@@ -30,7 +31,9 @@ class Soak(Journeys):
     def test_soak(self):
         self.d("wait Listening status")
         self.measure("start")
-        for _ in range(CALLERS):
+        for done in range(CALLERS):
+            if done and done % 2000 == 0:
+                self.measure(str(done))
             with socket.create_connection(("127.0.0.1", self.port), timeout=30) as caller:
                 for line, answer in ((b"", b"Name: "), (b"\r", b"Bye."), (b"", b"")):  # the last: hung up on
                     caller.sendall(line)

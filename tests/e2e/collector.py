@@ -1,5 +1,5 @@
 """Alerts from the real program to a real rsyslogd of the test's own on 127.0.0.1, configured as the manual says."""
-import html, json, re, socket, subprocess, time
+import html, json, re, signal, socket, subprocess, time
 from datetime import datetime, timezone
 from pathlib import Path
 from journeys import ALERTS_FILE, CTRL_L, Journeys, custom, free_port, settings
@@ -8,7 +8,23 @@ MANUAL, ALERTS = Path(__file__).parents[2] / "packaging/manual.html.in", '"Alert
 # Each event's text: rsyslog writes it as one JSON line, with a field for each value the text shows.
 EVENTS = {"listen": "Listening on port {dst_port} ({daemon})", "test": "Test message from Velmoranth 1.9",
           "standby": "Stopped listening on port {dst_port} ({daemon})",
-          "connect": "Connection from {src}:{src_port} to port {dst_port} ({daemon})"}
+          "connect": "Connection from {src}:{src_port} to port {dst_port} ({daemon})",
+          "heartbeat": "Listening on port {dst_port} ({daemon}); 0 callers since start"}
+# Beyond the manual's fields, the test's own: the sequence id.
+SEQ = '  property(outname="seq" name="$!rfc5424-sd!meta!sequenceid" format="jsonf" datatype="number")\n'
+
+
+def until(condition, seconds=30):  # a bounded poll: the condition's last value
+    for _ in range(seconds * 10):
+        if value := condition():
+            break
+        time.sleep(0.1)
+    return value
+
+
+def tcp_sockets(port):  # the states of the sockets whose own port is `port` (0A: listening)
+    rows = [line.split() for line in Path("/proc/net/tcp").read_text().splitlines()[1:]]
+    return [row[3] for row in rows if row[1].endswith(":%04X" % port)]
 
 
 def keys(section):
@@ -16,53 +32,82 @@ def keys(section):
 
 
 class Collector(Journeys):
+    rsyslog_inputs = ""  # more inputs, formatted with the test
+
+    def alerts_file(self):  # alerts.ini's bytes; what starts the collector before the program
+        return ALERTS_FILE % (self.tcp, b"tcp") + b"Heartbeat=0\r\n", self.start_rsyslog
+
     def before_start(self):
         self.started = datetime.now(timezone.utc).replace(microsecond=0)  # messages carry milliseconds
-        self.udp, self.tcp, self.port = free_port(socket.SOCK_DGRAM), free_port(), free_port()
+        probes = [socket.create_server(("127.0.0.1", 0)) for _ in range(4)]  # distinct ports
+        self.tcp, self.port, self.relp, self.tls = [(probe.getsockname()[1], probe.close())[0] for probe in probes]
+        self.udp = free_port(socket.SOCK_DGRAM)
+        self.host, self.out = socket.gethostname().lower(), self.folder / "out.json"  # Wine's DNS name
+        self.fields, self.wanted = dict(dst_port=self.port, daemon="Custom"), []  # every line to come, but for times
         config = html.unescape(re.search(r'<pre id="rsyslog-config">\n(.*?)</pre>', MANUAL.read_text(), re.S)[1])
         for old, new in (('"0.0.0.0"', '"127.0.0.1"'), ('"514"', '"%d"' % self.udp), ('"601"', '"%d"' % self.tcp),
-                         ("/var/log/velmoranth.json", str(self.folder / "out.json"))):
+                         ("/var/log/velmoranth.json", str(self.out)), ("}\n\nruleset", SEQ + "}\n\nruleset")):
             self.assertIn(old, config)
-            config = config.replace(old, new)
-        (self.folder / "rsyslog.conf").write_text('global(workDirectory="%s")\n%s' % (self.folder, config))
-        self.start_rsyslog()
-        (self.folder / "alerts.ini").write_bytes(ALERTS_FILE % (self.tcp, b"tcp"))
-        (self.folder / "velmo.sav").write_bytes(settings(1, 5, script=custom(port=self.port)))  # listens at start
-        self.wanted = []  # every line rsyslog is to write so far, but for its time
+            config = config.replace(old, new, 1)
+        alerts, start_collector = self.alerts_file()
+        (self.folder / "rsyslog.conf").write_text('global(workDirectory="%s")\n%s%s' % (
+            self.folder, config, self.rsyslog_inputs.format(self=self)))
+        start_collector()
+        (self.folder / "alerts.ini").write_bytes(alerts)
+        (self.folder / "velmo.sav").write_bytes(settings(1, 5, 1, "calls.log", custom(port=self.port)))  # listening
 
     def start_rsyslog(self):  # in the foreground; what the program sends before it is ready waits in its queue
+        (self.folder / "rsyslog.pid").unlink(missing_ok=True)
         self.rsyslog = subprocess.Popen(["/usr/sbin/rsyslogd", "-n", "-f", self.folder / "rsyslog.conf", "-i",
                                          self.folder / "rsyslog.pid"], stderr=subprocess.DEVNULL)
         self.addCleanup(self.stop_rsyslog)
 
-    def stop_rsyslog(self):
-        self.rsyslog.terminate()
+    def stop_rsyslog(self, how=signal.SIGTERM):
+        self.rsyslog.send_signal(how)
         self.rsyslog.wait()
+
+    def settled(self, port):  # every connection closed by the collector: the program has its receipts
+        self.assertTrue(until(lambda: set(tcp_sockets(port)) <= {"0A", "06"}))  # listening, time-wait
+
+    def freeze_and_kill(self, once=True):  # rsyslog stops reading; a caller; 5 s on, it dies and comes back
+        self.rsyslog.send_signal(signal.SIGSTOP)
+        self.call()
+        time.sleep(5)
+        self.stop_rsyslog(signal.SIGKILL)
+        self.start_rsyslog()
+        self.expect("connect", once=once)
 
     def saved(self):  # the keys the dialog saved in the file's first section, which holds syslog's
         return keys((self.folder / "alerts.ini").read_bytes().split(b"\r\n\r\n")[0])
 
-    def call(self, *then):  # a real caller, accepted, then driver lines; its own port is kept for the connect's fields
-        with socket.create_connection(("127.0.0.1", self.port), timeout=20) as caller:
-            self.fields = dict(dst_port=self.port, daemon="Custom", src="127.0.0.1", src_port=caller.getsockname()[1])
+    def call(self, *then, source="127.0.0.1"):  # a real caller; its own address and port are kept for the fields
+        with socket.create_connection(("127.0.0.1", self.port), 20, (source, 0)) as caller:
+            self.fields.update(src=source, src_port=caller.getsockname()[1])
             self.d("wait Detected! status", *then)
+        if not then:
+            self.d("wait Listening status")
 
-    def expect(self, *events):
-        """Waits for the JSON lines of these events; checks all lines whole, each one's time within the test's."""
-        self.wanted += [dict({name: self.fields[name] for name in re.findall(r"{(\w+)}", EVENTS[event])}, event=event,
-                             host=self.host, version="1.9", pid=self.pid, message=EVENTS[event].format(**self.fields))
-                        for event in events]
-        out, deadline, got = self.folder / "out.json", time.monotonic() + 30, []
-        while len(got) < len(self.wanted) and time.monotonic() < deadline:
-            time.sleep(0.2)
-            got = [json.loads(line) for line in out.read_text().splitlines()] if out.exists() else []
+    def want(self, *events):  # lines to come, with the facts known now
+        for event in events:
+            fields = {name: self.fields[name] for name in re.findall(r"{(\w+)}", EVENTS[event])}
+            self.wanted.append(dict(fields, event=event, host=self.host, version="1.9", pid=self.pid,
+                                    message=EVENTS[event].format(**self.fields), seq=len(self.wanted) + 1))
+
+    def expect(self, *events, once=True):
+        """Waits for the JSON lines of these events; checks all lines whole (sequence ids 1, 2, 3...), each one's time
+        within the test's. At-least-once protocols (once=False) may repeat a line: its first copy counts."""
+        self.want(*events)
+        def lines():
+            got = [json.loads(line) for line in self.out.read_text().splitlines()] if self.out.exists() else []
+            return [line for n, line in enumerate(got) if once or line["seq"] not in [seen["seq"] for seen in got[:n]]]
+        until(lambda: len(lines()) >= len(self.wanted))
+        got = lines()
         for line in got:
             self.assertTrue(self.started <= datetime.fromisoformat(line.pop("time")) <= datetime.now(timezone.utc))
         self.assertEqual(got, self.wanted)
 
     def test_alerts_to_rsyslog_over_tcp_and_udp_and_across_its_restart(self):
         """TCP from the alerts file; UDP from the dialog; TCP across rsyslog's restart: a connect late but whole."""
-        self.host = socket.gethostname().lower()  # Wine's fully qualified name
         self.call(CTRL_L, 'wait "Standing By" status')
         self.expect("listen", "connect", "standby")
         self.d("post-command 1010", 'wait "" set-text %s 9103 %d' % (ALERTS, self.udp), "click 9104 " + ALERTS,

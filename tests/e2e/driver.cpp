@@ -123,6 +123,8 @@ const struct { const char* name; std::size_t arguments; Result (*run)(const Args
     {"hold", 1, [](const Args& a) {  // <path>: kept open until the driver ends, with a share mode forbidding delete
          return ok(std::to_string(CreateFileA(a[1].c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, 0, nullptr) != INVALID_HANDLE_VALUE)); }},
+    {"squat", 1, [](const Args& a) {  // <name>: a mutex made and owned until the driver ends
+         return ok(std::to_string(CreateMutexA(nullptr, TRUE, a[1].c_str()) && GetLastError() == 0)); }},
     {"timeout", 1, [](const Args& a) { waitMs = static_cast<DWORD>(number(a[1])); return ok(); }},  // <ms> of waits
     {"wait", 2, [](const Args& a) {  // <expected> <command...>: until the command answers the expected value
          Result got;

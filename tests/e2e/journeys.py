@@ -6,7 +6,7 @@ EXE, DRIVER, WINE_RUN, PREFIX, WORK = (os.getenv("VELMO_" + n) for n in "EXE DRI
 CUSTOM, PATH, LOG, PREVIEW, ABOUT, CONFIRM = ('"%s"' % caption for caption in ("Set Custom Daemon", "Set Log Path",
     "Connections Log", "Preview Chosen Daemon", "About Velmoranth", "Confirm Exit From Velmoranth"))
 ASKED = 'wait "Would you like to save your settings?" box ' + CONFIRM
-ALERTS_FILE = b"[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=127.0.0.1\r\nPort=%d\r\nProtocol=%s\r\nHeartbeat=0\r\n"
+ALERTS_FILE = b"[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=127.0.0.1\r\nPort=%d\r\nProtocol=%s\r\n"
 # As the message loop fetches them: keys (Ctrl+C, Ctrl+L type 3, 12; d picks "View &Daemon"), boxes, the tray mouse.
 CTRL_C, CTRL_L, KEY_D = ("post 0x102 %d 1" % char for char in (3, 12, ord("d")))  # WM_CHAR
 ESC, MINIMISE, CLOSE = "post 0x100 27 1", "post 0x112 0xF020 0", "post 0x10 0 0"  # WM_KEYDOWN, WM_SYSCOMMAND, WM_CLOSE

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 namespace {
 
 std::string fingerprint(const AlertFingerprint& print)
@@ -125,8 +127,13 @@ TEST(AlertSettings, ReadsEachKeyOfEachChannelAndTurnsOffOnlyTheChannelAtFault)
         {1, "To=", kOff[1] + "no recipient (To) is given."}, {2, "URL=", kOff[2] + "no URL is given."},
         {1, "Password=dpapi:!!", kOff[1] + "the password was protected for another Windows user or is damaged; enter "
                                            "it again."},
+#ifdef _WIN32  // DPAPI refuses a blob it did not make
+        {1, "Password=dpapi:AQID", kOff[1] + "the password was protected for another Windows user or is damaged; enter "
+                                             "it again."},
+#else  // the stand-in unprotects any Base64: here, to bytes that are not printable
         {1, "Password=dpapi:AQID", kOff[1] + "the user name and the password may hold printable ASCII characters "
                                              "only."},
+#endif
         {1, "Events=listen", kOff[1] + "the events \"listen\" are neither connect nor connect,listen,standby."},
         {2, "URL=ftp://x/y", kOff[2] + "the URL \"ftp://x/y\" " + kNotUrl},
         {2, "URL=https://a b/", kOff[2] + "the URL \"https://a b/\" " + kNotUrl},
@@ -240,10 +247,12 @@ TEST(AlertSettings, ProtectsAPlainPasswordAtOnceAndSavesWhatItReads)
     EXPECT_EQ(outcome(reading) + " " + reading.settings.mail.password, "111 hunter2");
     EXPECT_EQ(reading.passwordWasPlain + reading.rewritten, 2);
     const std::string saved = folder.read("alerts.ini");
-    EXPECT_EQ(saved, "[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=192.0.2.10\r\nPort=514\r\nProtocol=udp\r\n"
+    // The protected form is the platform's own: only its place and prefix are the same everywhere.
+    const std::string kept = std::regex_replace(saved, std::regex("Password=dpapi:[^\r]+\r"), "Password=dpapi:*\r");
+    EXPECT_EQ(kept, "[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=192.0.2.10\r\nPort=514\r\nProtocol=udp\r\n"
                      "Framing=octet\r\nFingerprint=\r\nHeartbeat=15\r\nIgnore=\r\nQuiet=10\r\n\r\n[E-mail]\r\n"
                      "Enabled=1\r\nServer=mail.example.net\r\nPort=587\r\nSecurity=starttls\r\nUser=decoy\r\n"
-                     "Password=dpapi:MnJldG51aA==\r\nFrom=decoy@example.net\r\nTo=a@example.net\r\nEvents=connect\r\n"
+                     "Password=dpapi:*\r\nFrom=decoy@example.net\r\nTo=a@example.net\r\nEvents=connect\r\n"
                      "Fingerprint=\r\n\r\n[Webhook]\r\nEnabled=1\r\nURL=https://hooks.example.net/T0\r\nFormat=json\r\n"
                      "Events=connect\r\n");
     const AlertSettingsReading again = loadAlertSettings(file.c_str());
