@@ -1,16 +1,18 @@
 """E-mail and webhook alerts from the real program to real servers of the test's own on 127.0.0.1: aiosmtpd with
 STARTTLS or TLS and a sign-in, HTTPS receivers, tinyproxy as the user's proxy; the test CA trusted through pki.py."""
-import json, logging, re, socket, ssl, struct, subprocess, threading, time
+import json, logging, re, socket, ssl, struct, subprocess, threading
 from datetime import datetime, timezone
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult
+from collector import until
 from journeys import CTRL_L, EXE, PREFIX, WINE_RUN, Journeys, custom, end_wine, free_port, receive, settings
 from pki import make_pki, trust
 
 USER, PASSWORD, FROM, TO = "decoy", "Velmo pass 7", "decoy@example.net", "admin@example.net, desk@example.net"
 HOST, EVENTS = socket.gethostname().lower(), "connect,listen,standby"  # Wine's fully qualified name
-TICK, PUMP, EXIT = "post 0x113 10004 0", "post 0x113 10007 0", ("post-command 1002", "wait 0 wait-exit")  # the poll timer's; Exit, and its end
+TICK, PUMP = "post 0x113 10004 0", "post 0x113 10007 0"  # WM_TIMER: the listener's poll; the alerts' delivery
+EXIT = "post-command 1002", "wait 0 wait-exit"
 STANDBY = CTRL_L, 'wait "Standing By" status'
 MAIL = ("Date: {date}\r\nFrom: Velmoranth <%s>\r\nTo: %s\r\nSubject: Velmoranth: connection from 127.0.0.1 to port "
         "{port} on %s\r\nMessage-ID: <2.{pid}.{stamp}.connect-{port}-127.0.0.1@%s>\r\nMIME-Version: 1.0\r\n"
@@ -97,7 +99,7 @@ class Person(Journeys):
         self.started = datetime.now(timezone.utc).replace(microsecond=0)  # the program's times have milliseconds
         trust(make_pki(self.folder))
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        tls.load_cert_chain(self.folder / "localhost.crt", self.folder / "localhost.key")
+        tls.load_cert_chain(self.folder / "good.crt", self.folder / "good.key")
         self.box, self.smtp = Mailbox(self.folder / "alerts.ini"), {}  # the servers' ports by the program's security
         # aiosmtpd offers AUTH over implicit TLS only when told it needs no STARTTLS; the plain server too, as a lure.
         tls_login = dict(ssl_context=tls, auth_require_tls=False, auth_exclude_mechanism=["PLAIN"])
@@ -108,7 +110,7 @@ class Person(Journeys):
             server.start()
             self.addCleanup(server.stop)
             self.smtp[security] = server.port
-        self.hooks = {name: Receiver(self, name) for name in ("localhost", "untrusted")}
+        self.hooks = {name: Receiver(self, name) for name in ("good", "self")}
         self.proxy = free_port()
         (self.folder / "tinyproxy.conf").write_text('Port %d\nListen 127.0.0.1\nLogFile "%s"\nLogLevel Connect\nAllow '
                                                     '127.0.0.1\n' % (self.proxy, self.folder / "proxy.log"))
@@ -118,7 +120,7 @@ class Person(Journeys):
         self.port = free_port()
         self.prepare("json", ("starttls", "starttls", PASSWORD), proxy=b"")
 
-    def prepare(self, form, mail, hook="localhost", events="connect", proxy=None):
+    def prepare(self, form, mail, hook="good", events="connect", proxy=None):
         """The next start's files: the webhook in `form` to a receiver, e-mail (security, server, password) or none,
         with `events`. Wine's WinHTTP blob: direct (never discovery, which looks on the network) or by `proxy`."""
         if proxy is not None:
@@ -149,12 +151,9 @@ class Person(Journeys):
         self.d(TICK)
         return port
 
-    def until(self, done, what):
-        deadline = time.monotonic() + 30
-        while not done() and time.monotonic() < deadline:
-            self.d(PUMP)  # the alert timer's tick at once: the mail dialogue moves a step a tick
-            time.sleep(0.02)
-        self.assertTrue(done(), "%s: %s" % (what, [self.box.said] + [h.posts for h in self.hooks.values()]))
+    def until(self, done, what):  # the alert timer's tick posted at each poll: the mail dialogue moves a step a tick
+        self.assertTrue(until(lambda: not self.d(PUMP) and done()), "%s: %s" % (
+            what, [self.box.said] + [hook.posts for hook in self.hooks.values()]))
 
     def when(self, text):  # an instant the program wrote: between the test's start and now
         instant = datetime.fromisoformat(text.replace(" +", "+"))
@@ -163,12 +162,12 @@ class Person(Journeys):
 
     def assert_posts(self, posts, *bodies, headers=None, path="/hook"):  # each whole, with WinHTTP's own headers
         self.assertEqual(posts, [(path, dict(headers or {"Content-Type": "application/json"}, **{
-            "User-Agent": "Velmoranth", "Host": "localhost:%d" % self.hooks["localhost"].server_address[1],
+            "User-Agent": "Velmoranth", "Host": "localhost:%d" % self.hooks["good"].server_address[1],
             "Content-Length": str(len(body))}), body) for body in bodies])
 
     def test_mail_and_webhooks_to_real_servers(self):
         """Incidents by STARTTLS mail and JSON after a 429; refusals; each chat format; implicit TLS; the proxy."""
-        hook, box, port = self.hooks["localhost"], self.box, self.port
+        hook, box, port = self.hooks["good"], self.box, self.port
         hook.replies.append(429)
         callers = [self.call() for _ in range(3)]
         self.d(*STANDBY)
@@ -200,17 +199,17 @@ class Person(Journeys):
         # STARTTLS required of a server without it, and a receiver whose certificate no one vouches for: nothing.
         protected, said = re.search(rb"Password=(.*)\r\n", file)[1].decode(), len(box.said)
         self.d(*EXIT)
-        self.start("json", ("starttls", "none", protected), "untrusted", EVENTS)
-        self.until(lambda: self.hooks["untrusted"].connections >= 2 and len(box.said) >= said + 2, "tries")  # 1 s apart
+        self.start("json", ("starttls", "none", protected), "self", EVENTS)
+        self.until(lambda: self.hooks["self"].connections >= 2 and len(box.said) >= said + 2, "tries")  # 1 s apart
         self.d(*EXIT)
         self.assertEqual(box.said[said:], ["EHLO " + HOST] * (len(box.said) - said))
-        self.assertEqual(self.hooks["untrusted"].posts, [])
+        self.assertEqual(self.hooks["self"].posts, [])
         said = len(box.said)
         # Each chat format, for listening's start, a caller and the stop; the mail by implicit TLS and LOGIN; the proxy.
         for form, mail, proxy in (("slack", ("tls", "tls", protected), None), ("discord", None, None),
                                   ("ntfy", None, None), ("teams", None, b"127.0.0.1:%d" % self.proxy)):
             posted, mailed = len(hook.posts), len(box.mails)
-            self.start(form, mail, "localhost", EVENTS, proxy=proxy)
+            self.start(form, mail, "good", EVENTS, proxy=proxy)
             texts = ["Listening on port %d (Custom)" % port, "Connection from 127.0.0.1:%d to port %d (Custom)" % (
                 self.call(), port), "Stopped listening on port %d (Custom)" % port]
             self.d(*STANDBY)

@@ -1,6 +1,7 @@
 """A test CA of the journey's own, which Wine trusts: Wine reads only the host's bundle, so a journey run under
 `unshare -m --propagation private` (velmo_e2e_test's OWN_MOUNTS) mounts a copy holding the CA over it, seen by its
-own processes alone. Wine's first process of the prefix (the wineserver) must start after trust()."""
+own processes alone. Wine's first process of the prefix (the wineserver) must start after trust(). Shared by the
+journeys that need TLS."""
 import os, subprocess
 from pathlib import Path
 
@@ -13,13 +14,13 @@ def openssl(folder, *args):
 
 
 def make_pki(folder):
-    """In `folder`: ca.pem, the CA; localhost.crt and .key, its certificate for localhost and 127.0.0.1; untrusted.crt
-    and .key, a self-signed one for the same names. Returns the folder."""
+    """In `folder`: ca.crt, the CA; good.crt and .key, its certificate for localhost and 127.0.0.1; self.crt and .key,
+    a self-signed one for the same names. Returns the folder."""
     names = ("-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1")
-    openssl(folder, "-subj", "/CN=Velmoranth test CA", "-keyout", "ca.key", "-out", "ca.pem")
-    openssl(folder, *names, "-CA", "ca.pem", "-CAkey", "ca.key", "-addext", "basicConstraints=critical,CA:FALSE",
-            "-keyout", "localhost.key", "-out", "localhost.crt")
-    openssl(folder, *names, "-keyout", "untrusted.key", "-out", "untrusted.crt")
+    openssl(folder, "-subj", "/CN=Velmoranth test CA", "-keyout", "ca.key", "-out", "ca.crt")
+    openssl(folder, *names, "-CA", "ca.crt", "-CAkey", "ca.key", "-addext", "basicConstraints=critical,CA:FALSE",
+            "-keyout", "good.key", "-out", "good.crt")
+    openssl(folder, *names, "-keyout", "self.key", "-out", "self.crt")
     return Path(folder)
 
 
@@ -28,5 +29,5 @@ def trust(folder):
     if os.readlink("/proc/self/ns/mnt") == os.readlink("/proc/%d/ns/mnt" % os.getppid()):
         raise RuntimeError("not in a mount namespace of its own: run under unshare -m --propagation private")
     bundle = Path(folder, "bundle.crt")
-    bundle.write_bytes(BUNDLE.read_bytes() + Path(folder, "ca.pem").read_bytes())
+    bundle.write_bytes(BUNDLE.read_bytes() + Path(folder, "ca.crt").read_bytes())
     subprocess.run(["mount", "--bind", bundle, BUNDLE], check=True)
