@@ -200,7 +200,7 @@ class Person(Journeys):
         protected, said = re.search(rb"Password=(.*)\r\n", file)[1].decode(), len(box.said)
         self.d(*EXIT)
         self.start("json", ("starttls", "none", protected), "self", EVENTS)
-        self.until(lambda: self.hooks["self"].connections >= 2 and len(box.said) >= said + 2, "tries")  # 1 s apart
+        self.until(lambda: self.hooks["self"].connections >= 2 and len(box.said) >= said + 2, "a try, and one more")
         self.d(*EXIT)
         self.assertEqual(box.said[said:], ["EHLO " + HOST] * (len(box.said) - said))
         self.assertEqual(self.hooks["self"].posts, [])
