@@ -164,3 +164,32 @@ TEST(AlertChannel, TheBoundsDropTheOldestMessageNotOnTheWireAndDisablingDropsAll
     alertChannelPost(channel, "x", 1);
     EXPECT_EQ(alertChannelStatus(channel).waiting, 0ul) << "posts are ignored while disabled";
 }
+
+TEST(AlertQueue, DropsTheOldestUnlockedForRoomAndMovesWhatWaitsToTheStartWhenTheEndIsReached)
+{
+    char bytes[16];
+    AlertQueueEntry entries[3];
+    AlertQueue queue;
+    alertQueueInit(queue, bytes, sizeof bytes, entries, 3, 10);  // three messages, ten bytes at most
+    // Pushes, then tells whether it was queued, what waits ('*' on the wire) and how many were dropped.
+    const auto push = [&](const std::string& message, int locked) {
+        queue.locked = locked;
+        std::string all = std::to_string(alertQueuePush(queue, message.data(), message.size())) + ":";
+        for (int i = 0; i < queue.count; ++i) {
+            unsigned long length = 0;
+            const char* text = alertQueueMessage(queue, i, length);
+            all += " " + std::string(text, length) + (i < queue.locked ? "*" : "");
+        }
+        return all + " -" + std::to_string(queue.dropped);
+    };
+    const std::pair<std::string, int> kPushes[] = {{"abcd", 0}, {"efgh", 0}, {"ij", 0}, {"k", 0}, {"lmnopq", 1},
+                                                   {"r", 2}, {"0123456789", 1}, {"0123456789x", 0}};
+    std::string seen;
+    for (const auto& [message, locked] : kPushes)
+        seen += push(message, locked) + "\n";
+    EXPECT_EQ(seen, "1: abcd -0\n1: abcd efgh -0\n1: abcd efgh ij -0\n1: efgh ij k -1\n1: efgh* lmnopq -3\n"
+                    "0: efgh* lmnopq* -4\n0: efgh* -6\n0: efgh -7\n");
+    alertQueuePop(queue, 1);
+    EXPECT_EQ(push("0123456789", 0), "1: 0123456789 -7") << "the whole bound fits an empty queue";
+    EXPECT_EQ(push("abc", 0), "1: abc -8") << "after the storage's end was reached, from its start";
+}

@@ -96,6 +96,65 @@ TEST(AlertHub, EveryEventGetsTheNextSequenceIdAnIgnoredCallerNoneAndTheHeartbeat
 
 namespace {
 
+// The events and sequence ids waiting on a person's channel, from the JSON bodies or the mails' subjects.
+std::string waitingFor(AlertHub& hub, int id)
+{
+    AlertQueue& queue = hub.channels[id].queue;
+    static const std::regex json(R"re("event":"(\w+)".*"sequenceId":(\d+),"text":"([^"]*))re");
+    static const std::regex mail(R"re(Subject: Velmoranth: ([^\r]*)[\s\S]*Sequence id: (\d+))re");
+    std::string lines;
+    for (int i = 0; i < queue.count; ++i) {
+        unsigned long length = 0;
+        const char* text = alertQueueMessage(queue, i, length);
+        const std::string whole(text, length);
+        std::smatch m;
+        if (std::regex_search(whole, m, json))
+            lines += m[1].str() + " " + m[2].str() + ": " + m[3].str() + "\n";
+        else if (std::regex_search(whole, m, mail))
+            lines += m[2].str() + ": " + m[1].str() + "\n";
+    }
+    return lines;
+}
+
+} // namespace
+
+TEST(AlertHub, PersonsChannelsCarryConnectionsAndSummariesEachByItsOwnIncidentsAndEventSet)
+{
+    resetFakeNet();
+    static AlertHub hub;
+    SyslogOrigin origin;
+    syslogOriginInit(origin, "PC", 7);
+    alertHubInit(hub, storage, origin, 0);
+    AlertSettings settings{};
+    settings.mail = MailTarget{1, "mail.example", 25, MailSecurityNone, "", "", "d@example.net", {"a@example.net"}, 1,
+                               AlertEventsConnect, {}};
+    settings.webhook = WebhookTarget{1, "https://hooks.example/x", WebhookJson, AlertEventsConnectAndListen};
+    settings.filters.quietMinutes = 10;
+    alertHubConfigure(hub, settings, 0);
+    AlertFacts listen{};
+    listen.event = AlertListen;
+    listen.localPort = 23;
+    listen.daemonKind = 1;
+    alertHubEvent(hub, listen, at(10, 0), 0);
+    alertHubEvent(hub, connect("203.0.113.7"), at(10, 1), 60000);
+    alertHubEvent(hub, connect("203.0.113.7"), at(10, 2), 120000);
+    alertHubConfigure(hub, settings, 150000);  // the same settings again change nothing
+    alertHubEvent(hub, connect("203.0.113.7"), at(10, 3), 180000);
+    AlertFacts standby = listen;
+    standby.event = AlertStandby;
+    alertHubEvent(hub, standby, at(10, 4), 240000);
+    EXPECT_EQ(waitingFor(hub, AlertMailChannel),
+              "2: connection from 203.0.113.7 to port 23 on PC\n4: 2 more connections from 203.0.113.7 to port 23 on PC\n");
+    EXPECT_EQ(waitingFor(hub, AlertWebhookChannel),
+              "listen 1: Listening on port 23 (FreeBSD 5.1)\nconnect 2: Connection from 203.0.113.7:40000 to port 23 "
+              "(FreeBSD 5.1)\nsummary 4: 2 more connections from 203.0.113.7 to port 23 between 10:02 and 10:03\n"
+              "standby 5: Stopped listening on port 23 (FreeBSD 5.1)\n")
+        << "a summary carries the last sequence id given: the ids number what syslog receives";
+    EXPECT_EQ(hub.callers, 3ul);
+}
+
+namespace {
+
 // What the incidents let through of a connection from `address` at minute `minute`: "+" sent, "." counted; and
 // each summary that is due then, in brackets.
 std::string connections(AlertIncidents& incidents, const char* address, int minute)
