@@ -14,9 +14,10 @@ RELP = '\nmodule(load="imrelp")\ninput(type="imrelp" address="127.0.0.1" port="{
 
 
 def journey(keys, encoding="latin-1", collector="start_rsyslog"):  # alerts.ini's keys (formatted with the test)
+    header = "\ufeff" * (encoding != "latin-1") + "[Velmoranth Alerts]\r\nEnabled=1\r\n"  # a BOM but for ANSI
+
     def marked(test):
-        test.alerts = "\ufeff" * (encoding != "latin-1") + "[Velmoranth Alerts]\r\nEnabled=1\r\n" + keys, encoding, \
-            collector
+        test.alerts = header + keys, encoding, collector
         return test
     return marked
 
