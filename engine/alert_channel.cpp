@@ -195,7 +195,7 @@ void alertChannelFail(AlertChannel& channel, const char* why, long long nowMs, l
 
 void alertConnectionErrorText(const AlertConnection& connection, const char* peer, char* text, int size)
 {
-    const char* format = "%s: the connection failed.";
+    const char* format = "The connection to the %s failed.";
     switch (connection.error) {
     case AlertErrorResolve: format = "The %s's name could not be resolved."; break;
     case AlertErrorRefused: format = "The %s refused the connection."; break;

@@ -44,6 +44,8 @@ struct StreamSenderState {
     int written;             // of them, written whole
     unsigned long headSent;  // bytes of the next one written
     int finishing;           // all written: the confirmed close is under way
+    int open;                // the connection was seen open
+    long long writeFromMs;   // nothing is written before: a peer that closes at once shows first
 };
 
 struct UdpSenderState {

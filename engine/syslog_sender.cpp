@@ -8,7 +8,7 @@ namespace {
 
 enum { kFramedSize = kSyslogMessageSize + 16, kWriteRounds = 16 };
 
-enum : long long { kResolveAgainMs = 5 * 60 * 1000 };
+enum : long long { kResolveAgainMs = 5 * 60 * 1000, kSettleMs = 200 };
 
 void failStream(AlertChannel& channel, long long nowMs)
 {
@@ -47,6 +47,20 @@ bool writeSome(AlertChannel& channel)
     return true;
 }
 
+// A reset that follows bytes the peer never read is not seen everywhere (one
+// Windows emulation reports it as a plain end of stream), so a peer that
+// closes at once must show it before the first byte goes. A TLS session's
+// handshake has shown the peer talks already.
+bool settled(AlertChannel& channel, long long nowMs)
+{
+    StreamSenderState& s = channel.stream;
+    if (!s.open) {
+        s.open = 1;
+        s.writeFromMs = channel.connection.tlsSession ? nowMs : nowMs + kSettleMs;
+    }
+    return nowMs >= s.writeFromMs;
+}
+
 // The batch grows with what is posted until every message of it is written;
 // then the confirmed close begins.
 void writeBatch(AlertChannel& channel, long long nowMs)
@@ -54,8 +68,12 @@ void writeBatch(AlertChannel& channel, long long nowMs)
     AlertConnection& c = channel.connection;
     StreamSenderState& s = channel.stream;
     alertConnectionConsume(c, c.inboxLength);  // what a collector says is not an answer
-    if (c.peerClosed)
+    if (c.peerClosed) {
+        c.error = AlertErrorClosed;
         return failStream(channel, nowMs);
+    }
+    if (!settled(channel, nowMs))
+        return;
     for (int round = 0; round < kWriteRounds && c.state == ConnectionOpen && !s.finishing; ++round) {
         s.batch = channel.queue.count;
         channel.queue.locked = s.batch;

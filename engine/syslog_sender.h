@@ -8,7 +8,10 @@
 // only then do the messages leave the queue. A reset, an early close, or no
 // close within 10 s leaves them queued, to go out again whole on the next
 // connection after the pause. Messages posted once the close is under way
-// wait for the next connection.
+// wait for the next connection. A new plain connection waits a moment
+// before its first byte: a port that accepts and closes at once (an access
+// list, a balancer without a backend) shows its close then, before any
+// message could pass for received.
 //
 // UDP (RFC 5426): a datagram the network took counts as sent, unconfirmed. A
 // send that fails here keeps the message for the next attempt. The name is

@@ -54,12 +54,10 @@ class Delivery(Collector):
         self.d("post-command 1002", "wait 0 wait-exit")
         self.expect(*events, "standby", once=once)
 
-    @unittest.skip("Under Wine a reset that follows unread bytes reads as a plain end of stream, so the first "
-                   "connection's listen passes for received and never arrives")
     @journey("Collector=127.0.0.1\r\nPort={self.tcp}\r\nProtocol=tcp\r\n", collector="start_server")
     def test_tcp_after_a_port_that_closes_at_once(self):
-        """The pause grows between six connections closed at once; Exit's flush then brings all to rsyslog."""
-        times = ThreadPoolExecutor(1).submit(closes, self.server, 6)
+        """The pause grows between four connections closed at once; Exit's flush then brings all to rsyslog."""
+        times = ThreadPoolExecutor(1).submit(closes, self.server, 4)
         self.want("listen", "heartbeat")
         self.call()
         self.want("connect")
@@ -69,7 +67,7 @@ class Delivery(Collector):
         self.exit()
         gaps = [later - earlier for earlier, later in zip(times, times[1:])]
         self.assertEqual(gaps, sorted(gaps))
-        self.assertGreater(gaps[-1], 4 * gaps[0])
+        self.assertGreater(gaps[-1], 3 * gaps[0])
 
     def start_syslog_ng(self):
         lib = NG_ROOT + "/usr/lib/"

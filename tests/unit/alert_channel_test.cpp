@@ -60,23 +60,33 @@ TEST(AlertChannel, TcpConfirmsOnlyOnTheCollectorsCloseAfterOursAndEveryOtherEndK
     EXPECT_EQ(at(channel, 26000), "|0 1 0 The collector did not answer in time.@26000 retry@28000");
     collector.outcome = NetConnected;
     collector.atEnd = StayOpenAtEnd;  // reads all, never closes: a frozen collector
-    EXPECT_EQ(at(channel, 28000, "two"), "3 one3 two|0 2 0 The collector did not answer in time.@26000");
+    EXPECT_EQ(at(channel, 28000, "two"), "|0 2 0 The collector did not answer in time.@26000")
+        << "a new connection waits a moment before its first byte";
+    EXPECT_EQ(at(channel, 28200), "3 one3 two|0 2 0 The collector did not answer in time.@26000");
     EXPECT_TRUE(collector.halfClosed);
-    EXPECT_EQ(at(channel, 38000, "three"), "|0 3 0 The collector did not answer in time.@38000 retry@42000")
+    EXPECT_EQ(at(channel, 38200, "three"), "|0 3 0 The collector did not answer in time.@38200 retry@42200")
         << "no close within 10 s of ours: all kept, 'three' included";
     collector.atEnd = ResetAtEnd;
-    EXPECT_EQ(at(channel, 42000), "3 one3 two5 three|0 3 0 The collector reset the connection.@42000 retry@50000");
+    at(channel, 42200);
+    EXPECT_EQ(at(channel, 42400), "3 one3 two5 three|0 3 0 The collector reset the connection.@42400 retry@50400");
     collector.atEnd = CloseAtEnd;
-    collector.sendRoom = 4;  // takes four bytes, then closes at once: an ACL, a TLS-only port
-    EXPECT_EQ(at(channel, 50000), "3 on|0 3 0 The collector reset the connection.@42000");
+    at(channel, 50400);
+    collector.hungUp = true;  // closes at once: an ACL, a balancer without a backend
+    EXPECT_EQ(at(channel, 50600), "|0 3 0 The collector closed the connection.@50600 retry@66600")
+        << "seen before the first byte";
+    collector.sendRoom = 4;  // takes four bytes, then closes
+    at(channel, 66600);
+    EXPECT_EQ(at(channel, 66800), "3 on|0 3 0 The collector closed the connection.@50600");
     collector.hungUp = true;
     collector.sendRoom = -1;
-    EXPECT_EQ(at(channel, 50000), "|0 3 0 The collector closed the connection.@50000 retry@66000")
+    EXPECT_EQ(at(channel, 66800), "|0 3 0 The collector closed the connection.@66800 retry@98800")
         << "an end of stream before our half-close is no receipt";
-    EXPECT_EQ(at(channel, 66000), "3 one3 two5 three|3 0 0 The collector closed the connection.@50000 idle");
-    EXPECT_EQ(at(channel, 70000, "four"), "4 four|4 0 0 The collector closed the connection.@50000 idle")
+    at(channel, 98800);
+    EXPECT_EQ(at(channel, 99000), "3 one3 two5 three|3 0 0 The collector closed the connection.@66800 idle");
+    at(channel, 100000, "four");
+    EXPECT_EQ(at(channel, 100200), "4 four|4 0 0 The collector closed the connection.@66800 idle")
         << "a receipt starts the pause again from 1 s; one connection per burst";
-    EXPECT_EQ(collector.connects, 6);
+    EXPECT_EQ(collector.connects, 7);
     EXPECT_EQ(collector.open, kNoSocket);
 }
 
@@ -84,16 +94,19 @@ TEST(AlertChannel, PostsDuringTheConfirmationWaitForTheNextConnectionAndExitCuts
 {
     AlertChannel& channel = freshChannel(target(AlertTcp, AlertFramingLf));
     collector.atEnd = StayOpenAtEnd;
-    EXPECT_EQ(at(channel, 0, "a"), "a\n|0 1 0");
-    EXPECT_EQ(at(channel, 5, "b"), "|0 2 0") << "the batch was closed with 'a'";
+    EXPECT_EQ(at(channel, 0, "a"), "|0 1 0");
+    EXPECT_EQ(at(channel, 200), "a\n|0 1 0");
+    EXPECT_EQ(at(channel, 205, "b"), "|0 2 0") << "the batch was closed with 'a'";
     collector.hungUp = true;  // the collector's close comes
-    EXPECT_EQ(at(channel, 10), "|1 1 0");
-    EXPECT_EQ(at(channel, 10), "b\n|1 1 0");
+    EXPECT_EQ(at(channel, 210), "|1 1 0");
+    at(channel, 210);
+    EXPECT_EQ(at(channel, 410), "b\n|1 1 0");
     collector.reset = true;
-    EXPECT_EQ(at(channel, 20), "|1 1 0 The collector reset the connection.@20 retry@1020");
+    EXPECT_EQ(at(channel, 420), "|1 1 0 The collector reset the connection.@420 retry@1420");
     alertChannelRetrySoon(channel, 500);
     collector.atEnd = CloseAtEnd;
-    EXPECT_EQ(at(channel, 500), "b\n|2 0 0 The collector reset the connection.@20 idle");
+    at(channel, 500);
+    EXPECT_EQ(at(channel, 700), "b\n|2 0 0 The collector reset the connection.@420 idle");
 }
 
 TEST(AlertChannel, TlsSendsOnlyAfterTheHandshakeAndNothingWhenTheCertificateFails)
@@ -145,7 +158,8 @@ TEST(AlertChannel, TheBoundsDropTheOldestMessageNotOnTheWireAndDisablingDropsAll
 {
     AlertChannel& channel = freshChannel(target(AlertTcp));
     collector.atEnd = StayOpenAtEnd;
-    EXPECT_EQ(at(channel, 0, "first"), "5 first|0 1 0");
+    at(channel, 0, "first");
+    EXPECT_EQ(at(channel, 200), "5 first|0 1 0");
     for (int i = 0; i < kAlertQueueMessages; ++i)
         alertChannelPost(channel, "m", 1);
     unsigned long length = 0;
