@@ -10,8 +10,14 @@ EVENTS = {"listen": "Listening on port {dst_port} ({daemon})", "test": "Test mes
           "standby": "Stopped listening on port {dst_port} ({daemon})",
           "connect": "Connection from {src}:{src_port} to port {dst_port} ({daemon})",
           "heartbeat": "Listening on port {dst_port} ({daemon}); 0 callers since start"}
-# Beyond the manual's fields, the test's own: the sequence id.
-SEQ = '  property(outname="seq" name="$!rfc5424-sd!meta!sequenceid" format="jsonf" datatype="number")\n'
+
+
+def manual_block(name, *changes):  # a configuration block of the manual, each change's text there to be changed
+    block = html.unescape(re.search(r'<pre id="%s">\n(.*?)</pre>' % name, MANUAL.read_text(), re.S)[1])
+    for old, new in changes:
+        assert old in block, old
+        block = block.replace(old, new, 1)
+    return block
 
 
 def until(condition, seconds=30):  # a bounded poll: the condition's last value
@@ -32,7 +38,8 @@ def keys(section):
 
 
 class Collector(Journeys):
-    rsyslog_inputs = ""  # more inputs, formatted with the test
+    def rsyslog_inputs(self):  # more inputs of the manual's
+        return ""
 
     def alerts_file(self):  # alerts.ini's bytes; what starts the collector before the program
         return ALERTS_FILE % (self.tcp, b"tcp") + b"Heartbeat=0\r\n", self.start_rsyslog
@@ -44,14 +51,11 @@ class Collector(Journeys):
         self.udp = free_port(socket.SOCK_DGRAM)
         self.host, self.out = socket.gethostname().lower(), self.folder / "out.json"  # Wine's DNS name
         self.fields, self.wanted = dict(dst_port=self.port, daemon="Custom"), []  # every line to come, but for times
-        config = html.unescape(re.search(r'<pre id="rsyslog-config">\n(.*?)</pre>', MANUAL.read_text(), re.S)[1])
-        for old, new in (('"0.0.0.0"', '"127.0.0.1"'), ('"514"', '"%d"' % self.udp), ('"601"', '"%d"' % self.tcp),
-                         ("/var/log/velmoranth.json", str(self.out)), ("}\n\nruleset", SEQ + "}\n\nruleset")):
-            self.assertIn(old, config)
-            config = config.replace(old, new, 1)
+        config = manual_block("rsyslog-config", ('"0.0.0.0"', '"127.0.0.1"'), ('"514"', '"%d"' % self.udp),
+                              ('"601"', '"%d"' % self.tcp), ("/var/log/velmoranth.json", str(self.out)))
         alerts, start_collector = self.alerts_file()
         (self.folder / "rsyslog.conf").write_text('global(workDirectory="%s")\n%s%s' % (
-            self.folder, config, self.rsyslog_inputs.format(self=self)))
+            self.folder, config, self.rsyslog_inputs()))
         start_collector()
         (self.folder / "alerts.ini").write_bytes(alerts)
         (self.folder / "velmo.sav").write_bytes(settings(1, 5, 1, "calls.log", custom(port=self.port)))  # listening

@@ -3,14 +3,13 @@ comes, killed and restarted 5 s later, a collector gets the connect; at-least-on
 import hashlib, os, socket, ssl, subprocess, time, unittest
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
-from collector import Collector, tcp_sockets, until
+from collector import Collector, manual_block, tcp_sockets, until
 from journeys import WORK
 
 NG_ROOT = os.getenv("VELMO_SYSLOG_NG")  # syslog-ng unpacked, not installed
 NG_FIELDS = ("host=$HOST time=$ISODATE event=$MSGID pid=$PID message=$MSG seq=int(${.SDATA.meta.sequenceId}) "
              "src=@src} src_port=int(@srcPort}) dst_port=int(@dstPort}) daemon=@daemon} version=@version}"
              ).replace("@", "${.SDATA.velmoranth@32473.")  # the JSON lines of rsyslog's template
-RELP = '\nmodule(load="imrelp")\ninput(type="imrelp" address="127.0.0.1" port="{self.relp}" ruleset="velmoranth")\n'
 
 
 def journey(keys, encoding="latin-1", collector="start_rsyslog"):  # alerts.ini's keys (formatted with the test)
@@ -40,7 +39,8 @@ def handshake(server, certificate):  # one TLS connection presenting `certificat
 
 
 class Delivery(Collector):
-    rsyslog_inputs = RELP
+    def rsyslog_inputs(self):
+        return manual_block("rsyslog-relp", ('"0.0.0.0"', '"127.0.0.1"'), ('"2514"', '"%d"' % self.relp))
 
     def alerts_file(self):
         text, encoding, collector = getattr(self, self._testMethodName).alerts
@@ -111,10 +111,10 @@ class Delivery(Collector):
 class Tls(Delivery):
     """rsyslog's gtls input on localhost. Run under unshare -m: the test CA joins the system's roots, where Wine reads
     them, in this mount namespace alone, so the prefix's wineserver must start here too."""
-    rsyslog_inputs = ('\ninput(type="imtcp" address="127.0.0.1" port="{self.tls}" ruleset="velmoranth" '
-                      'streamDriver.name="gtls" streamDriver.mode="1" streamDriver.authMode="anon" '
-                      'streamDriver.certFile="{self.pki}/{self.kept}.crt" '
-                      'streamDriver.keyFile="{self.pki}/{self.kept}.key")\n')
+    def rsyslog_inputs(self):
+        key = "%s/%s" % (self.pki, self.kept)
+        return manual_block("rsyslog-tls", ('"0.0.0.0"', '"127.0.0.1"'), ('"6514"', '"%d"' % self.tls),
+                            ("/etc/rsyslog.d/collector.crt", key + ".crt"), ("/etc/rsyslog.d/collector.key", key + ".key"))
 
     @classmethod
     def setUpClass(cls):
