@@ -182,12 +182,6 @@ void alertHubRetrySoon(AlertHub& hub, long long nowMs)
         alertChannelRetrySoon(channel, nowMs);
 }
 
-void alertHubClose(AlertHub& hub)
-{
-    for (AlertChannel& channel : hub.channels)
-        alertChannelClose(channel);
-}
-
 int alertHubIgnores(const AlertFilters& filters, const char* address, int localPort)
 {
     unsigned long caller = 0;

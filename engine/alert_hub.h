@@ -52,7 +52,6 @@ void alertHubPump(AlertHub& hub, const AlertDecoyState& decoy, const AlertTime& 
 int alertHubIdle(const AlertHub& hub);
 
 void alertHubRetrySoon(AlertHub& hub, long long nowMs);
-void alertHubClose(AlertHub& hub);
 
 // 1 when `address` (dotted text) calling `localPort` is on the ignore list.
 int alertHubIgnores(const AlertFilters& filters, const char* address, int localPort);

@@ -13,7 +13,7 @@ enum : long long { kResolveAgainMs = 5 * 60 * 1000, kSettleMs = 200 };
 void failStream(AlertChannel& channel, long long nowMs)
 {
     char why[kAlertErrorTextSize];
-    syslogFailureText(channel.connection, why, sizeof why);
+    alertConnectionErrorText(channel.connection, "collector", why, sizeof why);
     alertChannelFail(channel, why, nowMs);
 }
 
@@ -124,11 +124,6 @@ bool udpAddressReady(AlertChannel& channel, long long nowMs)
 }
 
 } // namespace
-
-void syslogFailureText(const AlertConnection& connection, char* text, int size)
-{
-    alertConnectionErrorText(connection, "collector", text, size);
-}
 
 void streamSenderPump(AlertChannel& channel, long long nowMs)
 {

@@ -23,6 +23,3 @@ void streamSenderClose(AlertChannel& channel);
 
 void udpSenderPump(AlertChannel& channel, long long nowMs);
 void udpSenderClose(AlertChannel& channel);
-
-// The words for what failed, naming the syslog collector.
-void syslogFailureText(const AlertConnection& connection, char* text, int size);
