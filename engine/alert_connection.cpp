@@ -277,7 +277,7 @@ void alertConnectionPump(AlertConnection& c, long long nowMs)
 
 int alertConnectionWrite(AlertConnection& c, const char* data, int length)
 {
-    if ((c.state != ConnectionOpen && c.state != ConnectionHandshaking) || c.peerClosed || length <= 0)
+    if (c.state != ConnectionOpen || c.peerClosed || length <= 0)
         return 0;
     if (!c.tlsSession) {
         const int room = outboxRoom(c);
@@ -286,7 +286,7 @@ int alertConnectionWrite(AlertConnection& c, const char* data, int length)
         c.outboxLength += taken;
         return taken;
     }
-    if (c.state != ConnectionOpen || outboxRoom(c) < kTlsMaxPlain + kTlsRecordOverhead)
+    if (outboxRoom(c) < kTlsMaxPlain + kTlsRecordOverhead)
         return 0;
     int produced = 0;
     const int taken = tlsEncrypt(c.tlsSession, data, length, c.outbox + c.outboxLength,

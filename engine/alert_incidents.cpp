@@ -12,19 +12,14 @@ IncidentRecord* find(AlertIncidents& incidents, const char* address, int localPo
     return nullptr;
 }
 
-// A free record, or the one whose quiet time ended first, if it ended. The
-// due summaries were taken before, so nothing is lost by reusing it.
-IncidentRecord* freeRecord(AlertIncidents& incidents, long long nowMs)
+// A record the due summaries freed, or none: with every record in its quiet
+// time, a new address is not held back, and only the hourly cap stands.
+IncidentRecord* freeRecord(AlertIncidents& incidents)
 {
-    IncidentRecord* oldest = nullptr;
-    for (IncidentRecord& record : incidents.records) {
+    for (IncidentRecord& record : incidents.records)
         if (!record.inUse)
             return &record;
-        if (record.quietUntilMs <= nowMs && record.counted == 0 &&
-            (!oldest || record.quietUntilMs < oldest->quietUntilMs))
-            oldest = &record;
-    }
-    return oldest;
+    return nullptr;
 }
 
 void countInto(unsigned long& count, UtcTime& first, UtcTime& last, unsigned long added, const UtcTime& from,
@@ -119,7 +114,7 @@ int alertIncidentsAdmit(AlertIncidents& incidents, const AlertFacts& facts, long
         countInto(record->counted, record->firstLocal, record->lastLocal, 1, facts.time.local, facts.time.local);
         return 0;
     }
-    if (!record && incidents.quietMs > 0 && (record = freeRecord(incidents, nowMs)) != nullptr) {
+    if (!record && incidents.quietMs > 0 && (record = freeRecord(incidents)) != nullptr) {
         *record = IncidentRecord{};
         record->inUse = 1;
         std::memcpy(record->address, facts.callerAddress, sizeof record->address);

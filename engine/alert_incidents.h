@@ -37,7 +37,8 @@ void alertIncidentsInit(AlertIncidents& incidents, int quietMinutes);
 
 // Whether `facts` (an event this channel carries) is sent now: 1, or 0 when it
 // is counted for a later summary. Only connections are held back: listening's
-// start and stop always go. Take the due summaries first.
+// start and stop always go. Take the due summaries first: they free the
+// records of incidents that ended.
 int alertIncidentsAdmit(AlertIncidents& incidents, const AlertFacts& facts, long long nowMs);
 
 // The next summary that is due at `nowMs`, in `summary` (its event

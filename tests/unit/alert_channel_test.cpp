@@ -152,6 +152,17 @@ TEST(AlertChannel, UdpCountsWhatTheNetworkTookKeepsWhatItRefusedAndLooksTheNameU
     alertChannelConfigureSyslog(channel, AlertTarget{1, "elsewhere", 514, AlertUdp, AlertFramingOctet, {}});
     EXPECT_EQ(at(channel, 302000, "four"), "|3 1 0 The collector's name could not be resolved.@302000 retry@303000")
         << "a new collector is looked up anew";
+    alertChannelConfigureSyslog(channel, AlertTarget{1, "elsewhere", 514, AlertUdp, AlertFramingOctet, {}});
+    MailTarget mail{};
+    mail.enabled = 1;
+    WebhookTarget web{1, "https://hooks.example/x", WebhookJson, AlertEventsConnect};
+    for (int kind = 0; kind < 2; ++kind) {
+        kind ? alertChannelConfigureWebhook(channel, web) : alertChannelConfigureMail(channel, mail);
+        channel.waitingToRetry = 1;  // as after a failure
+        channel.retryAtMs = 303000;
+        kind ? alertChannelConfigureWebhook(channel, web) : alertChannelConfigureMail(channel, mail);
+        EXPECT_TRUE(channel.waitingToRetry && channel.retryAtMs == 303000) << "the same target again changes nothing";
+    }
 }
 
 TEST(AlertChannel, TheBoundsDropTheOldestMessageNotOnTheWireAndDisablingDropsAll)
@@ -203,7 +214,9 @@ TEST(AlertQueue, DropsTheOldestUnlockedForRoomAndMovesWhatWaitsToTheStartWhenThe
         seen += push(message, locked) + "\n";
     EXPECT_EQ(seen, "1: abcd -0\n1: abcd efgh -0\n1: abcd efgh ij -0\n1: efgh ij k -1\n1: efgh* lmnopq -3\n"
                     "0: efgh* lmnopq* -4\n0: efgh* -6\n0: efgh -7\n");
+    queue.locked = 0;
     alertQueuePop(queue, 1);
+    EXPECT_EQ(queue.locked, 0);
     EXPECT_EQ(push("0123456789", 0), "1: 0123456789 -7") << "the whole bound fits an empty queue";
     EXPECT_EQ(push("abc", 0), "1: abc -8") << "after the storage's end was reached, from its start";
 }
