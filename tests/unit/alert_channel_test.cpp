@@ -218,5 +218,12 @@ TEST(AlertQueue, DropsTheOldestUnlockedForRoomAndMovesWhatWaitsToTheStartWhenThe
     alertQueuePop(queue, 1);
     EXPECT_EQ(queue.locked, 0);
     EXPECT_EQ(push("0123456789", 0), "1: 0123456789 -7") << "the whole bound fits an empty queue";
-    EXPECT_EQ(push("abc", 0), "1: abc -8") << "after the storage's end was reached, from its start";
+    EXPECT_EQ(push("abc", 0), "1: abc -8");
+    EXPECT_EQ(push("defg", 0), "1: abc defg -8");
+    queue.locked = 2;
+    alertQueuePop(queue, 1);
+    EXPECT_EQ(queue.locked, 1) << "what leaves, leaves the wire first";
+    EXPECT_EQ(push("hijkl", 1), "1: defg* hijkl -8");
+    alertQueuePop(queue, 1);
+    EXPECT_EQ(push("mnop", 0), "1: hijkl mnop -8") << "moved to the storage's start to make room at its end";
 }

@@ -83,8 +83,13 @@ TEST(AlertHub, EveryEventGetsTheNextSequenceIdAnIgnoredCallerNoneAndTheHeartbeat
               "standby 5: Stopped listening on port 23 (FreeBSD 5.1)\n"
               "heartbeat 6: Standing by; 5 callers since start\n");
     EXPECT_EQ(hub.ignored, 2ul);
-    EXPECT_EQ(alertHubTestEvent(hub, AlertMailChannel, at(11, 0)).sequenceId, 6ul);
-    EXPECT_EQ(alertHubTestEvent(hub, AlertSyslogChannel, at(11, 0)).sequenceId, 7ul);
+    fakeNet().collector.lookup = NetResolved;  // the collector answers at last: the pump delivers
+    alertHubRetrySoon(hub, 1000 + 15 * 60000);  // as at Exit: no pause left
+    alertHubEvent(hub, standby, at(11, 0), 1000 + 15 * 60000 + 1);
+    alertHubPump(hub, listening, at(11, 0), 1000 + 15 * 60000 + 201);
+    EXPECT_EQ(alertChannelStatus(hub.channels[AlertSyslogChannel]).sent, 1ul);
+    EXPECT_EQ(alertHubTestEvent(hub, AlertMailChannel, at(11, 0)).sequenceId, 7ul);
+    EXPECT_EQ(alertHubTestEvent(hub, AlertSyslogChannel, at(11, 0)).sequenceId, 8ul);
     settings.filters.heartbeatMinutes = 0;
     alertHubConfigure(hub, settings, 2000000);
     alertHubPump(hub, listening, at(12, 0), 1000 + 60 * 60000);
@@ -129,7 +134,9 @@ TEST(AlertHub, PersonsChannelsCarryConnectionsAndSummariesEachByItsOwnIncidentsA
     settings.mail = MailTarget{1, "mail.example", 25, MailSecurityNone, "", "", "d@example.net", {"a@example.net"}, 1,
                                AlertEventsConnect, {}};
     settings.webhook = WebhookTarget{1, "https://hooks.example/x", WebhookJson, AlertEventsConnectAndListen};
+    settings.syslog = AlertTarget{1, "collector.example", 514, AlertTcp, AlertFramingOctet, {}};
     settings.filters.quietMinutes = 10;
+    settings.filters.heartbeatMinutes = 1;  // syslog's alone
     alertHubConfigure(hub, settings, 0);
     AlertFacts listen{};
     listen.event = AlertListen;
@@ -140,16 +147,18 @@ TEST(AlertHub, PersonsChannelsCarryConnectionsAndSummariesEachByItsOwnIncidentsA
     alertHubEvent(hub, connect("203.0.113.7"), at(10, 2), 120000);
     alertHubConfigure(hub, settings, 150000);  // the same settings again change nothing
     alertHubEvent(hub, connect("203.0.113.7"), at(10, 3), 180000);
+    alertHubPump(hub, AlertDecoyState{1, 23, 1}, at(10, 3), 180000);
     AlertFacts standby = listen;
     standby.event = AlertStandby;
     alertHubEvent(hub, standby, at(10, 4), 240000);
     EXPECT_EQ(waitingFor(hub, AlertMailChannel),
-              "2: connection from 203.0.113.7 to port 23 on PC\n4: 2 more connections from 203.0.113.7 to port 23 on PC\n");
+              "2: connection from 203.0.113.7 to port 23 on PC\n5: 2 more connections from 203.0.113.7 to port 23 on PC\n");
     EXPECT_EQ(waitingFor(hub, AlertWebhookChannel),
               "listen 1: Listening on port 23 (FreeBSD 5.1)\nconnect 2: Connection from 203.0.113.7:40000 to port 23 "
-              "(FreeBSD 5.1)\nsummary 4: 2 more connections from 203.0.113.7 to port 23 between 10:02 and 10:03\n"
-              "standby 5: Stopped listening on port 23 (FreeBSD 5.1)\n")
-        << "a summary carries the last sequence id given: the ids number what syslog receives";
+              "(FreeBSD 5.1)\nsummary 5: 2 more connections from 203.0.113.7 to port 23 between 10:02 and 10:03\n"
+              "standby 6: Stopped listening on port 23 (FreeBSD 5.1)\n")
+        << "a summary carries the last sequence id given (a heartbeat's here): the ids number what syslog receives, "
+           "and the heartbeat is syslog's alone";
     EXPECT_EQ(hub.callers, 3ul);
 }
 

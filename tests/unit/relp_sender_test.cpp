@@ -84,6 +84,10 @@ TEST(RelpSender, EachMessageLeavesOnItsAnswerAndWhatIsUnansweredGoesAgainWholeOn
     EXPECT_EQ(at(channel, 70005), "|8 0 The collector answered a message it was not sent. retry");
     collector.answer = [](const std::string&) { return std::string("HTTP/1.1 400 Bad Request\r\n"); };
     EXPECT_EQ(at(channel, 80000, "nine"), kOpen + "|8 1 The collector does not speak RELP. retry");
+    collector.answer = relpServer;
+    refusal = "500 queue\x7f full";
+    EXPECT_EQ(at(channel, 90000), kOpen + "2 syslog 4 nine\n|8 1 The collector answered: 500 queue  full retry")
+        << "only the printable of the collector's words";
 }
 
 TEST(RelpSender, TheFrameReaderResumesWhereTheBytesStoppedAndRefusesWhatIsNotRelp)
@@ -91,7 +95,7 @@ TEST(RelpSender, TheFrameReaderResumesWhereTheBytesStoppedAndRefusesWhatIsNotRel
     const std::string kCases[][2] = {
         {"12 rsp 6 200 OK\n", "12 rsp 200 OK"}, {"3 rsp 0\n", "3 rsp "}, {"3 rsp 0 \n", "3 rsp "},
         {"0 serverclose 0\n", "0 serverclose "}, {"1234567890 rsp 0\n", "bad"}, {"1 RSP 0\n", "bad"},
-        {"1 rsp 6 200 OKX", "bad"}, {"1 rsp 999999 x", "bad"}, {" 1 rsp 0\n", "bad"}, {"1  rsp 0\n", "bad"},
+        {"1 rsp 6 200 OKX", "bad"}, {"1 rs{ 0\n", "bad"}, {"1 rsp 999999 x", "bad"}, {" 1 rsp 0\n", "bad"}, {"1  rsp 0\n", "bad"},
     };
     for (const auto& [bytes, expected] : kCases) {
         for (std::size_t split = 0; split <= bytes.size(); split += 3) {  // the same frame in two reads
