@@ -35,15 +35,16 @@ AlertEventSet eventsOf(const AlertHub& hub, int id)
     return id == AlertMailChannel ? hub.channels[id].mail.events : hub.channels[id].webhook.events;
 }
 
-// E-mail and webhooks carry connections and summaries, and listening's start
-// and stop when asked; syslog carries all but summaries.
+// Of the decoy's events, e-mail and webhooks carry connections, and
+// listening's start and stop when asked; syslog carries all. (Summaries and
+// heartbeats are posted where they belong, not through here.)
 bool carries(const AlertHub& hub, int id, AlertEvent event)
 {
     if (id == AlertSyslogChannel)
-        return event != AlertSummary;
+        return true;
     if (event == AlertListen || event == AlertStandby)
         return eventsOf(hub, id) == AlertEventsConnectAndListen;
-    return event == AlertConnect || event == AlertSummary;
+    return event == AlertConnect;
 }
 
 void post(AlertHub& hub, int id, const AlertFacts& facts)

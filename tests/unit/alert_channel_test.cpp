@@ -225,5 +225,5 @@ TEST(AlertQueue, DropsTheOldestUnlockedForRoomAndMovesWhatWaitsToTheStartWhenThe
     EXPECT_EQ(queue.locked, 1) << "what leaves, leaves the wire first";
     EXPECT_EQ(push("hijkl", 1), "1: defg* hijkl -8");
     alertQueuePop(queue, 1);
-    EXPECT_EQ(push("mnop", 0), "1: hijkl mnop -8") << "moved to the storage's start to make room at its end";
+    EXPECT_EQ(push("mnopq", 0), "1: hijkl mnopq -8") << "moved to the storage's start to make room at its end";
 }
