@@ -114,7 +114,9 @@ class Collector(Journeys):
         """TCP from the alerts file; UDP from the dialog; TCP across rsyslog's restart: a connect late but whole."""
         self.call(CTRL_L, 'wait "Standing By" status')
         self.expect("listen", "connect", "standby")
-        self.d("post-command 1010", 'wait "" set-text %s 9103 %d' % (ALERTS, self.udp), "click 9104 " + ALERTS,
+        # Only once the program has its receipts does the target change: else what waits for them goes again.
+        self.d("post-command 1010", 'wait "Sent 3, waiting 0, dropped 0." text %s 9122' % ALERTS,
+               'set-text %s 9103 %d' % (ALERTS, self.udp), "click 9104 " + ALERTS,
                "press %s 9120" % ALERTS, 'wait "UDP: sent, delivery not confirmed" text %s 9121' % ALERTS,
                "press %s 9010" % ALERTS, "wait 0 shown " + ALERTS, CTRL_L, "wait Listening status")
         self.assertLessEqual(keys(ALERTS_FILE % (self.udp, b"udp")).items(), self.saved().items())
