@@ -193,6 +193,16 @@ void alertChannelFail(AlertChannel& channel, const char* why, long long nowMs, l
     channel.pauseMs = pause * 2 < kAlertLongestPauseMs ? pause * 2 : kAlertLongestPauseMs;
 }
 
+void alertPeerWordsText(const char* words, const char* peerWords, char* text, int size)
+{
+    int length = 0;
+    for (const char* c = words; *c && length < size - 1; ++c)
+        text[length++] = *c;
+    for (const char* c = peerWords; *c && length < size - 1; ++c)
+        text[length++] = *c >= 32 && *c < 127 ? *c : ' ';
+    text[length] = '\0';
+}
+
 void alertConnectionErrorText(const AlertConnection& connection, const char* peer, char* text, int size)
 {
     const char* format = "The connection to the %s failed.";

@@ -173,6 +173,10 @@ void alertChannelReject(AlertChannel& channel, const char* why, long long nowMs)
 // each failure in a row. `why` becomes the last error.
 void alertChannelFail(AlertChannel& channel, const char* why, long long nowMs, long long atLeastMs = 0);
 
+// Our `words`, then `peerWords` (what a server said), of which only the
+// printable ASCII is kept: a peer's bytes never reach a status line raw.
+void alertPeerWordsText(const char* words, const char* peerWords, char* text, int size);
+
 // The words for a connection's failure, naming the peer ("The collector",
 // "The mail server"): "The collector refused the connection."
 void alertConnectionErrorText(const AlertConnection& connection, const char* peer, char* text, int size);

@@ -115,10 +115,7 @@ void failConnection(AlertChannel& channel, long long nowMs)
 void failAnswer(AlertChannel& channel, const RelpFrameReader& frame, long long nowMs)
 {
     char why[kAlertErrorTextSize];
-    int length = std::snprintf(why, sizeof why, "The collector answered: ");
-    for (const char* c = frame.data; *c && length < kAlertErrorTextSize - 1; ++c)
-        why[length++] = *c >= 32 && *c < 127 ? *c : ' ';
-    why[length] = '\0';
+    alertPeerWordsText("The collector answered: ", frame.data, why, sizeof why);
     failSession(channel, why, nowMs);
 }
 

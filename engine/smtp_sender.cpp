@@ -65,21 +65,10 @@ void endSession(AlertChannel& channel)
     channel.queue.locked = 0;
 }
 
-// `words`, then the reply's first line: only its printable ASCII.
-void replyText(const SmtpSession& s, const char* words, char* text, int size)
-{
-    int length = 0;
-    for (const char* c = words; *c && length < size - 1; ++c)
-        text[length++] = *c;
-    for (const char* c = s.reply; *c && length < size - 1; ++c)
-        text[length++] = *c >= 32 && *c < 127 ? *c : ' ';
-    text[length] = '\0';
-}
-
 void failWith(AlertChannel& channel, const char* words, long long nowMs)
 {
     char why[kAlertErrorTextSize];
-    replyText(sessionOf(channel), words, why, sizeof why);
+    alertPeerWordsText(words, sessionOf(channel).reply, why, sizeof why);
     alertChannelFail(channel, why, nowMs);
 }
 
@@ -93,7 +82,7 @@ void failConnection(AlertChannel& channel, long long nowMs)
 // A refusal that costs the mail nothing but a recipient: shown, not counted.
 void note(AlertChannel& channel, const char* words, long long nowMs)
 {
-    replyText(sessionOf(channel), words, channel.status.lastError, sizeof channel.status.lastError);
+    alertPeerWordsText(words, sessionOf(channel).reply, channel.status.lastError, sizeof channel.status.lastError);
     channel.status.lastErrorAtMs = nowMs;
 }
 
@@ -255,7 +244,7 @@ void sendRecipient(AlertChannel& channel, long long nowMs)
 void refuseMail(AlertChannel& channel, const char* words, long long nowMs)
 {
     char why[kAlertErrorTextSize];
-    replyText(sessionOf(channel), words, why, sizeof why);
+    alertPeerWordsText(words, sessionOf(channel).reply, why, sizeof why);
     alertChannelReject(channel, why, nowMs);
     if (channel.queue.count > 0)
         command(channel, Rset, nowMs, "RSET");
