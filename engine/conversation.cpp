@@ -1,7 +1,6 @@
 #include "engine/conversation.h"
 
 #include "engine/error_notice.h"
-#include "storage/connection_log.h"
 
 namespace {
 
@@ -72,12 +71,12 @@ int acceptCaller(ListenerState& listener, const DaemonScript& script, const char
     }
     listener.peerAddress = peer;
     listener.callerSocket = caller;
-    showDisplayState(window, DisplayDetected);
+    frontShowDisplayState(window, DisplayDetected);
     frontCallerAccepted(window, peer);
     if (frontLogSwitchOn(window)) {
         char address[16];
         netAddressText(peer, address);
-        appendConnectionLog(logPath, address, script.port);
+        frontLogCaller(logPath, address, script.port);
     }
     if (script.timerChoice != 0)
         frontStartTimer(window, kDisconnectTimerId, disconnectPeriodMs(script.timerChoice));

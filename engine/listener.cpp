@@ -1,16 +1,8 @@
 #include "engine/listener.h"
 
-#include "engine/daemon_script.h"
 #include "engine/error_notice.h"
-#include "resources/resource.h"
 
 namespace {
-
-const DisplayStateTexts kDisplayStates[] = {
-    {"Standing By", IDI_STANDING_BY, "Velmoranth(v1.9) - Standing By"},
-    {"Listening", IDI_LISTENING, "Velmoranth(v1.9) - Listening"},
-    {"Detected!", IDI_DETECTED, "Velmoranth(v1.9) - Detected!"},
-};
 
 void clearConversation(ListenerState& listener)
 {
@@ -39,24 +31,6 @@ int failStart(ListenerState& listener, WindowHandle window, int notice)
 }
 
 } // namespace
-
-const DisplayStateTexts& displayStateTexts(DisplayState state)
-{
-    return kDisplayStates[state];
-}
-
-void showTrayState(WindowHandle window, DisplayState state)
-{
-    char tip[kTipSize];
-    copyText(tip, kDisplayStates[state].tip, sizeof tip);
-    frontSetTrayState(window, kDisplayStates[state].iconId, tip);
-}
-
-void showDisplayState(WindowHandle window, DisplayState state)
-{
-    frontSetStatusText(window, kDisplayStates[state].statusText);
-    showTrayState(window, state);
-}
 
 void briefPause()
 {
@@ -91,7 +65,7 @@ void endConversation(ListenerState& listener, WindowHandle window, SocketHandle 
 {
     briefPause();
     netClose(socket);
-    showDisplayState(window, DisplayListening);
+    frontShowDisplayState(window, DisplayListening);
     socketSetRemove(listener.watchedSockets, socket);
     // A closed handle can be reused by the system at once; never close it twice.
     if (listener.callerSocket == socket)

@@ -1,6 +1,7 @@
 #pragma once
 #include "engine/front_end.h"
-#include "engine/net.h"
+#include "platform/net.h"
+
 #include <cstdint>
 
 enum {
@@ -23,23 +24,6 @@ struct ListenerState {
     std::int32_t repeatPending = 0;
     std::int32_t socketsStarted = 0;
 };
-
-enum DisplayState { DisplayStandingBy, DisplayListening, DisplayDetected };
-
-struct DisplayStateTexts {
-    const char* statusText;
-    int iconId;  // an IDI_ id of resources/resource.h
-    const char* tip;
-};
-
-enum { kTipSize = 64 };
-
-const DisplayStateTexts& displayStateTexts(DisplayState state);
-
-// Status bar part 0, then the tray icon and tip (the tip cut to 63 characters).
-void showDisplayState(WindowHandle window, DisplayState state);
-// The tray icon and tip alone, for the window's own Listen and StandBy steps.
-void showTrayState(WindowHandle window, DisplayState state);
 
 // Opens the listener on the low 16 bits of `port`. Shows notice 1, 2, 3 or 4
 // (owned by `window`) and returns 0 when a step fails; a failed start closes

@@ -35,17 +35,10 @@ bool matchLiteral(std::FILE* file, char expected)
     return false;
 }
 
-struct LogRow {
-    char address[kLogFieldSize];
-    char port[kLogFieldSize];
-    char date[kLogFieldSize];
-    char time[kLogFieldSize];
-};
-
 // Matches "%s :%s / %s / %s" at the stream's position. -1 when the file ended
 // before the first token; otherwise the number of fields filled (1 to 4).
 // Fields that were not reached keep their previous text.
-int scanRecord(std::FILE* file, LogRow& row)
+int scanRecord(std::FILE* file, ConnectionLogRow& row)
 {
     if (!readToken(file, row.address, kLogFieldSize))
         return -1;
@@ -56,14 +49,6 @@ int scanRecord(std::FILE* file, LogRow& row)
     if (!matchLiteral(file, '/') || !readToken(file, row.time, kLogFieldSize))
         return 3;
     return 4;
-}
-
-void addRow(ListHandle list, int index, const LogRow& row)
-{
-    frontListInsertItem(list, index, row.address);
-    frontListSetSubItem(list, index, 1, row.port);
-    frontListSetSubItem(list, index, 2, row.date);
-    frontListSetSubItem(list, index, 3, row.time);
 }
 
 } // namespace
@@ -88,15 +73,21 @@ int appendConnectionLogAt(const char* logPath, const char* callerAddress, int po
     return ok;
 }
 
-int readConnectionLog(ListHandle list, const char* logPath)
+int connectionLogOpen(ConnectionLogReader& reader, const char* logPath)
 {
-    std::FILE* file = std::fopen(logPath, "rb");
-    if (!file)
-        return 0;
-    LogRow row{};
-    int index = 0;
-    while (scanRecord(file, row) >= 0)
-        addRow(list, index++, row);
-    std::fclose(file);
-    return 1;
+    reader = ConnectionLogReader{};
+    reader.file = std::fopen(logPath, "rb");
+    return reader.file != nullptr;
+}
+
+int connectionLogNextRow(ConnectionLogReader& reader)
+{
+    return reader.file && scanRecord(reader.file, reader.row) >= 0;
+}
+
+void connectionLogClose(ConnectionLogReader& reader)
+{
+    if (reader.file)
+        std::fclose(reader.file);
+    reader.file = nullptr;
 }

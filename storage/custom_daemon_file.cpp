@@ -1,7 +1,7 @@
 #include "storage/custom_daemon_file.h"
 
 #include "engine/error_notice.h"
-#include "storage/file_replace.h"
+#include "storage/scratch_save.h"
 #include "storage/stored_values.h"
 
 #include <cstdio>

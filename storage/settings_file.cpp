@@ -1,6 +1,6 @@
 #include "storage/settings_file.h"
 
-#include "storage/file_replace.h"
+#include "storage/scratch_save.h"
 #include "storage/stored_values.h"
 #include "storage/text_encoding.h"
 

@@ -6,13 +6,14 @@
 #include "engine/listener.h"
 #include "resources/resource.h"
 #include "storage/settings_file.h"
-#include "ui/alert_events.h"
+#include "ui/window_alerts.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/alerts_dialog.h"
 #include "ui/dialogs/connections_log_dialog.h"
 #include "ui/dialogs/custom_daemon_dialog.h"
 #include "ui/dialogs/log_path_dialog.h"
 #include "ui/dialogs/preview_dialog.h"
+#include "ui/display_state.h"
 #include "ui/program_state.h"
 #include "ui/single_instance.h"
 #include "ui/tray_icon.h"
@@ -95,7 +96,8 @@ void createStatusBar(HWND window)
                                         nullptr, program.module, nullptr);
     int rightEdges[2] = {100, -1};
     SendMessageA(program.statusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(rightEdges));
-    frontSetStatusText(window, displayStateTexts(DisplayStandingBy).statusText);
+    SendMessageA(program.statusBar, SB_SETTEXTA, 0,
+                 reinterpret_cast<LPARAM>(displayStateTexts(DisplayStandingBy).statusText));
     // The second part holds the program's name for the whole run.
     SendMessageA(program.statusBar, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(kStatusProgramName));
 }
@@ -182,19 +184,17 @@ void stopPollTimer(HWND window)
 
 void enterListening(HWND window)
 {
-    showTrayState(window, DisplayListening);
+    frontShowDisplayState(window, DisplayListening);
     startPollTimer(window);
-    frontSetStatusText(window, displayStateTexts(DisplayListening).statusText);
     program.listening = 1;
     showListeningControls(window);
 }
 
 void enterStandingBy(HWND window)
 {
-    showTrayState(window, DisplayStandingBy);
     stopPollTimer(window);
     stopListening(program.listener, window);
-    frontSetStatusText(window, displayStateTexts(DisplayStandingBy).statusText);
+    frontShowDisplayState(window, DisplayStandingBy);
     program.listening = 0;
     showStandingByControls(window);
 }
@@ -397,7 +397,7 @@ LRESULT onEndSession(HWND window, WPARAM sessionEnds)
         return 0;
     stopPollTimer(window);
     if (startListening(program.listener, window, program.scriptTable[kActiveSlot].port)) {
-        showDisplayState(window, DisplayListening);
+        frontShowDisplayState(window, DisplayListening);
         startPollTimer(window);
         alertsPostEvent(window, AlertListen);
     } else {

@@ -2,10 +2,10 @@
 // The program-wide state, owned by the main window and living for the whole
 // run. The main window and the dialogs work on it directly (the dialogs are
 // opened without a parameter); nothing else in ui/ keeps state of its own.
-#include "engine/alert_hub.h"
+#include "alerts/alert_hub.h"
 #include "engine/daemon_script.h"
 #include "engine/listener.h"
-#include "storage/alert_settings.h"
+#include "alerts/alerts_file_reader.h"
 
 #include <windows.h>
 #include <shellapi.h>

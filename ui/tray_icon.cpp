@@ -1,8 +1,8 @@
 #include "ui/tray_icon.h"
 
 #include "engine/daemon_script.h"
-#include "engine/listener.h"
 #include "resources/resource.h"
+#include "ui/display_state.h"
 #include "ui/program_state.h"
 
 namespace {
@@ -27,11 +27,12 @@ HICON trayPicture(int iconId)
 
 // The record's tip field is larger than the first form's 64 bytes, which is
 // all the shell reads of it.
-void storeState(int iconId, const char* tip)
+void storeState(DisplayState state)
 {
     static_assert(kTipSize <= sizeof program.trayIcon.szTip, "tip field too small");
-    program.trayIcon.hIcon = trayPicture(iconId);
-    copyText(program.trayIcon.szTip, tip, kTipSize);
+    const DisplayStateTexts texts = displayStateTexts(state);
+    program.trayIcon.hIcon = trayPicture(texts.iconId);
+    copyText(program.trayIcon.szTip, texts.tip, kTipSize);
 }
 
 HMENU buildTrayMenu()
@@ -64,21 +65,20 @@ void showTrayMenu(HWND window)
 
 void trayIconAdd(HWND window)
 {
-    const DisplayStateTexts& standingBy = displayStateTexts(DisplayStandingBy);
     NOTIFYICONDATAA& icon = program.trayIcon;
     icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     icon.hWnd = window;
     icon.uID = kTrayIconId;
     icon.uFlags = kTrayFlags;
     icon.uCallbackMessage = kTrayMessage;
-    storeState(standingBy.iconId, standingBy.tip);
+    storeState(DisplayStandingBy);
     Shell_NotifyIconA(NIM_ADD, &icon);
     program.trayMenu = buildTrayMenu();
 }
 
-void trayIconSetState(int iconId, const char* tip)
+void trayIconShowState(DisplayState state)
 {
-    storeState(iconId, tip);
+    storeState(state);
     program.trayIcon.uFlags = kTrayFlags;
     Shell_NotifyIconA(NIM_MODIFY, &program.trayIcon);
 }

@@ -1,5 +1,7 @@
 #pragma once
 // The notification-area icon and its popup menu.
+#include "engine/front_end.h"
+
 #include <windows.h>
 
 enum { kTrayIconId = 1008, kTrayMessage = WM_USER + 1000 };
@@ -8,8 +10,8 @@ enum { kTrayIconId = 1008, kTrayMessage = WM_USER + 1000 };
 // the tray menu.
 void trayIconAdd(HWND window);
 
-// Loads `iconId` at 16 x 16 and hands the record with it and `tip` to the shell.
-void trayIconSetState(int iconId, const char* tip);
+// The state's icon, loaded at 16 x 16 once, and its tip, handed to the shell.
+void trayIconShowState(DisplayState state);
 
 // Adds the icon again as it stands, for a shell that restarted.
 void trayIconAddAgain();

@@ -1,5 +1,7 @@
 #include "fakes/front_end_fake.h"
 
+#include "storage/connection_log.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -29,11 +31,16 @@ void frontShowNotice(WindowHandle owner, const char* caption, const char*)
         front.whileNoticeOpen();
 }
 
-void frontSetStatusText(WindowHandle, const char* text) { record("status", text); }
-void frontSetTrayState(WindowHandle, int iconId, const char* tip) { record("tray", iconId, tip); }
+void frontShowDisplayState(WindowHandle, DisplayState state)
+{
+    const char* const kNames[] = {"StandingBy", "Listening", "Detected"};
+    record("display", kNames[state]);
+}
 void frontStartTimer(WindowHandle, int timerId, unsigned periodMs) { record("start", timerId, periodMs); }
 void frontStopTimer(WindowHandle, int timerId) { record("stop", timerId); }
 int frontLogSwitchOn(WindowHandle) { return front.logSwitch; }
-void frontListInsertItem(ListHandle, int index, const char* text) { record("insert", index, text); }
-void frontListSetSubItem(ListHandle, int index, int subItem, const char* text) { record("item", index, subItem, text); }
+void frontLogCaller(const char* logPath, const char* callerAddress, int port)
+{
+    appendConnectionLog(logPath, callerAddress, port);
+}
 void frontCallerAccepted(WindowHandle, const PeerAddress& peer) { front.acceptedPeers.push_back(peer); }

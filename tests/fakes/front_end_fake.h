@@ -2,15 +2,15 @@
 // A recording window side for the core's tests. Each test starts with
 // resetFakeFront(); what the window was told is kept in order, one line each.
 #include "engine/front_end.h"
-#include "engine/net.h"
+#include "platform/net.h"
 
 #include <functional>
 #include <string>
 #include <vector>
 
 struct FakeFront {
-    // Lines "notice OWNER Error #N", "status T", "tray ICON TIP", "start TIMER PERIOD",
-    // "stop TIMER", "insert ROW T", "item ROW SUB T", each ended by "\n".
+    // Lines "notice OWNER Error #N", "display STATE" (StandingBy, Listening, Detected),
+    // "start TIMER PERIOD", "stop TIMER", each ended by "\n". The log is written for real.
     std::string events;
     int logSwitch = 0;
     std::vector<PeerAddress> acceptedPeers;  // told by frontCallerAccepted, in order

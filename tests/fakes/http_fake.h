@@ -1,7 +1,7 @@
 #pragma once
 // A recording HTTP layer for the core's tests, linked in place of the platform's: it keeps every request started;
 // a request stays pending until the test scripts an outcome, and the next poll takes it.
-#include "engine/http.h"
+#include "platform/http.h"
 
 #include <deque>
 #include <string>

@@ -1,7 +1,8 @@
 #pragma once
 // An in-memory socket layer for the core's tests, linked in place of the platform's. Callers are records the test
 // fills and reads; nothing waits, so what every poll sees is decided by the test alone.
-#include "engine/net.h"
+#include "platform/name_lookup.h"
+#include "platform/net.h"
 
 #include <deque>
 #include <string>

@@ -2,7 +2,7 @@
 // A TLS layer for the core's tests, linked in place of the platform's: records are the plain bytes themselves, so
 // the fake collector reads what was sent; the handshake is "<hello>" answered "<welcome>", and close_notify is
 // "<close_notify>" both ways. A session fails its handshake with `failure` once the welcome comes.
-#include "engine/tls.h"
+#include "platform/tls.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // Any bytes as the alerts file: the load must take them, and a sound reading
 // must save and load back to the same settings, the password through the
 // stand-in protector.
-#include "storage/alert_settings.h"
+#include "alerts/alerts_file_reader.h"
 #include "support/scratch_folder.h"
 
 #include <cassert>
@@ -30,7 +30,7 @@ std::string numbers(std::initializer_list<long long> values)
 // Every field, raw: no text the reader's own functions make.
 std::string describe(const AlertSettings& s)
 {
-    const AlertTarget& t = s.syslog;
+    const SyslogTarget& t = s.syslog;
     const MailTarget& m = s.mail;
     const WebhookTarget& w = s.webhook;
     std::string text = numbers({t.enabled, t.port, t.protocol, t.framing, t.fingerprint.present}) + t.collector + "|" +

@@ -1,12 +1,12 @@
 #include "ui/dialogs/alerts_dialog.h"
 
-#include "engine/mail_message.h"
-#include "engine/smtp_sender.h"
-#include "engine/syslog_message.h"
-#include "engine/webhook_body.h"
+#include "alerts/mail_message.h"
+#include "alerts/smtp_sender.h"
+#include "alerts/syslog_message.h"
+#include "alerts/webhook_body.h"
 #include "resources/resource.h"
-#include "storage/alert_settings.h"
-#include "ui/alert_events.h"
+#include "alerts/alerts_file_reader.h"
+#include "ui/window_alerts.h"
 #include "ui/program_state.h"
 
 #include <commctrl.h>
@@ -44,7 +44,7 @@ static_assert(int{AlertProblemSyslog} == AlertSyslogChannel && int{AlertProblemM
 // In the tabs' order, which is the channels' and then the filters'.
 const int kPageTemplates[kPages] = {IDD_ALERTS_SYSLOG, IDD_ALERTS_MAIL, IDD_ALERTS_WEBHOOK, IDD_ALERTS_FILTERS};
 const char* const kPageNames[kPages] = {"Syslog", "E-mail", "Webhook", "Filters"};
-const int kSyslogPorts[] = {kAlertDefaultPort, kAlertDefaultPort, kAlertDefaultTlsPort, kAlertDefaultRelpPort};
+const int kSyslogPorts[] = {kSyslogDefaultPort, kSyslogDefaultPort, kSyslogDefaultTlsPort, kSyslogDefaultRelpPort};
 const int kMailPorts[] = {kMailDefaultPort, kMailStartTlsPort, kMailTlsPort};
 
 HWND pages[kPages];
@@ -182,10 +182,10 @@ void limitFields()
 // Framing is for the streams, the fingerprint for TLS.
 void enableSyslogFields(int protocol)
 {
-    const bool stream = protocol == AlertTcp || protocol == AlertTls;
+    const bool stream = protocol == SyslogTcp || protocol == SyslogTls;
     enable(IDC_SYSLOG_OCTET, stream);
     enable(IDC_SYSLOG_LF, stream);
-    enable(IDC_SYSLOG_FINGERPRINT, protocol == AlertTls);
+    enable(IDC_SYSLOG_FINGERPRINT, protocol == SyslogTls);
 }
 
 void enableMailFields(int security)
@@ -200,7 +200,7 @@ void showFingerprint(int id, const AlertFingerprint& fingerprint)
     setText(id, text);
 }
 
-void showSyslog(const AlertTarget& target, int heartbeatMinutes)
+void showSyslog(const SyslogTarget& target, int heartbeatMinutes)
 {
     check(IDC_SYSLOG_ENABLED, target.enabled);
     setText(IDC_SYSLOG_COLLECTOR, target.collector);
@@ -297,12 +297,12 @@ Fault minutesIn(int id, const char* what, int& minutes)
 
 Fault readSyslogPage(AlertSettings& settings)
 {
-    AlertTarget& target = settings.syslog;
+    SyslogTarget& target = settings.syslog;
     target.enabled = checked(IDC_SYSLOG_ENABLED);
     getText(IDC_SYSLOG_COLLECTOR, target.collector, sizeof target.collector);
     target.port = portIn(IDC_SYSLOG_PORT);
-    target.protocol = static_cast<AlertProtocol>(radioIndex(IDC_SYSLOG_UDP, 4));
-    target.framing = static_cast<AlertFraming>(radioIndex(IDC_SYSLOG_OCTET, 2));
+    target.protocol = static_cast<SyslogProtocol>(radioIndex(IDC_SYSLOG_UDP, 4));
+    target.framing = static_cast<SyslogFraming>(radioIndex(IDC_SYSLOG_OCTET, 2));
     const Fault fault = minutesIn(IDC_SYSLOG_HEARTBEAT, "The heartbeat", settings.filters.heartbeatMinutes);
     return fault.text[0] ? fault : fingerprintIn(IDC_SYSLOG_FINGERPRINT, target.fingerprint);
 }
@@ -371,9 +371,9 @@ Fault (*const kPageReaders[kPages])(AlertSettings&) = {readSyslogPage, readMailP
 
 // ---- The channels' checks ---------------------------------------------------
 
-Fault syslogFault(const AlertTarget& target)
+Fault syslogFault(const SyslogTarget& target)
 {
-    return Fault{alertTargetProblem(target), target.port == 0 ? IDC_SYSLOG_PORT : IDC_SYSLOG_COLLECTOR};
+    return Fault{syslogTargetProblem(target), target.port == 0 ? IDC_SYSLOG_PORT : IDC_SYSLOG_COLLECTOR};
 }
 
 // The check names what is wrong; the field at fault is the first, in the
@@ -472,10 +472,10 @@ void onSendTest(int channel)
     alertSocketsNeeded();
     AlertChannel& test = tests[channel].channel;
     configureTest(test, channel, settings);
-    const AlertFacts facts = alertHubTestEvent(program.alerts, channel, alertTimeNow());
+    const AlertFacts facts = alertHubTestEvent(program.alerts, channel, clockWallTime());
     char message[kTestMessageSize];
     alertChannelPost(test, message, alertRender(program.alertOrigin, test, facts, message, sizeof message));
-    alertChannelPump(test, alertsNowMs());
+    alertChannelPump(test, clockMonotonicMs());
     tests[channel].underWay = 1;
     setText(lineOf(channel, kResultOffset), "Sending...");
     showTestOutcome(channel);
@@ -491,7 +491,7 @@ void localClockText(long long atMs, char* text, int size)
     ULARGE_INTEGER ticks;  // 100 ns each
     ticks.LowPart = file.dwLowDateTime;
     ticks.HighPart = file.dwHighDateTime;
-    ticks.QuadPart -= static_cast<ULONGLONG>(alertsNowMs() - atMs) * 10000u;
+    ticks.QuadPart -= static_cast<ULONGLONG>(clockMonotonicMs() - atMs) * 10000u;
     file.dwLowDateTime = ticks.LowPart;
     file.dwHighDateTime = ticks.HighPart;
     FileTimeToSystemTime(&file, &local);
@@ -724,7 +724,7 @@ INT_PTR onNotify(HWND dialog, const NMHDR& header)
 
 INT_PTR onTimer()
 {
-    const long long now = alertsNowMs();
+    const long long now = clockMonotonicMs();
     for (int channel = 0; channel < kAlertChannels; ++channel) {
         alertChannelPump(tests[channel].channel, now);
         showTestOutcome(channel);

@@ -43,15 +43,39 @@ void insertColumns(HWND list)
     }
 }
 
+void setCell(HWND list, int row, int column, const char* text)
+{
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text);
+    SendMessageA(list, column == 0 ? LVM_INSERTITEMA : LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+// One row per record, in file order.
+void fillList(HWND list, ConnectionLogReader& log)
+{
+    for (int row = 0; connectionLogNextRow(log); ++row) {
+        const char* const cells[] = {log.row.address, log.row.port, log.row.date, log.row.time};
+        for (int column = 0; column < 4; ++column)
+            setCell(list, row, column, cells[column]);
+    }
+}
+
 // Ending the dialog here keeps it from ever being shown.
 INT_PTR onInitDialog(HWND dialog)
 {
     HWND list = createList(dialog);
     insertColumns(list);
-    if (!readConnectionLog(list, program.logPath)) {
+    ConnectionLogReader log;
+    if (!connectionLogOpen(log, program.logPath)) {
         showErrorNotice(dialog, NoticeFileNotFound);
         EndDialog(dialog, IDC_CONNECTIONS_OK);
+        return TRUE;
     }
+    fillList(list, log);
+    connectionLogClose(log);
     return TRUE;
 }
 

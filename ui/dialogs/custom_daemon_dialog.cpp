@@ -1,6 +1,6 @@
 #include "ui/dialogs/custom_daemon_dialog.h"
 
-#include "engine/custom_fields.h"
+#include "engine/custom_daemon_rules.h"
 #include "engine/error_notice.h"
 #include "resources/resource.h"
 #include "storage/custom_daemon_file.h"

@@ -1,6 +1,6 @@
 #include "ui/dialogs/preview_dialog.h"
 
-#include "engine/daemon_preview.h"
+#include "engine/script_outline.h"
 #include "resources/resource.h"
 #include "ui/program_state.h"
 

@@ -1,0 +1,106 @@
+#include "alerts/alert_event.h"
+
+#include "platform/version_text.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kTimeText[] = "%02d:%02d";
+
+int summaryText(const AlertFacts& facts, char* text, int size)
+{
+    const AlertSummaryFacts& s = facts.summary;
+    char first[8], last[8];
+    std::snprintf(first, sizeof first, kTimeText, s.firstLocal.hour, s.firstLocal.minute);
+    std::snprintf(last, sizeof last, kTimeText, s.lastLocal.hour, s.lastLocal.minute);
+    const char* plural = s.connections == 1 ? "" : "s";
+    if (s.addresses == 1)
+        return std::snprintf(text, static_cast<size_t>(size), "%lu more connection%s from %s to port %d between %s and %s",
+                             s.connections, plural, facts.callerAddress, facts.localPort, first, last);
+    return std::snprintf(text, static_cast<size_t>(size),
+                         "%lu more connection%s from %lu addresses to port %d between %s and %s", s.connections,
+                         plural, s.addresses, facts.localPort, first, last);
+}
+
+int heartbeatText(const AlertFacts& facts, char* text, int size)
+{
+    const AlertHeartbeatFacts& h = facts.heartbeat;
+    if (!h.listening)
+        return std::snprintf(text, static_cast<size_t>(size), "Standing by; %lu callers since start", h.callers);
+    return std::snprintf(text, static_cast<size_t>(size), "Listening on port %d (%s); %lu callers since start",
+                         facts.localPort, alertDaemonName(facts.daemonKind), h.callers);
+}
+
+} // namespace
+
+void syslogOriginInit(SyslogOrigin& origin, const char* rawHostName, unsigned long processId)
+{
+    std::size_t kept = 0;
+    for (const char* c = rawHostName ? rawHostName : ""; *c && kept < sizeof origin.hostName - 1; ++c) {
+        const unsigned char byte = static_cast<unsigned char>(*c);
+        if (byte >= 33 && byte <= 126)
+            origin.hostName[kept++] = *c;
+    }
+    if (kept == 0)
+        origin.hostName[kept++] = '-';
+    origin.hostName[kept] = '\0';
+    origin.processId = processId;
+}
+
+const char* alertDaemonName(int daemonKind)
+{
+    static const char* const kNames[] = {"None", "FreeBSD 5.1", "RedHat 8.0", "SubSeven 2.1", "NetBus 1.60",
+                                         "Custom"};
+    return daemonKind >= 1 && daemonKind <= 5 ? kNames[daemonKind] : kNames[0];
+}
+
+const char* alertEventName(AlertEvent event)
+{
+    static const char* const kNames[] = {"connect", "listen", "standby", "test", "heartbeat", "summary"};
+    return event >= AlertConnect && event <= AlertSummary ? kNames[event] : "test";
+}
+
+int alertReadableText(const AlertFacts& facts, char* text, int size)
+{
+    const char* daemon = alertDaemonName(facts.daemonKind);
+    int length = 0;
+    switch (facts.event) {
+    case AlertConnect:
+        length = std::snprintf(text, static_cast<size_t>(size), "Connection from %s:%d to port %d (%s)",
+                               facts.callerAddress, facts.callerPort, facts.localPort, daemon);
+        break;
+    case AlertListen:
+        length = std::snprintf(text, static_cast<size_t>(size), "Listening on port %d (%s)", facts.localPort, daemon);
+        break;
+    case AlertStandby:
+        length = std::snprintf(text, static_cast<size_t>(size), "Stopped listening on port %d (%s)", facts.localPort,
+                               daemon);
+        break;
+    case AlertHeartbeat: length = heartbeatText(facts, text, size); break;
+    case AlertSummary: length = summaryText(facts, text, size); break;
+    default:
+        length = std::snprintf(text, static_cast<size_t>(size), "%s", "Test message from Velmoranth " VELMO_VERSION_TEXT);
+        break;
+    }
+    return length < 0 ? 0 : (length < size ? length : size - 1);
+}
+
+AlertFacts callerAlertFacts(const PeerAddress& peer, int localPort, int daemonKind)
+{
+    AlertFacts facts{};
+    facts.event = AlertConnect;
+    netAddressText(peer, facts.callerAddress);
+    unsigned char port[2];
+    std::memcpy(port, &peer.portNetworkOrder, sizeof port);  // as on the wire: high byte first
+    facts.callerPort = port[0] << 8 | port[1];
+    facts.localPort = localPort;
+    facts.daemonKind = daemonKind;
+    return facts;
+}
+
+unsigned long alertNextSequenceId(unsigned long id)
+{
+    return id >= 2147483647UL ? 1 : id + 1;
+}

@@ -1,0 +1,37 @@
+#include "platform/ascii.h"
+
+bool sameIgnoringCase(const char* a, const char* b)
+{
+    for (; *a && lowerCase(*a) == lowerCase(*b); ++a, ++b) {
+    }
+    return lowerCase(*a) == lowerCase(*b);
+}
+
+const char* afterPrefix(const char* text, const char* prefix)
+{
+    for (; *prefix; ++text, ++prefix) {
+        if (lowerCase(*text) != lowerCase(*prefix))
+            return nullptr;
+    }
+    return text;
+}
+
+bool allPrintable(const char* text, bool blanks)
+{
+    for (; *text; ++text) {
+        const unsigned char c = static_cast<unsigned char>(*text);
+        if (!isPrintable(c) || (c == ' ' && !blanks))
+            return false;
+    }
+    return true;
+}
+
+void appendPrintable(const char* words, const char* peerWords, char* text, int size)
+{
+    int length = 0;
+    for (const char* c = words; *c && length < size - 1; ++c)
+        text[length++] = *c;
+    for (const char* c = peerWords; *c && length < size - 1; ++c)
+        text[length++] = isPrintable(static_cast<unsigned char>(*c)) ? *c : ' ';
+    text[length] = '\0';
+}

@@ -1,0 +1,39 @@
+#include "platform/clock.h"
+
+#include "platform/win32/filetime.h"
+
+namespace {
+
+CalendarTime calendarOf(const SYSTEMTIME& t)
+{
+    return CalendarTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+long long minutesOf(const SYSTEMTIME& t)
+{
+    return static_cast<long long>(fileTimeTicks(t) / (60 * kTicksPerSecond));
+}
+
+} // namespace
+
+long long clockMonotonicMs()
+{
+    return static_cast<long long>(GetTickCount64());
+}
+
+WallTime clockWallTime()
+{
+    SYSTEMTIME utc, local;
+    GetSystemTime(&utc);
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        local = utc;
+    return WallTime{calendarOf(utc), calendarOf(local), static_cast<int>(minutesOf(local) - minutesOf(utc))};
+}
+
+CalendarTime clockLocalTimeAt(long long monotonicMs)
+{
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    const unsigned long long ago = static_cast<unsigned long long>(clockMonotonicMs() - monotonicMs) * kTicksPerMs;
+    return calendarOf(systemTimeOfTicks(fileTimeTicks(local) - ago));
+}

@@ -1,0 +1,28 @@
+#include "platform/file_replace.h"
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+std::FILE* createNewFile(const char* path)
+{
+    int descriptor = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (descriptor < 0)
+        return nullptr;
+    std::FILE* file = _fdopen(descriptor, "wb");
+    if (!file) {
+        _close(descriptor);
+        DeleteFileA(path);
+    }
+    return file;
+}
+
+int replaceFile(const char* scratch, const char* target)
+{
+    if (MoveFileExA(scratch, target, MOVEFILE_REPLACE_EXISTING))
+        return 1;
+    DeleteFileA(scratch);
+    return 0;
+}

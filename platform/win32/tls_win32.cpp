@@ -1,0 +1,451 @@
+// TLS through Schannel. Schannel does the protocol; the certificate is checked
+// here (manual validation), so that each way it can fail has its own name.
+// Every call returns at once: the bytes come and go through the caller.
+#include "platform/tls.h"
+
+#define SECURITY_WIN32
+#define SCHANNEL_USE_BLACKLISTS  // declares SCH_CREDENTIALS
+#include <windows.h>
+#include <wincrypt.h>
+#include <subauth.h>
+#include <schannel.h>
+#include <security.h>
+
+#include <cstring>
+
+namespace {
+
+enum {
+    kNameSize = 256,
+    kRecordHeader = 5,
+    kAlertRecord = 21,
+    kMaxRecord = kRecordHeader + 16 * 1024 + 2048,  // the largest TLS 1.2 ciphertext
+    kOwedSize = 256,
+    kHandshakeRounds = 16,
+};
+
+struct Session {
+    int open;
+    int hasContext;
+    int ready;     // handshake done, certificate accepted
+    int shut;      // close_notify made: nothing more is encrypted
+    int failed;
+    CredHandle credentials;
+    CtxtHandle context;
+    SecPkgContext_StreamSizes sizes;
+    char name[kNameSize];
+    int pinned;
+    unsigned char fingerprint[kTlsFingerprintSize];
+    // Schannel's answer to a server's message after the handshake (a TLS 1.3
+    // KeyUpdate): it goes out in front of the next record we send.
+    char owed[kOwedSize];
+    int owedLength;
+};
+
+Session sessions[kTlsSessions];
+// DecryptMessage works in place and the caller's bytes are const: one record is copied here.
+char record[kMaxRecord];
+
+const ULONG kRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
+                       ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_MANUAL_CRED_VALIDATION |
+                       ISC_REQ_USE_SUPPLIED_CREDS;
+
+Session* find(int session)
+{
+    if (session < 1 || session > kTlsSessions || !sessions[session - 1].open)
+        return nullptr;
+    return &sessions[session - 1];
+}
+
+int acquireWith(void* data, CredHandle& credentials)
+{
+    TimeStamp expiry;
+    return AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr, data,
+                                     nullptr, nullptr, &credentials, &expiry) == SEC_E_OK;
+}
+
+// TLS 1.3 comes only with SCH_CREDENTIALS (Windows 10 1809 on); a system that
+// does not know that structure gets SCHANNEL_CRED and TLS 1.2 alone.
+int acquire(CredHandle& credentials)
+{
+    const DWORD flags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS | SCH_USE_STRONG_CRYPTO;
+    TLS_PARAMETERS parameters = {};
+    parameters.grbitDisabledProtocols =
+        SP_PROT_SSL2_CLIENT | SP_PROT_SSL3_CLIENT | SP_PROT_TLS1_0_CLIENT | SP_PROT_TLS1_1_CLIENT;
+    SCH_CREDENTIALS current = {};
+    current.dwVersion = SCH_CREDENTIALS_VERSION;
+    current.dwFlags = flags;
+    current.cTlsParameters = 1;
+    current.pTlsParameters = &parameters;
+    if (acquireWith(&current, credentials))
+        return 1;
+    SCHANNEL_CRED legacy = {};
+    legacy.dwVersion = SCHANNEL_CRED_VERSION;
+    legacy.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
+    legacy.dwFlags = flags;
+    return acquireWith(&legacy, credentials);
+}
+
+SECURITY_STATUS initialize(Session& s, SecBufferDesc* input, SecBuffer& token)
+{
+    token = {0, SECBUFFER_TOKEN, nullptr};
+    SecBufferDesc output = {SECBUFFER_VERSION, 1, &token};
+    ULONG attributes = 0;
+    SECURITY_STATUS status =
+        InitializeSecurityContextA(&s.credentials, s.hasContext ? &s.context : nullptr, s.name[0] ? s.name : nullptr,
+                                   kRequest, 0, 0, input, 0, &s.context, &output, &attributes, nullptr);
+    if (!FAILED(status))
+        s.hasContext = 1;
+    return status;
+}
+
+// Moves a token Schannel allocated to the end of `out` and frees it; 0 when it does not fit.
+int append(SecBuffer& token, char* out, int outSize, int& outLength)
+{
+    const int fits = static_cast<int>(token.cbBuffer) <= outSize - outLength;
+    if (fits && token.cbBuffer) {
+        std::memcpy(out + outLength, token.pvBuffer, token.cbBuffer);
+        outLength += static_cast<int>(token.cbBuffer);
+    }
+    if (token.pvBuffer)
+        FreeContextBuffer(token.pvBuffer);
+    token.pvBuffer = nullptr;
+    return fits;
+}
+
+// The bytes owed to the server, into the front of `out`; 0 when they do not fit.
+int payOwed(Session& s, char* out, int outSize)
+{
+    if (s.owedLength > outSize)
+        return 0;
+    std::memcpy(out, s.owed, s.owedLength);
+    s.owedLength = 0;
+    return 1;
+}
+
+int extraOf(const SecBuffer* buffers, int count, int length)
+{
+    for (int i = 0; i < count; ++i)
+        if (buffers[i].BufferType == SECBUFFER_EXTRA && static_cast<int>(buffers[i].cbBuffer) <= length)
+            return static_cast<int>(buffers[i].cbBuffer);
+    return 0;
+}
+
+TlsFailure failureOf(DWORD error)
+{
+    switch (static_cast<HRESULT>(error)) {
+    case 0: return TlsFailureNone;
+    case CERT_E_UNTRUSTEDROOT: case CERT_E_CHAINING: case CERT_E_UNTRUSTEDCA: case CERT_E_UNTRUSTEDTESTROOT:
+        return TlsFailureUntrusted;
+    case CERT_E_CN_NO_MATCH: return TlsFailureName;
+    case CERT_E_EXPIRED: case CERT_E_VALIDITYPERIODNESTING: return TlsFailureExpired;
+    default: return TlsFailureHandshake;
+    }
+}
+
+// What the chain engine found, for what the policy let pass (Wine's SSL
+// policy passes a chain that ends at no root at all).
+TlsFailure failureOfChain(DWORD status)
+{
+    status &= ~static_cast<DWORD>(CERT_TRUST_IS_NOT_TIME_NESTED);  // long ignored by Windows itself
+    if (status & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN))
+        return TlsFailureUntrusted;
+    if (status & CERT_TRUST_IS_NOT_TIME_VALID)
+        return TlsFailureExpired;
+    return status ? TlsFailureHandshake : TlsFailureNone;
+}
+
+TlsFailure checkFingerprint(const Session& s, PCCERT_CONTEXT certificate)
+{
+    BYTE hash[kTlsFingerprintSize];
+    DWORD size = sizeof hash;
+    if (!CryptHashCertificate2(L"SHA256", 0, nullptr, certificate->pbCertEncoded, certificate->cbCertEncoded, hash,
+                               &size) || size != sizeof hash)
+        return TlsFailureHandshake;
+    return std::memcmp(hash, s.fingerprint, sizeof hash) == 0 ? TlsFailureNone : TlsFailureFingerprint;
+}
+
+// The chain to the user's trust store, then the SSL policy, which also matches
+// the name against the certificate's DNS names. Only what this machine holds
+// is used: fetching a missing certificate or a root would stall the pump.
+TlsFailure checkChain(const Session& s, PCCERT_CONTEXT certificate)
+{
+    char* usage[] = {const_cast<char*>(szOID_PKIX_KP_SERVER_AUTH)};
+    CERT_CHAIN_PARA chainPara = {};
+    chainPara.cbSize = sizeof chainPara;
+    chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
+    chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usage;
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara,
+                                 CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL | CERT_CHAIN_DISABLE_AUTH_ROOT_AUTO_UPDATE,
+                                 nullptr, &chain))
+        return TlsFailureHandshake;
+    WCHAR name[kNameSize];
+    for (int i = 0; i < kNameSize; ++i)
+        name[i] = static_cast<unsigned char>(s.name[i]);
+    SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};
+    ssl.cbSize = sizeof ssl;
+    ssl.dwAuthType = AUTHTYPE_SERVER;
+    ssl.pwszServerName = name;
+    CERT_CHAIN_POLICY_PARA policy = {};
+    policy.cbSize = sizeof policy;
+    policy.pvExtraPolicyPara = &ssl;
+    CERT_CHAIN_POLICY_STATUS status = {};
+    status.cbSize = sizeof status;
+    TlsFailure failure = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status)
+                             ? failureOf(status.dwError) : TlsFailureHandshake;
+    if (failure == TlsFailureNone)
+        failure = failureOfChain(chain->TrustStatus.dwErrorStatus);
+    CertFreeCertificateChain(chain);
+    return failure;
+}
+
+DWORD protocolOf(Session& s)
+{
+    SecPkgContext_ConnectionInfo info;
+    return QueryContextAttributesA(&s.context, SECPKG_ATTR_CONNECTION_INFO, &info) == SEC_E_OK ? info.dwProtocol : 0;
+}
+
+TlsFailure checkCertificate(Session& s)
+{
+    PCCERT_CONTEXT certificate = nullptr;
+    if (QueryContextAttributesA(&s.context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK || !certificate)
+        return TlsFailureHandshake;
+    const TlsFailure failure = s.pinned ? checkFingerprint(s, certificate) : checkChain(s, certificate);
+    CertFreeCertificateContext(certificate);
+    return failure;
+}
+
+TlsResult fail(Session* s, TlsFailure reason, TlsFailure& failure)
+{
+    if (s)
+        s->failed = 1;
+    failure = reason;
+    return TlsFailed;
+}
+
+// Schannel said the handshake is over: the version and the certificate
+// decide. The version is checked again because Wine takes SCH_CREDENTIALS but
+// ignores its disabled protocols.
+TlsResult finish(Session& s, int& outLength, TlsFailure& failure)
+{
+    TlsFailure reason = protocolOf(s) & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT) ? checkCertificate(s)
+                                                                                      : TlsFailureHandshake;
+    if (reason == TlsFailureNone && QueryContextAttributesA(&s.context, SECPKG_ATTR_STREAM_SIZES, &s.sizes) != SEC_E_OK)
+        reason = TlsFailureHandshake;
+    if (reason != TlsFailureNone) {
+        outLength = 0;  // not even our Finished goes to a server we refused
+        return fail(&s, reason, failure);
+    }
+    s.ready = 1;
+    return TlsDone;
+}
+
+// One InitializeSecurityContext over the server's bytes.
+SECURITY_STATUS feed(Session& s, const char* in, int length, int& consumed, SecBuffer& token)
+{
+    SecBuffer buffers[2] = {{static_cast<ULONG>(length), SECBUFFER_TOKEN, const_cast<char*>(in)},
+                            {0, SECBUFFER_EMPTY, nullptr}};
+    SecBufferDesc input = {SECBUFFER_VERSION, 2, buffers};
+    const SECURITY_STATUS status = initialize(s, &input, token);
+    consumed = length - extraOf(buffers, 2, length);
+    return status;
+}
+
+// A post-handshake message of TLS 1.3 (a session ticket, a key update) goes
+// back through InitializeSecurityContext. A TLS 1.2 renegotiation is refused:
+// it could bring a certificate nobody checks.
+int afterHandshake(Session& s, const SecBuffer* buffers, int& leftover)
+{
+    if (!(protocolOf(s) & SP_PROT_TLS1_3_CLIENT))
+        return 0;
+    const SecBuffer* extra = nullptr;
+    for (int i = 0; i < 4; ++i)
+        if (buffers[i].BufferType == SECBUFFER_EXTRA)
+            extra = &buffers[i];
+    SecBuffer token;
+    int consumed = 0;
+    const int length = extra ? static_cast<int>(extra->cbBuffer) : 0;
+    const SECURITY_STATUS status = feed(s, extra ? static_cast<char*>(extra->pvBuffer) : record, length, consumed, token);
+    leftover = length - consumed;
+    return append(token, s.owed, kOwedSize, s.owedLength) && status == SEC_E_OK;
+}
+
+int plainOf(const SecBuffer* buffers, char* plain, int plainSize, int& plainLength)
+{
+    for (int i = 0; i < 4; ++i) {
+        if (buffers[i].BufferType != SECBUFFER_DATA)
+            continue;
+        if (static_cast<int>(buffers[i].cbBuffer) > plainSize)
+            return 0;
+        std::memcpy(plain, buffers[i].pvBuffer, buffers[i].cbBuffer);
+        plainLength = static_cast<int>(buffers[i].cbBuffer);
+    }
+    return 1;
+}
+
+} // namespace
+
+int tlsOpen(const char* serverName, const unsigned char* fingerprint)
+{
+    const int length = serverName ? static_cast<int>(strnlen(serverName, kNameSize)) : kNameSize;
+    if (length >= kNameSize)
+        return 0;
+    for (int i = 0; i < kTlsSessions; ++i) {
+        Session& s = sessions[i];
+        if (s.open)
+            continue;
+        std::memset(&s, 0, sizeof s);
+        if (!acquire(s.credentials))
+            return 0;
+        s.open = 1;
+        std::memcpy(s.name, serverName, length);
+        s.pinned = fingerprint != nullptr;
+        if (fingerprint)
+            std::memcpy(s.fingerprint, fingerprint, kTlsFingerprintSize);
+        return i + 1;
+    }
+    return 0;
+}
+
+TlsResult tlsHandshake(int session, const char* in, int inLength, int& used, char* out, int outSize,
+                       int& outLength, TlsFailure& failure)
+{
+    used = 0;
+    outLength = 0;
+    failure = TlsFailureNone;
+    Session* s = find(session);
+    if (!s || s->failed)
+        return fail(s, TlsFailureHandshake, failure);
+    if (s->ready)
+        return TlsDone;
+    SecBuffer token;
+    if (!s->hasContext) {
+        const SECURITY_STATUS status = initialize(*s, nullptr, token);
+        if (!append(token, out, outSize, outLength) || status != SEC_I_CONTINUE_NEEDED)
+            return fail(s, TlsFailureHandshake, failure);
+        return TlsNeedMore;
+    }
+    // Schannel may stop after one record (TLS 1.3's ServerHello): it gets the rest at once.
+    int askedForCertificate = 0;
+    for (int round = 0; round < kHandshakeRounds && used < inLength; ++round) {
+        int consumed = 0;
+        const SECURITY_STATUS status = feed(*s, in + used, inLength - used, consumed, token);
+        if (status == SEC_I_INCOMPLETE_CREDENTIALS && !askedForCertificate++) {
+            append(token, out, outSize, outLength);
+            continue;  // the server asks for a client certificate: called again, Schannel goes on without
+        }
+        if (status == SEC_E_INCOMPLETE_MESSAGE) {
+            append(token, out, outSize, outLength);
+            return TlsNeedMore;
+        }
+        if (!append(token, out, outSize, outLength) || (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED))
+            return fail(s, TlsFailureHandshake, failure);
+        used += consumed;
+        if (status == SEC_E_OK)
+            return finish(*s, outLength, failure);
+        if (consumed == 0)
+            break;
+    }
+    return TlsNeedMore;
+}
+
+int tlsEncrypt(int session, const char* plain, int length, char* out, int outSize, int& outLength)
+{
+    outLength = 0;
+    Session* s = find(session);
+    if (!s || !s->ready || s->shut || s->failed || length <= 0)
+        return 0;
+    const int header = static_cast<int>(s->sizes.cbHeader), trailer = static_cast<int>(s->sizes.cbTrailer);
+    int take = length < kTlsMaxPlain ? length : kTlsMaxPlain;
+    if (take > static_cast<int>(s->sizes.cbMaximumMessage))
+        take = static_cast<int>(s->sizes.cbMaximumMessage);
+    if (take > outSize - s->owedLength - header - trailer)
+        take = outSize - s->owedLength - header - trailer;
+    if (take <= 0)
+        return 0;
+    char* start = out + s->owedLength;
+    std::memcpy(start + header, plain, take);
+    SecBuffer buffers[4] = {{static_cast<ULONG>(header), SECBUFFER_STREAM_HEADER, start},
+                            {static_cast<ULONG>(take), SECBUFFER_DATA, start + header},
+                            {static_cast<ULONG>(trailer), SECBUFFER_STREAM_TRAILER, start + header + take},
+                            {0, SECBUFFER_EMPTY, nullptr}};
+    SecBufferDesc message = {SECBUFFER_VERSION, 4, buffers};
+    if (EncryptMessage(&s->context, 0, &message, 0) != SEC_E_OK) {
+        s->failed = 1;
+        return 0;
+    }
+    outLength = s->owedLength + static_cast<int>(buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer);
+    payOwed(*s, out, outSize);
+    return take;
+}
+
+TlsResult tlsDecrypt(int session, const char* in, int inLength, int& used, char* plain, int plainSize,
+                     int& plainLength)
+{
+    used = 0;
+    plainLength = 0;
+    Session* s = find(session);
+    if (!s || !s->ready || s->failed)
+        return TlsFailed;
+    if (inLength < kRecordHeader)
+        return TlsNeedMore;
+    const int length = kRecordHeader + (static_cast<unsigned char>(in[3]) << 8 | static_cast<unsigned char>(in[4]));
+    if (length > kMaxRecord) {
+        s->failed = 1;
+        return TlsFailed;
+    }
+    if (inLength < length)
+        return TlsNeedMore;
+    std::memcpy(record, in, length);
+    SecBuffer buffers[4] = {{static_cast<ULONG>(length), SECBUFFER_DATA, record},
+                            {0, SECBUFFER_EMPTY, nullptr}, {0, SECBUFFER_EMPTY, nullptr}, {0, SECBUFFER_EMPTY, nullptr}};
+    SecBufferDesc message = {SECBUFFER_VERSION, 4, buffers};
+    const SECURITY_STATUS status = DecryptMessage(&s->context, &message, 0, nullptr);
+    int leftover = extraOf(buffers, 4, length);
+    int ok = (status == SEC_E_OK || status == SEC_I_RENEGOTIATE) && plainOf(buffers, plain, plainSize, plainLength);
+    if (ok && status == SEC_I_RENEGOTIATE)
+        ok = afterHandshake(*s, buffers, leftover);
+    used = length - leftover;
+    // Wine gives the close_notify back as an empty record, not SEC_I_CONTEXT_EXPIRED:
+    // a TLS 1.2 alert record that decrypts to nothing is the close.
+    if (status == SEC_I_CONTEXT_EXPIRED || (ok && !plainLength && in[0] == kAlertRecord))
+        return TlsClosed;
+    if (!ok) {
+        plainLength = 0;
+        s->failed = 1;
+        return TlsFailed;
+    }
+    return TlsDone;
+}
+
+int tlsCloseNotify(int session, char* out, int outSize)
+{
+    Session* s = find(session);
+    if (!s || !s->ready || s->shut || s->failed)
+        return 0;
+    DWORD type = SCHANNEL_SHUTDOWN;
+    SecBuffer control = {sizeof type, SECBUFFER_TOKEN, &type};
+    SecBufferDesc controlDesc = {SECBUFFER_VERSION, 1, &control};
+    if (ApplyControlToken(&s->context, &controlDesc) != SEC_E_OK)
+        return 0;
+    s->shut = 1;
+    SecBuffer token;
+    const SECURITY_STATUS status = initialize(*s, nullptr, token);
+    int length = s->owedLength;
+    const int paid = payOwed(*s, out, outSize);
+    const int added = append(token, out, outSize, length);  // frees the token in any case
+    return paid && added && !FAILED(status) ? length : 0;
+}
+
+void tlsFree(int session)
+{
+    Session* s = find(session);
+    if (!s)
+        return;
+    if (s->hasContext)
+        DeleteSecurityContext(&s->context);
+    FreeCredentialsHandle(&s->credentials);
+    std::memset(s, 0, sizeof *s);
+}
