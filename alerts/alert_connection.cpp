@@ -42,7 +42,8 @@ void becomeOpen(AlertConnection& connection)
 int outboxRoom(AlertConnection& connection)
 {
     if (connection.outboxSent > 0) {
-        std::memmove(connection.outbox, connection.outbox + connection.outboxSent, static_cast<size_t>(connection.outboxLength - connection.outboxSent));
+        std::memmove(connection.outbox, connection.outbox + connection.outboxSent,
+                     static_cast<size_t>(connection.outboxLength - connection.outboxSent));
         connection.outboxLength -= connection.outboxSent;
         connection.outboxSent = 0;
     }
@@ -53,7 +54,8 @@ int outboxRoom(AlertConnection& connection)
 void flush(AlertConnection& connection)
 {
     while (connection.outboxSent < connection.outboxLength) {
-        const int taken = netSendSome(connection.socket, connection.outbox + connection.outboxSent, connection.outboxLength - connection.outboxSent);
+        const int taken = netSendSome(connection.socket, connection.outbox + connection.outboxSent,
+                                      connection.outboxLength - connection.outboxSent);
         if (taken == NetSendFailed)
             return fail(connection, AlertErrorSend);
         if (taken == 0)
@@ -70,7 +72,8 @@ void readSocket(AlertConnection& connection)
     const bool toRaw = connection.tlsSession != 0 || connection.state == ConnectionFinishing;
     for (int reads = 0; reads < kReadsPerPump && !connection.peerClosed; ++reads) {
         char* into = toRaw ? connection.raw + connection.rawLength : connection.inbox + connection.inboxLength;
-        const int room = toRaw ? kConnectionRawSize - connection.rawLength : kConnectionInboxSize - connection.inboxLength;
+        const int room =
+            toRaw ? kConnectionRawSize - connection.rawLength : kConnectionInboxSize - connection.inboxLength;
         if (room == 0)
             return;
         const int received = netReceive(connection.socket, into, room);
@@ -95,7 +98,8 @@ void decrypt(AlertConnection& connection)
 {
     while (connection.rawLength > 0 && kConnectionInboxSize - connection.inboxLength >= kTlsMaxPlain) {
         int used = 0, plainLength = 0;
-        const TlsResult result = tlsDecrypt(connection.tlsSession, connection.raw, connection.rawLength, used, connection.inbox + connection.inboxLength,
+        const TlsResult result = tlsDecrypt(connection.tlsSession, connection.raw, connection.rawLength, used,
+                                            connection.inbox + connection.inboxLength,
                                             kConnectionInboxSize - connection.inboxLength, plainLength);
         if (result == TlsFailed)
             return fail(connection, AlertErrorProtocol);
@@ -118,7 +122,8 @@ void handshake(AlertConnection& connection)
             return;
         int used = 0, produced = 0;
         TlsFailure failure = TlsFailureNone;
-        const TlsResult result = tlsHandshake(connection.tlsSession, connection.raw, connection.rawLength, used, connection.outbox + connection.outboxLength,
+        const TlsResult result = tlsHandshake(connection.tlsSession, connection.raw, connection.rawLength, used,
+                                              connection.outbox + connection.outboxLength,
                                               kConnectionOutboxSize - connection.outboxLength, produced, failure);
         consumeRaw(connection, used);
         connection.outboxLength += produced;
@@ -133,7 +138,8 @@ void handshake(AlertConnection& connection)
 
 void beginHandshake(AlertConnection& connection, long long nowMs)
 {
-    connection.tlsSession = tlsOpen(connection.host, connection.fingerprint.present ? connection.fingerprint.sha256 : nullptr);
+    connection.tlsSession =
+        tlsOpen(connection.host, connection.fingerprint.present ? connection.fingerprint.sha256 : nullptr);
     if (!connection.tlsSession)
         return fail(connection, AlertErrorSocket);
     connection.state = ConnectionHandshaking;
@@ -270,7 +276,8 @@ void alertConnectionPump(AlertConnection& connection, long long nowMs)
     for (int steps = 0; steps < kStepsPerPump; ++steps) {
         const AlertConnectionState before = connection.state;
         step(connection, nowMs);
-        if (connection.state == before || connection.state == ConnectionFailed || connection.state == ConnectionFinished)
+        if (connection.state == before || connection.state == ConnectionFailed ||
+            connection.state == ConnectionFinished)
             return;
     }
 }

@@ -1,8 +1,8 @@
 #pragma once
 // Where alerts go: one record per channel (syslog, e-mail, webhook) and the
 // filters they share. Plain fixed-size records, read from and saved to
-// "alerts.ini" by storage/alert_settings, edited by the Alerts dialog and
-// handed to the channels as they are.
+// "alerts.ini" by the alerts file's reader and writer, edited by the Alerts
+// dialog and handed to the channels as they are.
 
 enum {
     kAlertHostSize = 254,          // a DNS name of up to 253 characters
@@ -88,3 +88,14 @@ struct AlertSettings {
     WebhookTarget webhook;
     AlertFilters filters;
 };
+
+enum { kDefaultQuietMinutes = 10, kDefaultHeartbeatMinutes = 15, kMostMinutes = 1440 };
+
+// Every channel off; syslog 514, UDP, octet framing; e-mail port 25 with no
+// security; webhook JSON; connect events; quiet 10 minutes; heartbeat 15.
+AlertSettings defaultAlertSettings();
+
+// A port left out follows the protocol (514, tls 6514, relp 2514) or the
+// security (25, starttls 587, tls 465).
+int defaultSyslogPort(SyslogProtocol protocol);
+int defaultMailPort(MailSecurity security);

@@ -1,5 +1,5 @@
 #pragma once
-// The alerts file "alerts.ini" in the working folder, beside "velmo.sav",
+// Reading the alerts file "alerts.ini" in the working folder, beside "velmo.sav",
 // which it never touches. A small text file a person or a deployment script
 // can write:
 //
@@ -44,15 +44,14 @@
 // Read as ANSI, UTF-8 with a BOM, or UTF-16 LE or BE with a BOM; CR LF, LF
 // or CR; a Ctrl-Z ends the file; section headers and keys in any case,
 // blanks around them ignored; keys in any order; unknown keys, unknown
-// sections and blank lines ignored. Written as ANSI with CR LF, every key.
-// Missing file: alerts off. A bad value turns its channel off (a bad shared
-// key: every channel; a bad Heartbeat: syslog), and the reading says what
-// was wrong so the dialog can show it; the other channels stay on.
+// sections and blank lines ignored; at most 256 KiB. Missing file: alerts
+// off. A bad value turns its channel off (a bad shared key: every channel; a
+// bad Heartbeat: syslog), and the reading says what was wrong so the dialog
+// can show it; the other channels stay on.
+#include "alerts/alert_checks.h"
 #include "alerts/alert_targets.h"
 
 #define VELMO_ALERTS_FILE "alerts.ini"
-
-enum { kAlertProblemSize = 200 };
 
 // The problems of one reading, by what they turn off.
 enum AlertProblemScope { AlertProblemSyslog, AlertProblemMail, AlertProblemWebhook, AlertProblemShared,
@@ -66,46 +65,7 @@ struct AlertSettingsReading {
     int rewritten;           // the file was saved again with the password protected
 };
 
-// Defaults: every channel off; syslog 514, UDP, octet framing; e-mail
-// port 25 with no security; webhook JSON; connect events; quiet 10 minutes;
-// heartbeat 15 minutes.
-AlertSettings defaultAlertSettings();
-
-// One check of a collector (or mail server) name for the dialog, the file and
-// the installer: a DNS name (letters, digits, '-', '_', '.', at most 253
-// characters) or a dotted IPv4 address. "" when sound; else the message,
-// which names an IPv6 address or a host:port for what they are.
-const char* alertHostProblem(const char* host);
-
-// The fields of each channel as the dialog's OK checks them (only when its
-// `enabled` is set, but for the port and the like, which the file keeps
-// either way): "" when sound, else the message to show. Host names,
-// addresses and the URL are checked when the channel is on, as the file's
-// reader checks them. The message lives until the next check.
-const char* syslogTargetProblem(const SyslogTarget& target);
-const char* mailTargetProblem(const MailTarget& target);
-const char* webhookTargetProblem(const WebhookTarget& target);
-
-// "sha-256:" optional, then 32 bytes in hex, with or without colons, any
-// case; "" for none. 1 when sound.
-int parseFingerprint(const char* text, AlertFingerprint& fingerprint);
-// The fingerprint as the file keeps it: 64 hex digits in pairs joined by ':'; "" for none.
-void fingerprintText(const AlertFingerprint& fingerprint, char* text, int size);
-
-// "10.0.5.20, 192.168.7.0/24, 10.0.0.9:23": 1 when sound; else 0 and the
-// first bad entry, for the message, in `bad`.
-int parseIgnoreList(const char* text, AlertFilters& filters, char* bad, int badSize);
-void ignoreListText(const AlertFilters& filters, char* text, int size);
-
-// "a@example.net, b@example.net": up to ten; 1 when sound (no empty entry,
-// none over 254 characters). Each address is checked by mailTargetProblem.
-int parseRecipients(const char* text, MailTarget& target);
-
 // Reads the file. A password found in the clear is protected (for this
 // Windows user) and the file saved again, once, when everything else in it
 // was sound.
 AlertSettingsReading loadAlertSettings(const char* fileName);
-
-// Writes the whole file through a scratch file, so a failed save leaves the
-// old one whole; the password protected. 1 on success.
-int saveAlertSettings(const AlertSettings& settings, const char* fileName);

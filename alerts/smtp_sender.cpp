@@ -160,7 +160,8 @@ bool authPlain(AlertChannel& channel, long long nowMs)
 {
     const MailTarget& mail = channel.mail;
     unsigned char plain[2 + kAlertUserSize + kAlertPasswordSize];
-    const int user = boundedLength(mail.user, sizeof mail.user), password = boundedLength(mail.password, sizeof mail.password);
+    const int user = boundedLength(mail.user, sizeof mail.user),
+              password = boundedLength(mail.password, sizeof mail.password);
     plain[0] = 0;
     std::memcpy(plain + 1, mail.user, static_cast<size_t>(user));
     plain[1 + user] = 0;
@@ -269,7 +270,8 @@ void nextRecipient(AlertChannel& channel, long long nowMs)
 void sendEhlo(AlertChannel& channel, long long nowMs)
 {
     SmtpSession& session = sessionOf(channel);
-    session.startTlsOffered = session.authPlain = session.authLogin = 0;  // what the server offered before TLS no longer counts
+    session.startTlsOffered = session.authPlain = session.authLogin =
+        0; // what the server offered before TLS no longer counts
     command(channel, Ehlo, nowMs, "EHLO ", channel.smtp.heloName[0] ? channel.smtp.heloName : "localhost");
 }
 
@@ -434,7 +436,8 @@ void flushOut(AlertChannel& channel)
 {
     SmtpSession& session = sessionOf(channel);
     while (session.outSent < session.outLength) {
-        const int taken = alertConnectionWrite(channel.connection, session.out + session.outSent, session.outLength - session.outSent);
+        const int taken = alertConnectionWrite(channel.connection, session.out + session.outSent,
+                                               session.outLength - session.outSent);
         if (taken == 0)
             return;
         session.outSent += taken;

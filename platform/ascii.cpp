@@ -35,3 +35,22 @@ void appendPrintable(const char* words, const char* peerWords, char* text, int s
         text[length++] = isPrintable(static_cast<unsigned char>(*c)) ? *c : ' ';
     text[length] = '\0';
 }
+
+char* trimmed(char* text)
+{
+    while (isBlank(static_cast<unsigned char>(*text)))
+        ++text;
+    int length = 0;
+    while (text[length])
+        ++length;
+    while (length > 0 && isBlank(static_cast<unsigned char>(text[length - 1])))
+        text[--length] = '\0';
+    return text;
+}
+
+bool blankOnly(const char* text)
+{
+    for (; isBlank(static_cast<unsigned char>(*text)); ++text) {
+    }
+    return *text == '\0';
+}

@@ -42,3 +42,9 @@ bool allPrintable(const char* text, bool blanks);
 // outside printable ASCII turned into a blank, into `text` (`size` bytes,
 // nul-ended, cut to fit): a peer's bytes never reach a status line raw.
 void appendPrintable(const char* words, const char* peerWords, char* text, int size);
+
+// `text` without its leading and trailing white space, in place.
+char* trimmed(char* text);
+
+// Nothing but white space.
+bool blankOnly(const char* text);

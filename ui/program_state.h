@@ -5,7 +5,9 @@
 #include "alerts/alert_hub.h"
 #include "engine/daemon_script.h"
 #include "engine/listener.h"
+#include "alerts/alert_value_syntax.h"
 #include "alerts/alerts_file_reader.h"
+#include "alerts/alerts_file_writer.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,6 +1,8 @@
 #include "ui/window_alerts.h"
 
+#include "alerts/alert_value_syntax.h"
 #include "alerts/alerts_file_reader.h"
+#include "alerts/alerts_file_writer.h"
 #include "alerts/smtp_sender.h"
 #include "platform/http.h"
 #include "ui/program_state.h"

@@ -1,7 +1,9 @@
 // Any bytes as the alerts file: the load must take them, and a sound reading
 // must save and load back to the same settings, the password through the
 // stand-in protector.
+#include "alerts/alert_value_syntax.h"
 #include "alerts/alerts_file_reader.h"
+#include "alerts/alerts_file_writer.h"
 #include "support/scratch_folder.h"
 
 #include <cassert>

@@ -5,7 +5,9 @@
 #include "alerts/syslog_message.h"
 #include "alerts/webhook_body.h"
 #include "resources/resource.h"
+#include "alerts/alert_value_syntax.h"
 #include "alerts/alerts_file_reader.h"
+#include "alerts/alerts_file_writer.h"
 #include "ui/window_alerts.h"
 #include "ui/program_state.h"
 

@@ -1,4 +1,6 @@
+#include "alerts/alert_value_syntax.h"
 #include "alerts/alerts_file_reader.h"
+#include "alerts/alerts_file_writer.h"
 
 #include "support/scratch_folder.h"
 
