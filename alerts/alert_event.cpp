@@ -1,5 +1,6 @@
 #include "alerts/alert_event.h"
 
+#include "platform/ascii.h"
 #include "platform/version_text.h"
 
 #include <cstdio>
@@ -37,15 +38,8 @@ int heartbeatText(const AlertFacts& facts, char* text, int size)
 
 void syslogOriginInit(SyslogOrigin& origin, const char* rawHostName, unsigned long processId)
 {
-    std::size_t kept = 0;
-    for (const char* c = rawHostName ? rawHostName : ""; *c && kept < sizeof origin.hostName - 1; ++c) {
-        const unsigned char byte = static_cast<unsigned char>(*c);
-        if (byte >= 33 && byte <= 126)
-            origin.hostName[kept++] = *c;
-    }
-    if (kept == 0)
-        origin.hostName[kept++] = '-';
-    origin.hostName[kept] = '\0';
+    if (copyVisible(rawHostName, origin.hostName, sizeof origin.hostName) == 0)
+        std::snprintf(origin.hostName, sizeof origin.hostName, "-");
     origin.processId = processId;
 }
 

@@ -1,5 +1,7 @@
 #include "alerts/mail_message.h"
 
+#include "platform/ascii.h"
+#include "platform/bounded_text.h"
 #include "platform/version_text.h"
 
 #include <cstdio>
@@ -9,45 +11,30 @@ namespace {
 
 enum { kFoldAt = 78, kLineSize = 320 };
 
-// Appends to a fixed buffer; what does not fit is cut, and the length says so.
-// Header values are folded before a blank when a line would pass 78
-// characters; a word longer than that stays whole on its own line.
-struct Writer {
-    char* out;
-    int size;
-    int length;
+// The mail's lines: header values are folded before a blank when a line
+// would pass 78 characters; a word longer than that stays whole on its own line.
+struct MailText {
+    BoundedText out;
     int lineStart;
 
-    void put(char c)
-    {
-        if (length < size)
-            out[length] = c;
-        ++length;
-    }
-    void text(const char* s)
-    {
-        for (; *s; ++s)
-            put(*s);
-    }
     void endLine()
     {
-        text("\r\n");
-        lineStart = length;
+        out.text("\r\n");
+        lineStart = out.length;
     }
     // A blank and the word, or a fold (CR LF and a blank) before it when the
     // line would pass 78 characters; the first word stays by the name.
     void word(const char* s, int n, bool first)
     {
-        if (!first && length - lineStart + 1 + n > kFoldAt)
+        if (!first && out.length - lineStart + 1 + n > kFoldAt)
             endLine();
-        put(' ');
-        for (int i = 0; i < n; ++i)
-            put(s[i]);
+        out.put(' ');
+        out.bytes(s, n);
     }
     void header(const char* name, const char* value)
     {
-        text(name);
-        put(':');
+        out.text(name);
+        out.put(':');
         for (bool first = true; *value; first = false) {
             const int n = static_cast<int>(std::strcspn(value, " "));
             word(value, n, first);
@@ -58,27 +45,15 @@ struct Writer {
     }
     void line(const char* s)
     {
-        text(s);
+        out.text(s);
         endLine();
     }
 };
 
-// An address or a name as it may stand in a header: printable US-ASCII,
-// without blanks, so that no setting can start a header of its own.
-void printable(const char* from, char* to, int size)
-{
-    int kept = 0;
-    for (; *from && kept < size - 1; ++from)
-        if (*from > 32 && *from < 127)
-            to[kept++] = *from;
-    to[kept] = '\0';
-}
-
 // The characters RFC 5322 allows in a Message-ID's right side (dot-atom).
 bool atext(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           (c && std::strchr("!#$%&'*+-/=?^_`{|}~.", c));
+    return isAsciiLetter(c) || isDigit(c) || (c && std::strchr("!#$%&'*+-/=?^_`{|}~.", c));
 }
 
 // 0 is Sunday.
@@ -96,19 +71,19 @@ void dateText(const WallTime& time, char* text, int size)
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const CalendarTime& t = time.local;
-    const int month = t.month >= 1 && t.month <= 12 ? t.month - 1 : 0;
+    const CalendarTime& local = time.local;
+    const int month = local.month >= 1 && local.month <= 12 ? local.month - 1 : 0;
     const int offset = time.utcOffsetMinutes < 0 ? -time.utcOffsetMinutes : time.utcOffsetMinutes;
     std::snprintf(text, static_cast<size_t>(size), "%s, %02d %s %04d %02d:%02d:%02d %c%02d%02d",
-                  kDays[weekday(t.year, t.month, t.day)], t.day, kMonths[month],
-                  t.year, t.hour, t.minute, t.second, time.utcOffsetMinutes < 0 ? '-' : '+', offset / 60 % 100,
+                  kDays[weekday(local.year, local.month, local.day)], local.day, kMonths[month], local.year,
+                  local.hour, local.minute, local.second, time.utcOffsetMinutes < 0 ? '-' : '+', offset / 60 % 100,
                   offset % 60);
 }
 
-void calendarText(const CalendarTime& t, char* text, int size)
+void calendarText(const CalendarTime& time, char* text, int size)
 {
-    std::snprintf(text, static_cast<size_t>(size), "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second, t.millisecond);
+    std::snprintf(text, static_cast<size_t>(size), "%04d-%02d-%02d %02d:%02d:%02d.%03d", time.year, time.month,
+                  time.day, time.hour, time.minute, time.second, time.millisecond);
 }
 
 // Unique per message: the sequence id, the process, the instant, and for the
@@ -116,15 +91,15 @@ void calendarText(const CalendarTime& t, char* text, int size)
 // port and address that tell them apart.
 void messageId(const SyslogOrigin& origin, const AlertFacts& facts, char* text, int size)
 {
-    const CalendarTime& t = facts.time.utc;
+    const CalendarTime& utc = facts.time.utc;
     char host[sizeof origin.hostName];
     int kept = 0;
     for (const char* c = origin.hostName; *c; ++c)
         host[kept++] = atext(*c) ? *c : '-';
     host[kept] = '\0';
     std::snprintf(text, static_cast<size_t>(size), "<%lu.%lu.%04d%02d%02d%02d%02d%02d%03d.%s-%d%s%s@%s>",
-                  facts.sequenceId, origin.processId, t.year, t.month, t.day, t.hour, t.minute, t.second,
-                  t.millisecond, alertEventName(facts.event), facts.localPort, facts.callerAddress[0] ? "-" : "",
+                  facts.sequenceId, origin.processId, utc.year, utc.month, utc.day, utc.hour, utc.minute, utc.second,
+                  utc.millisecond, alertEventName(facts.event), facts.localPort, facts.callerAddress[0] ? "-" : "",
                   facts.callerAddress, host);
 }
 
@@ -158,21 +133,21 @@ void subjectText(const SyslogOrigin& origin, const AlertFacts& facts, char* text
                   origin.hostName);
 }
 
-void fact(Writer& out, const char* name, const char* value)
+void fact(MailText& out, const char* name, const char* value)
 {
     char line[kLineSize];
     std::snprintf(line, sizeof line, "%s: %s", name, value);
     out.line(line);
 }
 
-void number(Writer& out, const char* name, unsigned long value)
+void number(MailText& out, const char* name, unsigned long value)
 {
     char digits[24];
     std::snprintf(digits, sizeof digits, "%lu", value);
     fact(out, name, digits);
 }
 
-void summaryFacts(Writer& out, const AlertSummaryFacts& s)
+void summaryFacts(MailText& out, const AlertSummaryFacts& s)
 {
     char text[40];
     number(out, "Connections", s.connections);
@@ -183,7 +158,7 @@ void summaryFacts(Writer& out, const AlertSummaryFacts& s)
     fact(out, "Last (local)", text);
 }
 
-void appendFacts(Writer& out, const SyslogOrigin& origin, const AlertFacts& facts)
+void appendFacts(MailText& out, const SyslogOrigin& origin, const AlertFacts& facts)
 {
     char text[48];
     fact(out, "Event", alertEventName(facts.event));
@@ -209,19 +184,19 @@ void appendFacts(Writer& out, const SyslogOrigin& origin, const AlertFacts& fact
     number(out, "Sequence id", facts.sequenceId);
 }
 
-void appendHeaders(Writer& out, const SyslogOrigin& origin, const MailTarget& target, const AlertFacts& facts)
+void appendHeaders(MailText& out, const SyslogOrigin& origin, const MailTarget& target, const AlertFacts& facts)
 {
     char text[kAlertRecipients * (kAlertAddressSize + 2)];
     dateText(facts.time, text, sizeof text);
     out.header("Date", text);
     char address[kAlertAddressSize];
-    printable(target.from, address, sizeof address);
+    copyVisible(target.from, address, sizeof address);  // no setting can start a header of its own
     std::snprintf(text, sizeof text, "Velmoranth <%s>", address);
     out.header("From", text);
     text[0] = '\0';
     size_t length = 0;  // there is room for every recipient
     for (int i = 0; i < target.toCount && i < kAlertRecipients && length < sizeof text; ++i) {
-        printable(target.to[i], address, sizeof address);
+        copyVisible(target.to[i], address, sizeof address);
         const int added = std::snprintf(text + length, sizeof text - length, "%s%s", i ? ", " : "", address);
         length += static_cast<size_t>(added);
     }
@@ -240,7 +215,7 @@ void appendHeaders(Writer& out, const SyslogOrigin& origin, const MailTarget& ta
 int buildMailMessage(const SyslogOrigin& origin, const MailTarget& target, const AlertFacts& facts, char* message,
                      int size)
 {
-    Writer out{message, size, 0, 0};
+    MailText out{boundedText(message, size), 0};
     appendHeaders(out, origin, target, facts);
     out.endLine();
     appendFacts(out, origin, facts);
@@ -248,8 +223,5 @@ int buildMailMessage(const SyslogOrigin& origin, const MailTarget& target, const
     char text[256];
     alertReadableText(facts, text, sizeof text);
     out.line(text);
-    if (out.length >= size)
-        return 0;
-    message[out.length] = '\0';
-    return out.length;
+    return out.out.fits() ? out.out.length : 0;
 }

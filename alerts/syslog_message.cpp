@@ -1,5 +1,6 @@
 #include "alerts/syslog_message.h"
 
+#include "platform/bounded_text.h"
 #include "platform/version_text.h"
 
 #include <cstdio>
@@ -14,48 +15,26 @@ enum { kFacility = 4, kSeverityWarning = 4, kSeverityNotice = 5, kSeverityInform
 // reserved for documentation and examples (RFC 5612), as the project has none.
 const char kStructuredDataId[] = "velmoranth@32473";
 
-// Appends to a fixed buffer; what does not fit is cut, and the length says so.
-struct Writer {
-    char* out;
-    int size;
-    int length;
+// A parameter ` name="value"`, with '"', '\\' and ']' escaped as RFC 5424 asks.
+void parameter(BoundedText& out, const char* name, const char* value)
+{
+    out.put(' ');
+    out.text(name);
+    out.text("=\"");
+    for (; *value; ++value) {
+        if (*value == '"' || *value == '\\' || *value == ']')
+            out.put('\\');
+        out.put(*value);
+    }
+    out.put('"');
+}
 
-    void text(const char* s)
-    {
-        for (; *s; ++s)
-            put(*s);
-    }
-    void put(char c)
-    {
-        if (length < size - 1)
-            out[length] = c;
-        ++length;
-    }
-    // A parameter ` name="value"`, with '"', '\' and ']' escaped as RFC 5424 asks.
-    void parameter(const char* name, const char* value)
-    {
-        put(' ');
-        text(name);
-        text("=\"");
-        for (; *value; ++value) {
-            if (*value == '"' || *value == '\\' || *value == ']')
-                put('\\');
-            put(*value);
-        }
-        put('"');
-    }
-    void number(const char* name, unsigned long value)
-    {
-        char digits[24];
-        std::snprintf(digits, sizeof digits, "%lu", value);
-        parameter(name, digits);
-    }
-    int end()
-    {
-        out[length < size ? length : size - 1] = '\0';
-        return length < size ? length : size - 1;
-    }
-};
+void number(BoundedText& out, const char* name, unsigned long value)
+{
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "%lu", value);
+    parameter(out, name, digits);
+}
 
 int severityOf(AlertEvent event)
 {
@@ -66,38 +45,38 @@ int severityOf(AlertEvent event)
     }
 }
 
-void appendHeartbeat(Writer& out, const AlertFacts& facts)
+void appendHeartbeat(BoundedText& out, const AlertFacts& facts)
 {
     const AlertHeartbeatFacts& h = facts.heartbeat;
-    out.parameter("state", h.listening ? "listening" : "standby");
+    parameter(out, "state", h.listening ? "listening" : "standby");
     if (h.listening) {
-        out.number("dstPort", static_cast<unsigned long>(facts.localPort));
-        out.parameter("daemon", alertDaemonName(facts.daemonKind));
+        number(out, "dstPort", static_cast<unsigned long>(facts.localPort));
+        parameter(out, "daemon", alertDaemonName(facts.daemonKind));
     }
-    out.number("callers", h.callers);
-    out.number("sent", h.sent);
-    out.number("waiting", h.waiting);
-    out.number("dropped", h.dropped);
-    out.number("ignored", h.ignored);
+    number(out, "callers", h.callers);
+    number(out, "sent", h.sent);
+    number(out, "waiting", h.waiting);
+    number(out, "dropped", h.dropped);
+    number(out, "ignored", h.ignored);
 }
 
-void appendStructuredData(Writer& out, const AlertFacts& facts)
+void appendStructuredData(BoundedText& out, const AlertFacts& facts)
 {
     out.put('[');
     out.text(kStructuredDataId);
     if (facts.event == AlertConnect) {
-        out.parameter("src", facts.callerAddress);
-        out.number("srcPort", static_cast<unsigned long>(facts.callerPort));
+        parameter(out, "src", facts.callerAddress);
+        number(out, "srcPort", static_cast<unsigned long>(facts.callerPort));
     }
     if (facts.event == AlertHeartbeat) {
         appendHeartbeat(out, facts);
     } else if (facts.event != AlertTest) {
-        out.number("dstPort", static_cast<unsigned long>(facts.localPort));
-        out.parameter("daemon", alertDaemonName(facts.daemonKind));
+        number(out, "dstPort", static_cast<unsigned long>(facts.localPort));
+        parameter(out, "daemon", alertDaemonName(facts.daemonKind));
     }
-    out.parameter("version", VELMO_VERSION_TEXT);
+    parameter(out, "version", VELMO_VERSION_TEXT);
     out.text("][meta");
-    out.number("sequenceId", facts.sequenceId);
+    number(out, "sequenceId", facts.sequenceId);
     out.put(']');
 }
 
@@ -105,19 +84,19 @@ void appendStructuredData(Writer& out, const AlertFacts& facts)
 
 int buildSyslogMessage(const SyslogOrigin& origin, const AlertFacts& facts, char* message, int size)
 {
-    const CalendarTime& t = facts.time.utc;
-    Writer out{message, size, 0};
+    const CalendarTime& utc = facts.time.utc;
+    BoundedText out = boundedText(message, size);
     char header[400];
     std::snprintf(header, sizeof header, "<%d>1 %04d-%02d-%02dT%02d:%02d:%02d.%03dZ %s velmoranth %lu %s ",
-                  kFacility * 8 + severityOf(facts.event), t.year, t.month, t.day, t.hour, t.minute, t.second,
-                  t.millisecond, origin.hostName, origin.processId, alertEventName(facts.event));
+                  kFacility * 8 + severityOf(facts.event), utc.year, utc.month, utc.day, utc.hour, utc.minute,
+                  utc.second, utc.millisecond, origin.hostName, origin.processId, alertEventName(facts.event));
     out.text(header);
     appendStructuredData(out, facts);
     out.put(' ');
     char text[256];
     alertReadableText(facts, text, sizeof text);
     out.text(text);
-    return out.end();
+    return out.heldLength();
 }
 
 int frameSyslogMessage(SyslogFraming framing, const char* message, int length, char* framed, int size)

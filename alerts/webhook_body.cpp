@@ -1,5 +1,6 @@
 #include "alerts/webhook_body.h"
 
+#include "platform/bounded_text.h"
 #include "platform/version_text.h"
 
 #include <cstdio>
@@ -9,81 +10,45 @@ namespace {
 
 enum { kTextSize = 512 };
 
-// Text appended to a fixed buffer, nul-ended; `full` once anything did not fit.
-struct Out {
-    char* data;
-    int size;
-    int length;
-    int full;
-};
-
-Out outInto(char* data, int size)
+void putJsonString(BoundedText& out, const char* text)
 {
-    data[0] = '\0';
-    return Out{data, size, 0, 0};
-}
-
-void put(Out& out, const char* text, int length)
-{
-    if (out.length + length >= out.size) {
-        out.full = 1;
-        return;
-    }
-    std::memcpy(out.data + out.length, text, static_cast<size_t>(length));
-    out.length += length;
-    out.data[out.length] = '\0';
-}
-
-void put(Out& out, const char* text)
-{
-    put(out, text, static_cast<int>(std::strlen(text)));
-}
-
-void putNumber(Out& out, long long value)
-{
-    char digits[24];
-    put(out, digits, std::snprintf(digits, sizeof digits, "%lld", value));
-}
-
-void putJsonString(Out& out, const char* text)
-{
-    put(out, "\"");
+    out.put('"');
     for (const char* c = text; *c; ++c) {
         const unsigned char byte = static_cast<unsigned char>(*c);
         char escaped[8];
         if (byte == '"' || byte == '\\')
-            put(out, escaped, std::snprintf(escaped, sizeof escaped, "\\%c", *c));
+            out.bytes(escaped, std::snprintf(escaped, sizeof escaped, "\\%c", *c));
         else if (byte < 32 || byte > 126)
-            put(out, escaped, std::snprintf(escaped, sizeof escaped, "\\u%04x", byte));
+            out.bytes(escaped, std::snprintf(escaped, sizeof escaped, "\\u%04x", byte));
         else
-            put(out, c, 1);
+            out.put(*c);
     }
-    put(out, "\"");
+    out.put('"');
 }
 
 // `,"key":` (no comma after the opening brace).
-void putKey(Out& out, const char* key)
+void putKey(BoundedText& out, const char* key)
 {
-    if (out.length > 0 && out.data[out.length - 1] != '{')
-        put(out, ",");
+    if (out.length > 0 && out.last != '{')
+        out.put(',');
     putJsonString(out, key);
-    put(out, ":");
+    out.put(':');
 }
 
-void stringField(Out& out, const char* key, const char* value)
+void stringField(BoundedText& out, const char* key, const char* value)
 {
     putKey(out, key);
     putJsonString(out, value);
 }
 
-void numberField(Out& out, const char* key, long long value)
+void numberField(BoundedText& out, const char* key, long long value)
 {
     putKey(out, key);
-    putNumber(out, value);
+    out.number(value);
 }
 
 // RFC 3339 with milliseconds: "Z", or the offset for a time on this PC's clock.
-void timeField(Out& out, const char* key, const CalendarTime& time, int offsetMinutes, int utc)
+void timeField(BoundedText& out, const char* key, const CalendarTime& time, int offsetMinutes, int utc)
 {
     const int away = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
     char text[48], zone[8] = "Z";
@@ -100,7 +65,7 @@ int carriesPort(const AlertFacts& facts)
     return facts.event == AlertHeartbeat ? facts.heartbeat.listening : facts.event != AlertTest;
 }
 
-void heartbeatFields(Out& out, const AlertHeartbeatFacts& heartbeat)
+void heartbeatFields(BoundedText& out, const AlertHeartbeatFacts& heartbeat)
 {
     stringField(out, "state", heartbeat.listening ? "listening" : "standing by");
     numberField(out, "callers", static_cast<long long>(heartbeat.callers));
@@ -110,7 +75,7 @@ void heartbeatFields(Out& out, const AlertHeartbeatFacts& heartbeat)
     numberField(out, "ignored", static_cast<long long>(heartbeat.ignored));
 }
 
-void summaryFields(Out& out, const AlertFacts& facts)
+void summaryFields(BoundedText& out, const AlertFacts& facts)
 {
     numberField(out, "connections", static_cast<long long>(facts.summary.connections));
     numberField(out, "addresses", static_cast<long long>(facts.summary.addresses));
@@ -118,9 +83,9 @@ void summaryFields(Out& out, const AlertFacts& facts)
     timeField(out, "to", facts.summary.lastLocal, facts.time.utcOffsetMinutes, 0);
 }
 
-void jsonDocument(Out& out, const SyslogOrigin& origin, const AlertFacts& facts, const char* text)
+void jsonDocument(BoundedText& out, const SyslogOrigin& origin, const AlertFacts& facts, const char* text)
 {
-    put(out, "{");
+    out.text("{");
     stringField(out, "event", alertEventName(facts.event));
     timeField(out, "time", facts.time.utc, 0, 1);
     stringField(out, "host", origin.hostName);
@@ -139,33 +104,33 @@ void jsonDocument(Out& out, const SyslogOrigin& origin, const AlertFacts& facts,
     stringField(out, "version", VELMO_VERSION_TEXT);
     numberField(out, "sequenceId", static_cast<long long>(facts.sequenceId));
     stringField(out, "text", text);
-    put(out, "}");
+    out.text("}");
 }
 
-void teamsMessage(Out& out, const char* chatText)
+void teamsMessage(BoundedText& out, const char* chatText)
 {
-    put(out, "{\"type\":\"message\",\"attachments\":[{\"contentType\":\"application/vnd.microsoft.card.adaptive\","
+    out.text("{\"type\":\"message\",\"attachments\":[{\"contentType\":\"application/vnd.microsoft.card.adaptive\","
              "\"contentUrl\":null,\"content\":{\"$schema\":\"http://adaptivecards.io/schemas/adaptive-card.json\","
              "\"type\":\"AdaptiveCard\",\"version\":\"1.4\",\"body\":[{\"type\":\"TextBlock\",\"text\":");
     putJsonString(out, chatText);
-    put(out, ",\"wrap\":true}]}}]}");
+    out.text(",\"wrap\":true}]}}]}");
 }
 
-void oneKeyObject(Out& out, const char* key, const char* value)
+void oneKeyObject(BoundedText& out, const char* key, const char* value)
 {
-    put(out, "{");
+    out.text("{");
     stringField(out, key, value);
-    put(out, "}");
+    out.text("}");
 }
 
-void ntfyHeaders(Out& out, const SyslogOrigin& origin, const AlertFacts& facts)
+void ntfyHeaders(BoundedText& out, const SyslogOrigin& origin, const AlertFacts& facts)
 {
     const int urgent = facts.event == AlertConnect || facts.event == AlertSummary;
-    put(out, "Content-Type: text/plain\r\nTitle: Velmoranth on ");
-    put(out, origin.hostName);
-    put(out, urgent ? "\r\nPriority: 4\r\nTags: warning," : "\r\nPriority: 3\r\nTags: ");
-    put(out, alertEventName(facts.event));
-    put(out, "\r\n");
+    out.text("Content-Type: text/plain\r\nTitle: Velmoranth on ");
+    out.text(origin.hostName);
+    out.text(urgent ? "\r\nPriority: 4\r\nTags: warning," : "\r\nPriority: 3\r\nTags: ");
+    out.text(alertEventName(facts.event));
+    out.text("\r\n");
 }
 
 } // namespace
@@ -176,22 +141,22 @@ int buildWebhookRequest(WebhookFormat format, const SyslogOrigin& origin, const 
     char text[kTextSize], chatText[kTextSize + sizeof origin.hostName + 32];
     alertReadableText(facts, text, sizeof text);
     std::snprintf(chatText, sizeof chatText, "Velmoranth on %s: %s", origin.hostName, text);
-    Out headers = outInto(request.headers, sizeof request.headers);
-    Out body = outInto(request.body, sizeof request.body);
+    BoundedText headers = boundedText(request.headers, sizeof request.headers);
+    BoundedText body = boundedText(request.body, sizeof request.body);
     if (format == WebhookNtfy)
         ntfyHeaders(headers, origin, facts);
     else
-        put(headers, "Content-Type: application/json\r\n");
+        headers.text("Content-Type: application/json\r\n");
     switch (format) {
     case WebhookSlack: oneKeyObject(body, "text", chatText); break;
     case WebhookDiscord: oneKeyObject(body, "content", chatText); break;
     case WebhookTeams: teamsMessage(body, chatText); break;
-    case WebhookNtfy: put(body, text); break;
+    case WebhookNtfy: body.text(text); break;
     default: jsonDocument(body, origin, facts, text); break;
     }
-    request.headersLength = headers.length;
-    request.bodyLength = body.length;
-    return !headers.full && !body.full;
+    request.headersLength = headers.heldLength();
+    request.bodyLength = body.heldLength();
+    return headers.fits() && body.fits();
 }
 
 int buildWebhookMessage(WebhookFormat format, const SyslogOrigin& origin, const AlertFacts& facts, char* message,
@@ -200,11 +165,11 @@ int buildWebhookMessage(WebhookFormat format, const SyslogOrigin& origin, const 
     WebhookRequest request;
     if (!buildWebhookRequest(format, origin, facts, request) || size <= 0)
         return 0;
-    Out out = outInto(message, size);
-    put(out, request.headers, request.headersLength);
-    put(out, "\r\n");
-    put(out, request.body, request.bodyLength);
-    return out.full ? 0 : out.length;
+    BoundedText out = boundedText(message, size);
+    out.bytes(request.headers, request.headersLength);
+    out.text("\r\n");
+    out.bytes(request.body, request.bodyLength);
+    return out.fits() ? out.length : 0;
 }
 
 int splitWebhookMessage(const char* message, int length, char* headers, int headersSize, const char*& body,

@@ -54,3 +54,14 @@ bool blankOnly(const char* text)
     }
     return *text == '\0';
 }
+
+int copyVisible(const char* from, char* to, int size)
+{
+    int kept = 0;
+    for (; from && *from && kept < size - 1; ++from) {
+        if (*from > 32 && *from < 127)
+            to[kept++] = *from;
+    }
+    to[kept] = '\0';
+    return kept;
+}

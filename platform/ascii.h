@@ -48,3 +48,8 @@ char* trimmed(char* text);
 
 // Nothing but white space.
 bool blankOnly(const char* text);
+
+// The visible characters (33 to 126) of `from` into `to` (`size` bytes,
+// nul-ended, cut to fit): no blank or line end of a setting can start a line
+// or a field of its own. Returns the length kept.
+int copyVisible(const char* from, char* to, int size);
