@@ -134,6 +134,32 @@ class PackageTests(unittest.TestCase):
         os.chmod(ALERTS, 0o444)  # a read-only alerts.ini stays as it is, and so does all the rest
         self.refuses(12, setup, "/S", "/SYSLOG=udp://127.0.0.1")
         os.chmod(ALERTS, 0o644)
+        # Over the user's own file, in the encodings the program reads, /SYSLOG= sets four keys of the first section
+        # wherever they are, adding a missing one after its last key, and /TRIPWIRES= adds a [Tripwires] section or
+        # sets that section's two: every other byte stays. A bad port list or a file without the header first: 12.
+        own = ("[velmoranth alerts] \r\nenabled = 0\r\nFraming=octet-counting\r\n  collector = old.example\r\n"
+                "; José's\r\nHeartbeat=60\r\nCOLLECTOR=older\r\nIgnore=10.0.0.0/8\r\nQuiet=5\r\nport=99\r\nColour=blue\r\n"
+                "\r\n[E-mail]\r\nPort=25\r\nPassword=dpapi:AQAAANCMnd8BFdERjHoAwE==\r\n[Webhook]\r\nURL=https://x.example/")
+        new = {"enabled = 0": "Enabled=1", "  collector = old.example": "Collector=127.0.0.1", "port=99": "Port=514",
+               "COLLECTOR=older": "Collector=127.0.0.1"}
+        ours = lambda eol: eol.join(new.get(line, line) for line in own.split("\r\n")).replace(
+            "Colour=blue" + eol, "Colour=blue%sProtocol=udp\r\n" % eol)  # a line it adds ends in CR LF
+        wires = "\r\n\r\n[Tripwires]\r\nEnabled=1\r\nPorts=21,22,8000-8002\r\n"
+        for bom, codec, eol, tripwires in (("", "cp1252", "\r\n", ""), ("\ufeff", "utf-16-le", "\r\n", wires),
+                                           ("\ufeff", "utf-16-be", "\n", wires)):
+            Path(ALERTS).write_bytes((bom + own.replace("\r\n", eol)).encode(codec))
+            switches = ["/SYSLOG=udp://127.0.0.1"] + ["/TRIPWIRES=21, 22,8000-8002"] * bool(tripwires)
+            self.assertEqual(wine(setup, "/S", *switches)[0], 0)
+            self.assertEqual(Path(ALERTS).read_bytes(), (bom + ours(eol) + tripwires).encode(codec))
+        text = Path(ALERTS).read_bytes().decode(codec)
+        Path(ALERTS).write_bytes(text.replace("Enabled=1\r\nPorts", " ENABLED = 0\r\nPorts").encode(codec))
+        self.assertEqual(wine(setup, "/S", "/TRIPWIRES=3389")[0], 0)
+        self.assertEqual(Path(ALERTS).read_bytes(), text.replace("21,22,8000-8002", "3389").encode(codec))
+        for ports in ("0", "22-21", "1-100", "022"):  # 1-100: more than 64 ports; 022: octal to NSIS
+            self.refuses(12, setup, "/S", "/SYSLOG=udp://127.0.0.1", "/TRIPWIRES=" + ports)
+        Path(ALERTS).write_bytes(b"; mine\r\n" + ALERTS_FILE % (dead, b"tcp"))
+        self.refuses(12, setup, "/S", "/SYSLOG=udp://127.0.0.1")
+        Path(ALERTS).write_bytes(ALERTS_FILE % (dead, b"tcp"))
 
         # Upgrades in place, whatever /D= says, keep the user's files; the sign-in start stays until /AUTOSTART=0.
         kept, mine = files(FOLDER), os.path.join(STARTUP, "Velmoranth.lnk")  # a portable user's own shortcut
