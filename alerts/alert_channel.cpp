@@ -38,15 +38,15 @@ AlertSender senderOf(SyslogProtocol protocol)
     }
 }
 
-bool sameFingerprint(const AlertFingerprint& a, const AlertFingerprint& b)
+bool sameFingerprint(const AlertFingerprint& one, const AlertFingerprint& other)
 {
-    return a.present == b.present && std::memcmp(a.sha256, b.sha256, sizeof a.sha256) == 0;
+    return one.present == other.present && std::memcmp(one.sha256, other.sha256, sizeof one.sha256) == 0;
 }
 
-bool sameSyslog(const SyslogTarget& a, const SyslogTarget& b)
+bool sameSyslog(const SyslogTarget& one, const SyslogTarget& other)
 {
-    return a.enabled == b.enabled && a.port == b.port && a.protocol == b.protocol && a.framing == b.framing &&
-           std::strcmp(a.collector, b.collector) == 0 && sameFingerprint(a.fingerprint, b.fingerprint);
+    return one.enabled == other.enabled && one.port == other.port && one.protocol == other.protocol && one.framing == other.framing &&
+           std::strcmp(one.collector, other.collector) == 0 && sameFingerprint(one.fingerprint, other.fingerprint);
 }
 
 void record(AlertChannel& channel, const char* why, long long nowMs)

@@ -12,26 +12,28 @@ const char kTimeText[] = "%02d:%02d";
 
 int summaryText(const AlertFacts& facts, char* text, int size)
 {
-    const AlertSummaryFacts& s = facts.summary;
+    const AlertSummaryFacts& summary = facts.summary;
     char first[8], last[8];
-    std::snprintf(first, sizeof first, kTimeText, s.firstLocal.hour, s.firstLocal.minute);
-    std::snprintf(last, sizeof last, kTimeText, s.lastLocal.hour, s.lastLocal.minute);
-    const char* plural = s.connections == 1 ? "" : "s";
-    if (s.addresses == 1)
-        return std::snprintf(text, static_cast<size_t>(size), "%lu more connection%s from %s to port %d between %s and %s",
-                             s.connections, plural, facts.callerAddress, facts.localPort, first, last);
+    std::snprintf(first, sizeof first, kTimeText, summary.firstLocal.hour, summary.firstLocal.minute);
+    std::snprintf(last, sizeof last, kTimeText, summary.lastLocal.hour, summary.lastLocal.minute);
+    const char* plural = summary.connections == 1 ? "" : "s";
+    if (summary.addresses == 1)
+        return std::snprintf(text, static_cast<size_t>(size),
+                             "%lu more connection%s from %s to port %d between %s and %s", summary.connections, plural,
+                             facts.callerAddress, facts.localPort, first, last);
     return std::snprintf(text, static_cast<size_t>(size),
-                         "%lu more connection%s from %lu addresses to port %d between %s and %s", s.connections,
-                         plural, s.addresses, facts.localPort, first, last);
+                         "%lu more connection%s from %lu addresses to port %d between %s and %s", summary.connections,
+                         plural, summary.addresses, facts.localPort, first, last);
 }
 
 int heartbeatText(const AlertFacts& facts, char* text, int size)
 {
-    const AlertHeartbeatFacts& h = facts.heartbeat;
-    if (!h.listening)
-        return std::snprintf(text, static_cast<size_t>(size), "Standing by; %lu callers since start", h.callers);
+    const AlertHeartbeatFacts& heartbeat = facts.heartbeat;
+    if (!heartbeat.listening)
+        return std::snprintf(text, static_cast<size_t>(size), "Standing by; %lu callers since start",
+                             heartbeat.callers);
     return std::snprintf(text, static_cast<size_t>(size), "Listening on port %d (%s); %lu callers since start",
-                         facts.localPort, alertDaemonName(facts.daemonKind), h.callers);
+                         facts.localPort, alertDaemonName(facts.daemonKind), heartbeat.callers);
 }
 
 } // namespace
@@ -75,7 +77,8 @@ int alertReadableText(const AlertFacts& facts, char* text, int size)
     case AlertHeartbeat: length = heartbeatText(facts, text, size); break;
     case AlertSummary: length = summaryText(facts, text, size); break;
     default:
-        length = std::snprintf(text, static_cast<size_t>(size), "%s", "Test message from Velmoranth " VELMO_VERSION_TEXT);
+        length =
+            std::snprintf(text, static_cast<size_t>(size), "%s", "Test message from Velmoranth " VELMO_VERSION_TEXT);
         break;
     }
     return length < 0 ? 0 : (length < size ? length : size - 1);

@@ -3,6 +3,7 @@
 #include "alerts/mail_message.h"
 #include "alerts/syslog_message.h"
 #include "alerts/webhook_body.h"
+#include "platform/ipv4_text.h"
 
 #include <cstring>
 
@@ -14,21 +15,6 @@ constexpr int kRenderedSize = static_cast<int>(kWebhookMessageSize) > static_cas
 
 // One buffer for every rendering: the hub runs on the window's thread alone.
 char rendered[kRenderedSize];
-
-bool parseAddress(const char* text, unsigned long& address)
-{
-    address = 0;
-    for (int part = 0; part < 4; ++part) {
-        unsigned long value = 0;
-        int digits = 0;
-        for (; *text >= '0' && *text <= '9' && digits < 3; ++text, ++digits)
-            value = value * 10 + static_cast<unsigned long>(*text - '0');
-        if (digits == 0 || value > 255 || (part < 3 && *text++ != '.'))
-            return false;
-        address = address << 8 | value;
-    }
-    return *text == '\0';
-}
 
 AlertEventChoice eventsOf(const AlertHub& hub, int id)
 {
@@ -186,7 +172,8 @@ void alertHubRetrySoon(AlertHub& hub, long long nowMs)
 int alertHubIgnores(const AlertFilters& filters, const char* address, int localPort)
 {
     unsigned long caller = 0;
-    if (!parseAddress(address, caller))
+    const char* end = readIpv4(address, caller);
+    if (!end || *end)
         return 0;
     for (int i = 0; i < filters.ignoreCount && i < kAlertIgnoreEntries; ++i) {
         const IgnoreEntry& entry = filters.ignore[i];

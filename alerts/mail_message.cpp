@@ -105,13 +105,13 @@ void messageId(const SyslogOrigin& origin, const AlertFacts& facts, char* text, 
 
 int summarySubject(const AlertFacts& facts, char* text, int size)
 {
-    const AlertSummaryFacts& s = facts.summary;
-    const char* plural = s.connections == 1 ? "" : "s";
-    if (s.addresses == 1)
+    const AlertSummaryFacts& summary = facts.summary;
+    const char* plural = summary.connections == 1 ? "" : "s";
+    if (summary.addresses == 1)
         return std::snprintf(text, static_cast<size_t>(size), "%lu more connection%s from %s to port %d",
-                             s.connections, plural, facts.callerAddress, facts.localPort);
+                             summary.connections, plural, facts.callerAddress, facts.localPort);
     return std::snprintf(text, static_cast<size_t>(size), "%lu more connection%s from %lu addresses to port %d",
-                         s.connections, plural, s.addresses, facts.localPort);
+                         summary.connections, plural, summary.addresses, facts.localPort);
 }
 
 // "Velmoranth: connection from 203.0.113.7 to port 23 on FRONTDESK-PC".
@@ -147,14 +147,14 @@ void number(MailText& out, const char* name, unsigned long value)
     fact(out, name, digits);
 }
 
-void summaryFacts(MailText& out, const AlertSummaryFacts& s)
+void summaryFacts(MailText& out, const AlertSummaryFacts& summary)
 {
     char text[40];
-    number(out, "Connections", s.connections);
-    number(out, "Addresses", s.addresses);
-    calendarText(s.firstLocal, text, sizeof text);
+    number(out, "Connections", summary.connections);
+    number(out, "Addresses", summary.addresses);
+    calendarText(summary.firstLocal, text, sizeof text);
     fact(out, "First (local)", text);
-    calendarText(s.lastLocal, text, sizeof text);
+    calendarText(summary.lastLocal, text, sizeof text);
     fact(out, "Last (local)", text);
 }
 

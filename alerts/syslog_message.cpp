@@ -47,17 +47,17 @@ int severityOf(AlertEvent event)
 
 void appendHeartbeat(BoundedText& out, const AlertFacts& facts)
 {
-    const AlertHeartbeatFacts& h = facts.heartbeat;
-    parameter(out, "state", h.listening ? "listening" : "standby");
-    if (h.listening) {
+    const AlertHeartbeatFacts& heartbeat = facts.heartbeat;
+    parameter(out, "state", heartbeat.listening ? "listening" : "standby");
+    if (heartbeat.listening) {
         number(out, "dstPort", static_cast<unsigned long>(facts.localPort));
         parameter(out, "daemon", alertDaemonName(facts.daemonKind));
     }
-    number(out, "callers", h.callers);
-    number(out, "sent", h.sent);
-    number(out, "waiting", h.waiting);
-    number(out, "dropped", h.dropped);
-    number(out, "ignored", h.ignored);
+    number(out, "callers", heartbeat.callers);
+    number(out, "sent", heartbeat.sent);
+    number(out, "waiting", heartbeat.waiting);
+    number(out, "dropped", heartbeat.dropped);
+    number(out, "ignored", heartbeat.ignored);
 }
 
 void appendStructuredData(BoundedText& out, const AlertFacts& facts)

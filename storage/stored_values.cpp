@@ -1,5 +1,6 @@
 #include "storage/stored_values.h"
 
+#include "platform/ascii.h"
 #include "storage/text_encoding.h"
 
 #include <climits>
@@ -7,11 +8,6 @@
 namespace {
 
 enum { kCtrlZ = 26 };
-
-bool isDigit(int c)
-{
-    return c >= '0' && c <= '9';
-}
 
 // The key and "=", matched exactly as a format's plain characters are.
 bool matchKey(std::FILE* file, const char* key)
@@ -64,11 +60,6 @@ int readTextChar(std::FILE* file)
         return c;
     std::ungetc(c, file);
     return EOF;
-}
-
-bool isBlank(int c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 void skipBlanks(std::FILE* file)

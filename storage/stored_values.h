@@ -13,9 +13,6 @@
 // ends a file as text mode reads it and so stays unread for every later read.
 int readTextChar(std::FILE* file);
 
-// White space as a formatted read skips it: blank, tab, CR, LF, VT, FF.
-bool isBlank(int c);
-
 // Skips white space; the first other byte is left unread.
 void skipBlanks(std::FILE* file);
 

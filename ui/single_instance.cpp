@@ -100,11 +100,11 @@ bool restoreRunningCopy(std::uint64_t key)
 // Anyone may make the mutex's name first; a decoy that cannot run says so.
 FolderClaim folderHeld()
 {
-    wchar_t folder[MAX_PATH] = L"", text[MAX_PATH + 128];
+    wchar_t folder[MAX_PATH] = L"", text[MAX_PATH + 128] = L"Start failed.\n\nThe folder ";
     GetCurrentDirectoryW(MAX_PATH, folder);
-    std::swprintf(text, sizeof text / sizeof text[0],
-                  L"Start failed.\n\nThe folder %ls is claimed by another process, so Velmoranth is not running.",
-                  folder);
+    // Joined by hand: a wide printf would bring a formatter of its own, 11 KB, into the exe.
+    lstrcatW(text, folder);
+    lstrcatW(text, L" is claimed by another process, so Velmoranth is not running.");
     MessageBoxW(nullptr, text, L"Error!", MB_ICONERROR);
     return FolderHeld;
 }

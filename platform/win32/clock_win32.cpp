@@ -4,14 +4,14 @@
 
 namespace {
 
-CalendarTime calendarOf(const SYSTEMTIME& t)
+CalendarTime calendarOf(const SYSTEMTIME& time)
 {
-    return CalendarTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+    return CalendarTime{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, time.wMilliseconds};
 }
 
-long long minutesOf(const SYSTEMTIME& t)
+long long minutesOf(const SYSTEMTIME& time)
 {
-    return static_cast<long long>(fileTimeTicks(t) / (60 * kTicksPerSecond));
+    return static_cast<long long>(fileTimeTicks(time) / (60 * kTicksPerSecond));
 }
 
 } // namespace

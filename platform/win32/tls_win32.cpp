@@ -86,16 +86,16 @@ int acquire(CredHandle& credentials)
     return acquireWith(&legacy, credentials);
 }
 
-SECURITY_STATUS initialize(Session& s, SecBufferDesc* input, SecBuffer& token)
+SECURITY_STATUS initialize(Session& session, SecBufferDesc* input, SecBuffer& token)
 {
     token = {0, SECBUFFER_TOKEN, nullptr};
     SecBufferDesc output = {SECBUFFER_VERSION, 1, &token};
     ULONG attributes = 0;
     SECURITY_STATUS status =
-        InitializeSecurityContextA(&s.credentials, s.hasContext ? &s.context : nullptr, s.name[0] ? s.name : nullptr,
-                                   kRequest, 0, 0, input, 0, &s.context, &output, &attributes, nullptr);
+        InitializeSecurityContextA(&session.credentials, session.hasContext ? &session.context : nullptr, session.name[0] ? session.name : nullptr,
+                                   kRequest, 0, 0, input, 0, &session.context, &output, &attributes, nullptr);
     if (!FAILED(status))
-        s.hasContext = 1;
+        session.hasContext = 1;
     return status;
 }
 
@@ -114,12 +114,12 @@ int append(SecBuffer& token, char* out, int outSize, int& outLength)
 }
 
 // The bytes owed to the server, into the front of `out`; 0 when they do not fit.
-int payOwed(Session& s, char* out, int outSize)
+int payOwed(Session& session, char* out, int outSize)
 {
-    if (s.owedLength > outSize)
+    if (session.owedLength > outSize)
         return 0;
-    std::memcpy(out, s.owed, s.owedLength);
-    s.owedLength = 0;
+    std::memcpy(out, session.owed, session.owedLength);
+    session.owedLength = 0;
     return 1;
 }
 
@@ -155,20 +155,20 @@ TlsFailure failureOfChain(DWORD status)
     return status ? TlsFailureHandshake : TlsFailureNone;
 }
 
-TlsFailure checkFingerprint(const Session& s, PCCERT_CONTEXT certificate)
+TlsFailure checkFingerprint(const Session& session, PCCERT_CONTEXT certificate)
 {
     BYTE hash[kTlsFingerprintSize];
     DWORD size = sizeof hash;
     if (!CryptHashCertificate2(L"SHA256", 0, nullptr, certificate->pbCertEncoded, certificate->cbCertEncoded, hash,
                                &size) || size != sizeof hash)
         return TlsFailureHandshake;
-    return std::memcmp(hash, s.fingerprint, sizeof hash) == 0 ? TlsFailureNone : TlsFailureFingerprint;
+    return std::memcmp(hash, session.fingerprint, sizeof hash) == 0 ? TlsFailureNone : TlsFailureFingerprint;
 }
 
 // The chain to the user's trust store, then the SSL policy, which also matches
 // the name against the certificate's DNS names. Only what this machine holds
 // is used: fetching a missing certificate or a root would stall the pump.
-TlsFailure checkChain(const Session& s, PCCERT_CONTEXT certificate)
+TlsFailure checkChain(const Session& session, PCCERT_CONTEXT certificate)
 {
     char* usage[] = {const_cast<char*>(szOID_PKIX_KP_SERVER_AUTH)};
     CERT_CHAIN_PARA chainPara = {};
@@ -183,7 +183,7 @@ TlsFailure checkChain(const Session& s, PCCERT_CONTEXT certificate)
         return TlsFailureHandshake;
     WCHAR name[kNameSize];
     for (int i = 0; i < kNameSize; ++i)
-        name[i] = static_cast<unsigned char>(s.name[i]);
+        name[i] = static_cast<unsigned char>(session.name[i]);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
@@ -201,26 +201,26 @@ TlsFailure checkChain(const Session& s, PCCERT_CONTEXT certificate)
     return failure;
 }
 
-DWORD protocolOf(Session& s)
+DWORD protocolOf(Session& session)
 {
     SecPkgContext_ConnectionInfo info;
-    return QueryContextAttributesA(&s.context, SECPKG_ATTR_CONNECTION_INFO, &info) == SEC_E_OK ? info.dwProtocol : 0;
+    return QueryContextAttributesA(&session.context, SECPKG_ATTR_CONNECTION_INFO, &info) == SEC_E_OK ? info.dwProtocol : 0;
 }
 
-TlsFailure checkCertificate(Session& s)
+TlsFailure checkCertificate(Session& session)
 {
     PCCERT_CONTEXT certificate = nullptr;
-    if (QueryContextAttributesA(&s.context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK || !certificate)
+    if (QueryContextAttributesA(&session.context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK || !certificate)
         return TlsFailureHandshake;
-    const TlsFailure failure = s.pinned ? checkFingerprint(s, certificate) : checkChain(s, certificate);
+    const TlsFailure failure = session.pinned ? checkFingerprint(session, certificate) : checkChain(session, certificate);
     CertFreeCertificateContext(certificate);
     return failure;
 }
 
-TlsResult fail(Session* s, TlsFailure reason, TlsFailure& failure)
+TlsResult fail(Session* session, TlsFailure reason, TlsFailure& failure)
 {
-    if (s)
-        s->failed = 1;
+    if (session)
+        session->failed = 1;
     failure = reason;
     return TlsFailed;
 }
@@ -228,27 +228,27 @@ TlsResult fail(Session* s, TlsFailure reason, TlsFailure& failure)
 // Schannel said the handshake is over: the version and the certificate
 // decide. The version is checked again because Wine takes SCH_CREDENTIALS but
 // ignores its disabled protocols.
-TlsResult finish(Session& s, int& outLength, TlsFailure& failure)
+TlsResult finish(Session& session, int& outLength, TlsFailure& failure)
 {
-    TlsFailure reason = protocolOf(s) & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT) ? checkCertificate(s)
+    TlsFailure reason = protocolOf(session) & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT) ? checkCertificate(session)
                                                                                       : TlsFailureHandshake;
-    if (reason == TlsFailureNone && QueryContextAttributesA(&s.context, SECPKG_ATTR_STREAM_SIZES, &s.sizes) != SEC_E_OK)
+    if (reason == TlsFailureNone && QueryContextAttributesA(&session.context, SECPKG_ATTR_STREAM_SIZES, &session.sizes) != SEC_E_OK)
         reason = TlsFailureHandshake;
     if (reason != TlsFailureNone) {
         outLength = 0;  // not even our Finished goes to a server we refused
-        return fail(&s, reason, failure);
+        return fail(&session, reason, failure);
     }
-    s.ready = 1;
+    session.ready = 1;
     return TlsDone;
 }
 
 // One InitializeSecurityContext over the server's bytes.
-SECURITY_STATUS feed(Session& s, const char* in, int length, int& consumed, SecBuffer& token)
+SECURITY_STATUS feed(Session& session, const char* in, int length, int& consumed, SecBuffer& token)
 {
     SecBuffer buffers[2] = {{static_cast<ULONG>(length), SECBUFFER_TOKEN, const_cast<char*>(in)},
                             {0, SECBUFFER_EMPTY, nullptr}};
     SecBufferDesc input = {SECBUFFER_VERSION, 2, buffers};
-    const SECURITY_STATUS status = initialize(s, &input, token);
+    const SECURITY_STATUS status = initialize(session, &input, token);
     consumed = length - extraOf(buffers, 2, length);
     return status;
 }
@@ -256,9 +256,9 @@ SECURITY_STATUS feed(Session& s, const char* in, int length, int& consumed, SecB
 // A post-handshake message of TLS 1.3 (a session ticket, a key update) goes
 // back through InitializeSecurityContext. A TLS 1.2 renegotiation is refused:
 // it could bring a certificate nobody checks.
-int afterHandshake(Session& s, const SecBuffer* buffers, int& leftover)
+int afterHandshake(Session& session, const SecBuffer* buffers, int& leftover)
 {
-    if (!(protocolOf(s) & SP_PROT_TLS1_3_CLIENT))
+    if (!(protocolOf(session) & SP_PROT_TLS1_3_CLIENT))
         return 0;
     const SecBuffer* extra = nullptr;
     for (int i = 0; i < 4; ++i)
@@ -267,9 +267,9 @@ int afterHandshake(Session& s, const SecBuffer* buffers, int& leftover)
     SecBuffer token;
     int consumed = 0;
     const int length = extra ? static_cast<int>(extra->cbBuffer) : 0;
-    const SECURITY_STATUS status = feed(s, extra ? static_cast<char*>(extra->pvBuffer) : record, length, consumed, token);
+    const SECURITY_STATUS status = feed(session, extra ? static_cast<char*>(extra->pvBuffer) : record, length, consumed, token);
     leftover = length - consumed;
-    return append(token, s.owed, kOwedSize, s.owedLength) && status == SEC_E_OK;
+    return append(token, session.owed, kOwedSize, session.owedLength) && status == SEC_E_OK;
 }
 
 int plainOf(const SecBuffer* buffers, char* plain, int plainSize, int& plainLength)
@@ -293,17 +293,17 @@ int tlsOpen(const char* serverName, const unsigned char* fingerprint)
     if (length >= kNameSize)
         return 0;
     for (int i = 0; i < kTlsSessions; ++i) {
-        Session& s = sessions[i];
-        if (s.open)
+        Session& session = sessions[i];
+        if (session.open)
             continue;
-        std::memset(&s, 0, sizeof s);
-        if (!acquire(s.credentials))
+        std::memset(&session, 0, sizeof session);
+        if (!acquire(session.credentials))
             return 0;
-        s.open = 1;
-        std::memcpy(s.name, serverName, length);
-        s.pinned = fingerprint != nullptr;
+        session.open = 1;
+        std::memcpy(session.name, serverName, length);
+        session.pinned = fingerprint != nullptr;
         if (fingerprint)
-            std::memcpy(s.fingerprint, fingerprint, kTlsFingerprintSize);
+            std::memcpy(session.fingerprint, fingerprint, kTlsFingerprintSize);
         return i + 1;
     }
     return 0;
@@ -315,23 +315,23 @@ TlsResult tlsHandshake(int session, const char* in, int inLength, int& used, cha
     used = 0;
     outLength = 0;
     failure = TlsFailureNone;
-    Session* s = find(session);
-    if (!s || s->failed)
-        return fail(s, TlsFailureHandshake, failure);
-    if (s->ready)
+    Session* entry = find(session);
+    if (!entry || entry->failed)
+        return fail(entry, TlsFailureHandshake, failure);
+    if (entry->ready)
         return TlsDone;
     SecBuffer token;
-    if (!s->hasContext) {
-        const SECURITY_STATUS status = initialize(*s, nullptr, token);
+    if (!entry->hasContext) {
+        const SECURITY_STATUS status = initialize(*entry, nullptr, token);
         if (!append(token, out, outSize, outLength) || status != SEC_I_CONTINUE_NEEDED)
-            return fail(s, TlsFailureHandshake, failure);
+            return fail(entry, TlsFailureHandshake, failure);
         return TlsNeedMore;
     }
     // Schannel may stop after one record (TLS 1.3's ServerHello): it gets the rest at once.
     int askedForCertificate = 0;
     for (int round = 0; round < kHandshakeRounds && used < inLength; ++round) {
         int consumed = 0;
-        const SECURITY_STATUS status = feed(*s, in + used, inLength - used, consumed, token);
+        const SECURITY_STATUS status = feed(*entry, in + used, inLength - used, consumed, token);
         if (status == SEC_I_INCOMPLETE_CREDENTIALS && !askedForCertificate++) {
             append(token, out, outSize, outLength);
             continue;  // the server asks for a client certificate: called again, Schannel goes on without
@@ -341,10 +341,10 @@ TlsResult tlsHandshake(int session, const char* in, int inLength, int& used, cha
             return TlsNeedMore;
         }
         if (!append(token, out, outSize, outLength) || (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED))
-            return fail(s, TlsFailureHandshake, failure);
+            return fail(entry, TlsFailureHandshake, failure);
         used += consumed;
         if (status == SEC_E_OK)
-            return finish(*s, outLength, failure);
+            return finish(*entry, outLength, failure);
         if (consumed == 0)
             break;
     }
@@ -354,30 +354,30 @@ TlsResult tlsHandshake(int session, const char* in, int inLength, int& used, cha
 int tlsEncrypt(int session, const char* plain, int length, char* out, int outSize, int& outLength)
 {
     outLength = 0;
-    Session* s = find(session);
-    if (!s || !s->ready || s->shut || s->failed || length <= 0)
+    Session* entry = find(session);
+    if (!entry || !entry->ready || entry->shut || entry->failed || length <= 0)
         return 0;
-    const int header = static_cast<int>(s->sizes.cbHeader), trailer = static_cast<int>(s->sizes.cbTrailer);
+    const int header = static_cast<int>(entry->sizes.cbHeader), trailer = static_cast<int>(entry->sizes.cbTrailer);
     int take = length < kTlsMaxPlain ? length : kTlsMaxPlain;
-    if (take > static_cast<int>(s->sizes.cbMaximumMessage))
-        take = static_cast<int>(s->sizes.cbMaximumMessage);
-    if (take > outSize - s->owedLength - header - trailer)
-        take = outSize - s->owedLength - header - trailer;
+    if (take > static_cast<int>(entry->sizes.cbMaximumMessage))
+        take = static_cast<int>(entry->sizes.cbMaximumMessage);
+    if (take > outSize - entry->owedLength - header - trailer)
+        take = outSize - entry->owedLength - header - trailer;
     if (take <= 0)
         return 0;
-    char* start = out + s->owedLength;
+    char* start = out + entry->owedLength;
     std::memcpy(start + header, plain, take);
     SecBuffer buffers[4] = {{static_cast<ULONG>(header), SECBUFFER_STREAM_HEADER, start},
                             {static_cast<ULONG>(take), SECBUFFER_DATA, start + header},
                             {static_cast<ULONG>(trailer), SECBUFFER_STREAM_TRAILER, start + header + take},
                             {0, SECBUFFER_EMPTY, nullptr}};
     SecBufferDesc message = {SECBUFFER_VERSION, 4, buffers};
-    if (EncryptMessage(&s->context, 0, &message, 0) != SEC_E_OK) {
-        s->failed = 1;
+    if (EncryptMessage(&entry->context, 0, &message, 0) != SEC_E_OK) {
+        entry->failed = 1;
         return 0;
     }
-    outLength = s->owedLength + static_cast<int>(buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer);
-    payOwed(*s, out, outSize);
+    outLength = entry->owedLength + static_cast<int>(buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer);
+    payOwed(*entry, out, outSize);
     return take;
 }
 
@@ -386,14 +386,14 @@ TlsResult tlsDecrypt(int session, const char* in, int inLength, int& used, char*
 {
     used = 0;
     plainLength = 0;
-    Session* s = find(session);
-    if (!s || !s->ready || s->failed)
+    Session* entry = find(session);
+    if (!entry || !entry->ready || entry->failed)
         return TlsFailed;
     if (inLength < kRecordHeader)
         return TlsNeedMore;
     const int length = kRecordHeader + (static_cast<unsigned char>(in[3]) << 8 | static_cast<unsigned char>(in[4]));
     if (length > kMaxRecord) {
-        s->failed = 1;
+        entry->failed = 1;
         return TlsFailed;
     }
     if (inLength < length)
@@ -402,11 +402,11 @@ TlsResult tlsDecrypt(int session, const char* in, int inLength, int& used, char*
     SecBuffer buffers[4] = {{static_cast<ULONG>(length), SECBUFFER_DATA, record},
                             {0, SECBUFFER_EMPTY, nullptr}, {0, SECBUFFER_EMPTY, nullptr}, {0, SECBUFFER_EMPTY, nullptr}};
     SecBufferDesc message = {SECBUFFER_VERSION, 4, buffers};
-    const SECURITY_STATUS status = DecryptMessage(&s->context, &message, 0, nullptr);
+    const SECURITY_STATUS status = DecryptMessage(&entry->context, &message, 0, nullptr);
     int leftover = extraOf(buffers, 4, length);
     int ok = (status == SEC_E_OK || status == SEC_I_RENEGOTIATE) && plainOf(buffers, plain, plainSize, plainLength);
     if (ok && status == SEC_I_RENEGOTIATE)
-        ok = afterHandshake(*s, buffers, leftover);
+        ok = afterHandshake(*entry, buffers, leftover);
     used = length - leftover;
     // Wine gives the close_notify back as an empty record, not SEC_I_CONTEXT_EXPIRED:
     // a TLS 1.2 alert record that decrypts to nothing is the close.
@@ -414,7 +414,7 @@ TlsResult tlsDecrypt(int session, const char* in, int inLength, int& used, char*
         return TlsClosed;
     if (!ok) {
         plainLength = 0;
-        s->failed = 1;
+        entry->failed = 1;
         return TlsFailed;
     }
     return TlsDone;
@@ -422,30 +422,30 @@ TlsResult tlsDecrypt(int session, const char* in, int inLength, int& used, char*
 
 int tlsCloseNotify(int session, char* out, int outSize)
 {
-    Session* s = find(session);
-    if (!s || !s->ready || s->shut || s->failed)
+    Session* entry = find(session);
+    if (!entry || !entry->ready || entry->shut || entry->failed)
         return 0;
     DWORD type = SCHANNEL_SHUTDOWN;
     SecBuffer control = {sizeof type, SECBUFFER_TOKEN, &type};
     SecBufferDesc controlDesc = {SECBUFFER_VERSION, 1, &control};
-    if (ApplyControlToken(&s->context, &controlDesc) != SEC_E_OK)
+    if (ApplyControlToken(&entry->context, &controlDesc) != SEC_E_OK)
         return 0;
-    s->shut = 1;
+    entry->shut = 1;
     SecBuffer token;
-    const SECURITY_STATUS status = initialize(*s, nullptr, token);
-    int length = s->owedLength;
-    const int paid = payOwed(*s, out, outSize);
+    const SECURITY_STATUS status = initialize(*entry, nullptr, token);
+    int length = entry->owedLength;
+    const int paid = payOwed(*entry, out, outSize);
     const int added = append(token, out, outSize, length);  // frees the token in any case
     return paid && added && !FAILED(status) ? length : 0;
 }
 
 void tlsFree(int session)
 {
-    Session* s = find(session);
-    if (!s)
+    Session* entry = find(session);
+    if (!entry)
         return;
-    if (s->hasContext)
-        DeleteSecurityContext(&s->context);
-    FreeCredentialsHandle(&s->credentials);
-    std::memset(s, 0, sizeof *s);
+    if (entry->hasContext)
+        DeleteSecurityContext(&entry->context);
+    FreeCredentialsHandle(&entry->credentials);
+    std::memset(entry, 0, sizeof *entry);
 }

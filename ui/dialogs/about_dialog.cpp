@@ -1,6 +1,7 @@
 #include "ui/dialogs/about_dialog.h"
 
 #include "resources/resource.h"
+#include "ui/dialogs/modal_dialog.h"
 #include "ui/program_state.h"
 
 #include <shellapi.h>
@@ -39,7 +40,7 @@ void openLink(HWND dialog, const char* link)
     ShellExecuteA(dialog, "open", link, nullptr, nullptr, SW_HIDE);
 }
 
-INT_PTR onCommand(HWND dialog, int id)
+INT_PTR onCommand(HWND dialog, int id, int)
 {
     switch (id) {
     case IDC_ABOUT_OK:
@@ -59,23 +60,19 @@ INT_PTR onCommand(HWND dialog, int id)
     }
 }
 
+INT_PTR onOther(HWND dialog, UINT message, WPARAM, LPARAM)
+{
+    switch (message) {
+    case WM_DESTROY: return onDestroy(dialog);
+    default: return FALSE;
+    }
+}
+
+const ModalDialog kDialog = {IDD_ABOUT, onInitDialog, onCommand, onOther};
+
 } // namespace
 
 void openAboutDialog(HWND owner)
 {
-    DialogBoxParamA(program.module, MAKEINTRESOURCEA(IDD_ABOUT), owner, aboutDialogProc, 0);
-}
-
-INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        return onInitDialog(dialog);
-    case WM_COMMAND:
-        return onCommand(dialog, LOWORD(wParam));
-    case WM_DESTROY:
-        return onDestroy(dialog);
-    default:
-        return FALSE;
-    }
+    runModalDialog(owner, kDialog);
 }

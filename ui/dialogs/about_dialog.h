@@ -5,4 +5,3 @@
 // Runs the dialog modally over `owner`.
 void openAboutDialog(HWND owner);
 
-INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

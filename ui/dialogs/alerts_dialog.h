@@ -7,4 +7,3 @@
 // Runs the dialog modally over `owner`, the main window.
 void openAlertsDialog(HWND owner);
 
-INT_PTR CALLBACK alertsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

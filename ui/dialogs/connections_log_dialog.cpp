@@ -3,6 +3,7 @@
 #include "engine/error_notice.h"
 #include "resources/resource.h"
 #include "storage/connection_log.h"
+#include "ui/dialogs/modal_dialog.h"
 #include "ui/program_state.h"
 
 #include <commctrl.h>
@@ -79,29 +80,16 @@ INT_PTR onInitDialog(HWND dialog)
     return TRUE;
 }
 
-INT_PTR onCommand(HWND dialog, int id)
+INT_PTR onCommand(HWND dialog, int id, int)
 {
-    if (id != IDC_CONNECTIONS_OK && id != IDCANCEL)
-        return FALSE;
-    EndDialog(dialog, IDC_CONNECTIONS_OK);
-    return TRUE;
+    return endOnOk(dialog, id, IDC_CONNECTIONS_OK);
 }
+
+const ModalDialog kDialog = {IDD_CONNECTIONS_LOG, onInitDialog, onCommand, nullptr};
 
 } // namespace
 
 void openConnectionsLogDialog(HWND owner)
 {
-    DialogBoxParamA(program.module, MAKEINTRESOURCEA(IDD_CONNECTIONS_LOG), owner, connectionsLogDialogProc, 0);
-}
-
-INT_PTR CALLBACK connectionsLogDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        return onInitDialog(dialog);
-    case WM_COMMAND:
-        return onCommand(dialog, LOWORD(wParam));
-    default:
-        return FALSE;
-    }
+    runModalDialog(owner, kDialog);
 }

@@ -6,4 +6,3 @@
 // notice 10 is shown.
 void openConnectionsLogDialog(HWND owner);
 
-INT_PTR CALLBACK connectionsLogDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

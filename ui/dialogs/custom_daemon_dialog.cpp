@@ -5,6 +5,7 @@
 #include "resources/resource.h"
 #include "storage/custom_daemon_file.h"
 #include "ui/dialogs/file_dialog.h"
+#include "ui/dialogs/modal_dialog.h"
 #include "ui/program_state.h"
 
 #include <cstdint>
@@ -119,23 +120,13 @@ INT_PTR onCommand(HWND dialog, int id, int notification)
     }
 }
 
+const ModalDialog kDialog = {IDD_CUSTOM_DAEMON, onInitDialog, onCommand, nullptr};
+
 } // namespace
 
 void openCustomDaemonDialog(HWND owner)
 {
-    DialogBoxParamA(program.module, MAKEINTRESOURCEA(IDD_CUSTOM_DAEMON), owner, customDaemonDialogProc, 0);
-}
-
-INT_PTR CALLBACK customDaemonDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        return onInitDialog(dialog);
-    case WM_COMMAND:
-        return onCommand(dialog, LOWORD(wParam), HIWORD(wParam));
-    default:
-        return FALSE;
-    }
+    runModalDialog(owner, kDialog);
 }
 
 int readCustomDaemonDialog(HWND dialog, DaemonScript& script)

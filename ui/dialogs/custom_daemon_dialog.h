@@ -8,7 +8,6 @@
 // Runs the dialog modally over `owner`.
 void openCustomDaemonDialog(HWND owner);
 
-INT_PTR CALLBACK customDaemonDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Reads the controls into `script` after checking the port. On a refused port
 // it shows notice 7 or 8, leaves `script` untouched and returns 0.

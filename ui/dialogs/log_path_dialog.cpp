@@ -2,6 +2,7 @@
 
 #include "resources/resource.h"
 #include "ui/dialogs/file_dialog.h"
+#include "ui/dialogs/modal_dialog.h"
 #include "ui/program_state.h"
 
 namespace {
@@ -28,7 +29,7 @@ void onOk(HWND dialog)
     EndDialog(dialog, IDC_LOG_PATH_OK);
 }
 
-INT_PTR onCommand(HWND dialog, int id)
+INT_PTR onCommand(HWND dialog, int id, int)
 {
     switch (id) {
     case IDC_LOG_PATH_CANCEL:
@@ -46,21 +47,11 @@ INT_PTR onCommand(HWND dialog, int id)
     }
 }
 
+const ModalDialog kDialog = {IDD_LOG_PATH, onInitDialog, onCommand, nullptr};
+
 } // namespace
 
 void openLogPathDialog(HWND owner)
 {
-    DialogBoxParamA(program.module, MAKEINTRESOURCEA(IDD_LOG_PATH), owner, logPathDialogProc, 0);
-}
-
-INT_PTR CALLBACK logPathDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        return onInitDialog(dialog);
-    case WM_COMMAND:
-        return onCommand(dialog, LOWORD(wParam));
-    default:
-        return FALSE;
-    }
+    runModalDialog(owner, kDialog);
 }

@@ -5,4 +5,3 @@
 // Runs the dialog modally over `owner`.
 void openLogPathDialog(HWND owner);
 
-INT_PTR CALLBACK logPathDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

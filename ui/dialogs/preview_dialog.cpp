@@ -2,6 +2,7 @@
 
 #include "engine/script_outline.h"
 #include "resources/resource.h"
+#include "ui/dialogs/modal_dialog.h"
 #include "ui/program_state.h"
 
 namespace {
@@ -12,31 +13,18 @@ INT_PTR onInitDialog(HWND dialog)
     return TRUE;
 }
 
-INT_PTR onCommand(HWND dialog, int id)
+INT_PTR onCommand(HWND dialog, int id, int)
 {
-    if (id != IDC_PREVIEW_OK && id != IDCANCEL)
-        return FALSE;
-    EndDialog(dialog, IDC_PREVIEW_OK);
-    return TRUE;
+    return endOnOk(dialog, id, IDC_PREVIEW_OK);
 }
+
+const ModalDialog kDialog = {IDD_PREVIEW, onInitDialog, onCommand, nullptr};
 
 } // namespace
 
 void openPreviewDialog(HWND owner)
 {
-    DialogBoxParamA(program.module, MAKEINTRESOURCEA(IDD_PREVIEW), owner, previewDialogProc, 0);
-}
-
-INT_PTR CALLBACK previewDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        return onInitDialog(dialog);
-    case WM_COMMAND:
-        return onCommand(dialog, LOWORD(wParam));
-    default:
-        return FALSE;
-    }
+    runModalDialog(owner, kDialog);
 }
 
 // One buffer holds each text in turn; it is sized for the largest outline a

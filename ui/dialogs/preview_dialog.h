@@ -6,7 +6,6 @@
 // it is; choosing which daemon that is is the caller's business.
 void openPreviewDialog(HWND owner);
 
-INT_PTR CALLBACK previewDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Puts the port line, the timer line and the outline of the active script
 // into the dialog's three fields.
