@@ -13,17 +13,26 @@ const char kTimeText[] = "%02d:%02d";
 int summaryText(const AlertFacts& facts, char* text, int size)
 {
     const AlertSummaryFacts& summary = facts.summary;
-    char first[8], last[8];
+    char first[8], last[8], ports[kPortsPhraseSize];
     std::snprintf(first, sizeof first, kTimeText, summary.firstLocal.hour, summary.firstLocal.minute);
     std::snprintf(last, sizeof last, kTimeText, summary.lastLocal.hour, summary.lastLocal.minute);
+    alertPortsPhrase(facts, ports, sizeof ports);
     const char* plural = summary.connections == 1 ? "" : "s";
     if (summary.addresses == 1)
-        return std::snprintf(text, static_cast<size_t>(size),
-                             "%lu more connection%s from %s to port %d between %s and %s", summary.connections, plural,
-                             facts.callerAddress, facts.localPort, first, last);
+        return std::snprintf(text, static_cast<size_t>(size), "%lu more connection%s from %s to %s between %s and %s",
+                             summary.connections, plural, facts.callerAddress, ports, first, last);
     return std::snprintf(text, static_cast<size_t>(size),
-                         "%lu more connection%s from %lu addresses to port %d between %s and %s", summary.connections,
-                         plural, summary.addresses, facts.localPort, first, last);
+                         "%lu more connection%s from %lu addresses to %s between %s and %s", summary.connections,
+                         plural, summary.addresses, ports, first, last);
+}
+
+// "Port scan from 203.0.113.7: 3 ports (21, 22, 3389) in 2 s".
+int scanText(const AlertFacts& facts, char* text, int size)
+{
+    char ports[kPortsPhraseSize];
+    portListText(facts.scan.ports, ", ", ports, sizeof ports);
+    return std::snprintf(text, static_cast<size_t>(size), "Port scan from %s: %d ports (%s) in %ld s",
+                         facts.callerAddress, facts.scan.ports.count, ports, facts.scan.seconds);
 }
 
 int heartbeatText(const AlertFacts& facts, char* text, int size)
@@ -38,6 +47,17 @@ int heartbeatText(const AlertFacts& facts, char* text, int size)
 
 } // namespace
 
+void alertPortsPhrase(const AlertFacts& facts, char* text, int size)
+{
+    const PortList& ports = facts.summary.ports;
+    if (ports.count < 2) {
+        std::snprintf(text, static_cast<size_t>(size), "port %d", ports.count == 1 ? ports.ports[0] : facts.localPort);
+        return;
+    }
+    const int used = std::snprintf(text, static_cast<size_t>(size), "ports ");
+    portListText(ports, ", ", text + used, size - used);
+}
+
 void syslogOriginInit(SyslogOrigin& origin, const char* rawHostName, unsigned long processId)
 {
     if (copyVisible(rawHostName, origin.hostName, sizeof origin.hostName) == 0)
@@ -48,14 +68,14 @@ void syslogOriginInit(SyslogOrigin& origin, const char* rawHostName, unsigned lo
 const char* alertDaemonName(int daemonKind)
 {
     static const char* const kNames[] = {"None", "FreeBSD 5.1", "RedHat 8.0", "SubSeven 2.1", "NetBus 1.60",
-                                         "Custom"};
-    return daemonKind >= 1 && daemonKind <= 5 ? kNames[daemonKind] : kNames[0];
+                                         "Custom", "Tripwire"};
+    return daemonKind >= 1 && daemonKind <= kTripwireDaemon ? kNames[daemonKind] : kNames[0];
 }
 
 const char* alertEventName(AlertEvent event)
 {
-    static const char* const kNames[] = {"connect", "listen", "standby", "test", "heartbeat", "summary"};
-    return event >= AlertConnect && event <= AlertSummary ? kNames[event] : "test";
+    static const char* const kNames[] = {"connect", "listen", "standby", "test", "heartbeat", "summary", "scan"};
+    return event >= AlertConnect && event <= AlertScan ? kNames[event] : "test";
 }
 
 int alertReadableText(const AlertFacts& facts, char* text, int size)
@@ -76,6 +96,7 @@ int alertReadableText(const AlertFacts& facts, char* text, int size)
         break;
     case AlertHeartbeat: length = heartbeatText(facts, text, size); break;
     case AlertSummary: length = summaryText(facts, text, size); break;
+    case AlertScan: length = scanText(facts, text, size); break;
     default:
         length =
             std::snprintf(text, static_cast<size_t>(size), "%s", "Test message from Velmoranth " VELMO_VERSION_TEXT);

@@ -30,7 +30,7 @@ bool carries(const AlertHub& hub, int id, AlertEvent event)
         return true;
     if (event == AlertListen || event == AlertStandby)
         return eventsOf(hub, id) == AlertEventsConnectAndListen;
-    return event == AlertConnect;
+    return event == AlertConnect || event == AlertScan;
 }
 
 void post(AlertHub& hub, int id, const AlertFacts& facts)
@@ -69,7 +69,8 @@ void postHeartbeat(AlertHub& hub, const AlertDecoyState& decoy, const WallTime& 
     facts.localPort = decoy.listening ? decoy.localPort : 0;
     facts.daemonKind = decoy.daemonKind;
     facts.heartbeat = AlertHeartbeatFacts{decoy.listening, hub.callers, status.sent, status.waiting, status.dropped,
-                                          hub.ignored};
+                                          hub.ignored, hub.tripwiresOn, decoy.armed, decoy.refused,
+                                          hub.scans.scans, hub.scans.evicted};
     hub.lastSequenceId = alertNextSequenceId(hub.lastSequenceId);
     stamp(facts, time, hub.lastSequenceId);
     post(hub, AlertSyslogChannel, facts);
@@ -78,6 +79,41 @@ void postHeartbeat(AlertHub& hub, const AlertDecoyState& decoy, const WallTime& 
 long long heartbeatPeriodMs(const AlertHub& hub)
 {
     return hub.filters.heartbeatMinutes * 60000LL;
+}
+
+// Stamped, then handed to each channel that carries it: syslog gets every
+// one; e-mail and webhooks what their incidents let through.
+void postToChannels(AlertHub& hub, AlertFacts& facts, const WallTime& time, long long nowMs)
+{
+    hub.lastSequenceId = alertNextSequenceId(hub.lastSequenceId);
+    stamp(facts, time, hub.lastSequenceId);
+    for (int id = 0; id < kAlertChannels; ++id) {
+        AlertChannel& channel = hub.channels[id];
+        if (!alertChannelEnabled(channel) || !carries(hub, id, facts.event))
+            continue;
+        if (id == AlertSyslogChannel || alertIncidentsAdmit(hub.incidents[id], facts, nowMs))
+            post(hub, id, facts);
+    }
+}
+
+// Scans are told while the tripwires are on; a new rule starts afresh.
+void configureScans(AlertHub& hub, const TripwireSettings& tripwires)
+{
+    const int scanPorts = tripwires.enabled ? tripwires.scanPorts : 0;
+    hub.tripwiresOn = tripwires.enabled;
+    if (scanPorts != hub.scans.scanPorts || tripwires.scanSeconds * 1000LL != hub.scans.windowMs)
+        scanTrackerConfigure(hub.scans, scanPorts, tripwires.scanSeconds);
+}
+
+// The connect that crosses the scan rule's line is followed by the scan.
+void postScanOf(AlertHub& hub, const AlertFacts& connect, const WallTime& time, long long nowMs)
+{
+    AlertFacts scan{};
+    if (!scanTrackerHit(hub.scans, connect.callerAddress, connect.localPort, nowMs, scan.scan))
+        return;
+    scan.event = AlertScan;
+    std::memcpy(scan.callerAddress, connect.callerAddress, sizeof scan.callerAddress);
+    postToChannels(hub, scan, time, nowMs);
 }
 
 } // namespace
@@ -103,6 +139,9 @@ void alertHubInit(AlertHub& hub, AlertHubStorage& storage, const SyslogOrigin& o
     hub.lastSequenceId = 0;
     hub.callers = hub.ignored = 0;
     hub.heartbeatDueMs = -1;
+    hub.tripwiresOn = 0;
+    scanTrackerConfigure(hub.scans, 0, kDefaultScanSeconds);
+    hub.scans.scans = hub.scans.evicted = 0;
 }
 
 void alertHubConfigure(AlertHub& hub, const AlertSettings& settings, long long nowMs)
@@ -113,6 +152,7 @@ void alertHubConfigure(AlertHub& hub, const AlertSettings& settings, long long n
     for (int id = AlertMailChannel; id < kAlertChannels; ++id)
         hub.incidents[id].quietMs = settings.filters.quietMinutes * 60000LL;
     hub.filters = settings.filters;
+    configureScans(hub, settings.tripwires);
     const bool beating = settings.syslog.enabled && settings.filters.heartbeatMinutes > 0;
     if (!beating)
         hub.heartbeatDueMs = -1;
@@ -131,15 +171,9 @@ void alertHubEvent(AlertHub& hub, AlertFacts facts, const WallTime& time, long l
     }
     // Listening stops: what was counted is told now, before the stop itself.
     postDueSummaries(hub, time, nowMs, facts.event == AlertStandby);
-    hub.lastSequenceId = alertNextSequenceId(hub.lastSequenceId);
-    stamp(facts, time, hub.lastSequenceId);
-    for (int id = 0; id < kAlertChannels; ++id) {
-        AlertChannel& channel = hub.channels[id];
-        if (!alertChannelEnabled(channel) || !carries(hub, id, facts.event))
-            continue;
-        if (id == AlertSyslogChannel || alertIncidentsAdmit(hub.incidents[id], facts, nowMs))
-            post(hub, id, facts);
-    }
+    postToChannels(hub, facts, time, nowMs);
+    if (facts.event == AlertConnect)
+        postScanOf(hub, facts, time, nowMs);
     for (AlertChannel& channel : hub.channels)
         alertChannelPump(channel, nowMs);
 }

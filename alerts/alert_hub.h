@@ -2,11 +2,14 @@
 // The decoy's alerts as a whole: each event is built once (its facts, its
 // time, its sequence id), checked against the ignore list, and rendered by
 // each channel that carries it into that channel's own queue. The heartbeat
-// is due from here too. The window hands in events and the clocks, and pumps.
+// is due from here too, and a port scan is told from here, as one incident,
+// when the tripwires are on. The window hands in events and the clocks, and
+// pumps.
 #include "alerts/alert_channel.h"
 #include "alerts/alert_event.h"
 #include "alerts/alert_incidents.h"
 #include "alerts/alert_targets.h"
+#include "alerts/scan_tracker.h"
 
 enum AlertChannelId { AlertSyslogChannel = 0, AlertMailChannel = 1, AlertWebhookChannel = 2, kAlertChannels = 3 };
 
@@ -15,6 +18,7 @@ struct AlertDecoyState {
     int listening;
     int localPort;
     int daemonKind;
+    PortList armed, refused;  // the tripwires, while listening
 };
 
 struct AlertHub {
@@ -25,6 +29,8 @@ struct AlertHub {
     unsigned long lastSequenceId;   // 0 before the first
     unsigned long callers, ignored;
     long long heartbeatDueMs;       // -1: off
+    int tripwiresOn;                // the alerts file turns the tripwires on
+    ScanTracker scans;
 };
 
 // Storage for the hub's three queues, which the owner keeps (a static).
@@ -41,7 +47,8 @@ void alertHubConfigure(AlertHub& hub, const AlertSettings& settings, long long n
 
 // An event of the decoy, with its facts but for the sequence id and time,
 // which the hub sets (`time` is the wall clock now). A connect from an
-// ignored address raises nothing, and is counted.
+// ignored address raises nothing, and is counted. A connect that crosses the
+// scan rule's line is followed at once by a `scan` event.
 void alertHubEvent(AlertHub& hub, AlertFacts facts, const WallTime& time, long long nowMs);
 
 // Delivers, sends the heartbeat when due (with the decoy's state), and the

@@ -4,10 +4,10 @@
 
 namespace {
 
-IncidentRecord* find(AlertIncidents& incidents, const char* address, int localPort)
+IncidentRecord* find(AlertIncidents& incidents, const char* address)
 {
     for (IncidentRecord& record : incidents.records)
-        if (record.inUse && record.localPort == localPort && std::strcmp(record.address, address) == 0)
+        if (record.inUse && std::strcmp(record.address, address) == 0)
             return &record;
     return nullptr;
 }
@@ -77,10 +77,11 @@ bool floodDue(AlertIncidents& incidents, long long nowMs, AlertFacts& summary, b
         summary.localPort = incidents.floodPort;
         summary.daemonKind = incidents.floodDaemon;
         summary.summary = AlertSummaryFacts{incidents.floodConnections, incidents.floodAddresses,
-                                            incidents.floodFirst, incidents.floodLast};
+                                            incidents.floodFirst, incidents.floodLast, incidents.floodPorts};
     }
     incidents.hourStartMs = -1;
     incidents.floodConnections = incidents.floodAddresses = 0;
+    incidents.floodPorts = PortList{};
     incidents.floodSeenCount = 0;
     return flooded;
 }
@@ -90,9 +91,9 @@ AlertFacts addressSummary(const IncidentRecord& record)
     AlertFacts summary{};
     summary.event = AlertSummary;
     std::memcpy(summary.callerAddress, record.address, sizeof summary.callerAddress);
-    summary.localPort = record.localPort;
+    summary.localPort = record.ports.count == 1 ? record.ports.ports[0] : record.localPort;
     summary.daemonKind = record.daemonKind;
-    summary.summary = AlertSummaryFacts{record.counted, 1, record.firstLocal, record.lastLocal};
+    summary.summary = AlertSummaryFacts{record.counted, 1, record.firstLocal, record.lastLocal, record.ports};
     return summary;
 }
 
@@ -107,11 +108,14 @@ void alertIncidentsInit(AlertIncidents& incidents, int quietMinutes)
 
 int alertIncidentsAdmit(AlertIncidents& incidents, const AlertFacts& facts, long long nowMs)
 {
+    if (facts.event == AlertScan)
+        return underCap(incidents, nowMs);
     if (facts.event != AlertConnect)
         return 1;
-    IncidentRecord* record = incidents.quietMs > 0 ? find(incidents, facts.callerAddress, facts.localPort) : nullptr;
+    IncidentRecord* record = incidents.quietMs > 0 ? find(incidents, facts.callerAddress) : nullptr;
     if (record && nowMs < record->quietUntilMs) {
         countInto(record->counted, record->firstLocal, record->lastLocal, 1, facts.time.local, facts.time.local);
+        portListAdd(record->ports, facts.localPort);
         return 0;
     }
     if (!record && incidents.quietMs > 0 && (record = freeRecord(incidents)) != nullptr) {
@@ -128,6 +132,7 @@ int alertIncidentsAdmit(AlertIncidents& incidents, const AlertFacts& facts, long
         return 1;
     holdForFlood(incidents, facts.callerAddress, 1, facts.time.local, facts.time.local, facts.localPort,
                  facts.daemonKind);
+    portListAdd(incidents.floodPorts, facts.localPort);
     return 0;
 }
 
@@ -145,6 +150,8 @@ int alertIncidentsDue(AlertIncidents& incidents, long long nowMs, AlertFacts& su
         }
         holdForFlood(incidents, record.address, record.counted, record.firstLocal, record.lastLocal, record.localPort,
                      record.daemonKind);
+        for (int i = 0; i < record.ports.count; ++i)
+            portListAdd(incidents.floodPorts, record.ports.ports[i]);
     }
     return floodDue(incidents, nowMs, summary, ending != 0) ? 1 : 0;
 }

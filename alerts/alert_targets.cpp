@@ -7,6 +7,8 @@ AlertSettings defaultAlertSettings()
     settings.mail.port = kMailDefaultPort;
     settings.filters.quietMinutes = kDefaultQuietMinutes;
     settings.filters.heartbeatMinutes = kDefaultHeartbeatMinutes;
+    settings.tripwires.scanPorts = kDefaultScanPorts;
+    settings.tripwires.scanSeconds = kDefaultScanSeconds;
     return settings;
 }
 

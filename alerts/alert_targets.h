@@ -2,7 +2,9 @@
 // Where alerts go: one record per channel (syslog, e-mail, webhook) and the
 // filters they share. Plain fixed-size records, read from and saved to
 // "alerts.ini" by the alerts file's reader and writer, edited by the Alerts
-// dialog and handed to the channels as they are.
+// dialog and handed to the channels as they are; the tripwires' ports and
+// scan rule too.
+#include "engine/tripwires.h"
 
 enum {
     kAlertHostSize = 254,          // a DNS name of up to 253 characters
@@ -82,17 +84,31 @@ struct AlertFilters {
     int heartbeatMinutes;  // syslog: 0 off, 1 to 1440; default 15
 };
 
+// Ports beside the daemon's that catch a sweep, and the rule that tells a
+// scan: `scanPorts` distinct ports (the daemon's counts) touched by one
+// source within `scanSeconds`.
+struct TripwireSettings {
+    int enabled;
+    int ports[kMostTripwires];  // ascending, each once
+    int portCount;
+    int scanPorts;              // 2 to 64; 0: no scan is told
+    int scanSeconds;            // 1 to 3600
+};
+
 struct AlertSettings {
     SyslogTarget syslog;
     MailTarget mail;
     WebhookTarget webhook;
     AlertFilters filters;
+    TripwireSettings tripwires;
 };
 
 enum { kDefaultQuietMinutes = 10, kDefaultHeartbeatMinutes = 15, kMostMinutes = 1440 };
+enum { kDefaultScanPorts = 3, kMostScanPorts = 64, kDefaultScanSeconds = 60, kMostScanSeconds = 3600 };
 
 // Every channel off; syslog 514, UDP, octet framing; e-mail port 25 with no
-// security; webhook JSON; connect events; quiet 10 minutes; heartbeat 15.
+// security; webhook JSON; connect events; quiet 10 minutes; heartbeat 15;
+// no tripwires, a scan being 3 ports in 60 s.
 AlertSettings defaultAlertSettings();
 
 // A port left out follows the protocol (514, tls 6514, relp 2514) or the

@@ -192,3 +192,79 @@ int parseEvents(const char* text, AlertEventChoice& events)
     events = seen == 7 ? AlertEventsConnectAndListen : AlertEventsConnect;
     return seen == 1 || seen == 7;
 }
+
+namespace {
+
+enum PortEntry { PortEntrySound, PortEntryBad, PortEntryTooMany };
+
+// Adds `port` in its place, once; false when the list is full.
+bool addPort(TripwireSettings& settings, int port)
+{
+    int at = 0;
+    while (at < settings.portCount && settings.ports[at] < port)
+        ++at;
+    if (at < settings.portCount && settings.ports[at] == port)
+        return true;
+    if (settings.portCount == kMostTripwires)
+        return false;
+    for (int i = settings.portCount++; i > at; --i)
+        settings.ports[i] = settings.ports[i - 1];
+    settings.ports[at] = port;
+    return true;
+}
+
+// One entry: a port, or a range low-high.
+PortEntry readPortEntry(const char* entry, TripwireSettings& settings)
+{
+    int low = 0, high = 0;
+    const char* end = readNumberIn(entry, 1, 65535, low);
+    high = low;
+    if (end && *end == '-')
+        end = readNumberIn(end + 1, 1, 65535, high);
+    if (!end || *end || high < low)
+        return PortEntryBad;
+    for (int port = low; port <= high; ++port) {
+        if (!addPort(settings, port))
+            return PortEntryTooMany;
+    }
+    return PortEntrySound;
+}
+
+} // namespace
+
+int parsePortList(const char* text, TripwireSettings& settings, char* bad, int badSize)
+{
+    settings.portCount = 0;
+    if (badSize > 0)
+        bad[0] = '\0';
+    char entry[kEntrySize];
+    bool fits = true;
+    for (const char* next = blankOnly(text) ? nullptr : text; takeEntry(next, entry, sizeof entry, fits);) {
+        const PortEntry read = fits ? readPortEntry(entry, settings) : PortEntryBad;
+        if (read == PortEntrySound)
+            continue;
+        if (badSize > 0)
+            std::snprintf(bad, badSize, "%s", read == PortEntryBad ? entry : "");
+        return 0;
+    }
+    return 1;
+}
+
+void portListFileText(const TripwireSettings& settings, char* text, int size)
+{
+    int used = 0;
+    text[0] = '\0';
+    for (int i = 0; i < settings.portCount && used >= 0 && used < size;) {
+        int last = i;
+        while (last + 1 < settings.portCount && settings.ports[last + 1] == settings.ports[last] + 1)
+            ++last;
+        if (last - i < 2)
+            last = i;  // two in a row are two ports, not a range
+        const char* comma = used ? "," : "";
+        if (last > i)
+            used += std::snprintf(text + used, size - used, "%s%d-%d", comma, settings.ports[i], settings.ports[last]);
+        else
+            used += std::snprintf(text + used, size - used, "%s%d", comma, settings.ports[i]);
+        i = last + 1;
+    }
+}

@@ -59,3 +59,12 @@ int parseRecipients(const char* text, MailTarget& target);
 // "connect" or "connect,listen,standby" (names in any order and case, blanks
 // around them ignored; empty: connect). 1 when sound.
 int parseEvents(const char* text, AlertEventChoice& events);
+
+// TCP ports and ranges, comma separated: "21, 22, 80, 8000-8010"; at most
+// kMostTripwires ports once ranges are expanded, each 1 to 65535. 1 when
+// sound, the ports ascending in `settings`; else 0, and the first bad entry
+// in `bad` (or "" when there are merely too many).
+int parsePortList(const char* text, TripwireSettings& settings, char* bad, int badSize);
+// The ports as the file keeps them: "21,22,80,8000-8010" (a run of three or
+// more as a range).
+void portListFileText(const TripwireSettings& settings, char* text, int size);

@@ -17,10 +17,11 @@ const char kHeader[] = "[Velmoranth Alerts]";
 // A full To= list (ten addresses of 254 characters) and some blanks fit; a longer line is damage.
 enum { kLineSize = 3072 };
 
-enum Section { SectionAlerts, SectionMail, SectionWebhook, SectionOther };
-const char* const kSectionNames[] = {"[Velmoranth Alerts]", "[E-mail]", "[Webhook]"};
+enum Section { SectionAlerts, SectionMail, SectionWebhook, SectionTripwires, SectionOther };
+const char* const kSectionNames[] = {"[Velmoranth Alerts]", "[E-mail]", "[Webhook]", "[Tripwires]"};
 // Where each scope's keys are, for its problem texts.
-const Section kScopeSections[kAlertProblemScopes] = {SectionAlerts, SectionMail, SectionWebhook, SectionAlerts};
+const Section kScopeSections[kAlertProblemScopes] = {SectionAlerts, SectionMail, SectionWebhook, SectionAlerts,
+                                                     SectionTripwires};
 
 // The file's own name, after any folders, for the problem texts.
 const char* baseName(const char* path)
@@ -154,6 +155,29 @@ struct Reader {
         }
     }
 
+    // A number in [low, high], or 0 where `zeroTurnsOff`; empty: the default.
+    void readCount(const char* what, const char* value, int& count, int low, int high, int byDefault,
+                   bool zeroTurnsOff)
+    {
+        count = byDefault;
+        const char* end = value[0] ? readNumberIn(value, 0, high, count) : "";
+        if (!end || *end || (count < low && !(count == 0 && zeroTurnsOff)))
+            complain(AlertProblemTripwires, "%s \"%s\" is not a number from %d to %d%s.", what, quoted(value).text,
+                     low, high, zeroTurnsOff ? ", or 0" : "");
+    }
+
+    void readPorts(const char* value)
+    {
+        char bad[40];
+        if (parsePortList(value, settings().tripwires, bad, sizeof bad))
+            return;
+        if (!bad[0])
+            complain(AlertProblemTripwires, "the ports are more than %d.", kMostTripwires);
+        else
+            complain(AlertProblemTripwires, "the port \"%s\" is not a port or a range (low-high) from 1 to 65535.",
+                     quoted(bad).text);
+    }
+
     void readRecipients(const char* value)
     {
         if (!parseRecipients(value, settings().mail))
@@ -278,6 +302,24 @@ const KeyRule kWebhookKeys[] = {
      }},
 };
 
+const KeyRule kTripwireKeys[] = {
+    {"Enabled", AlertProblemTripwires,
+     [](Reader& reader, const char* value) {
+         reader.readSwitch(AlertProblemTripwires, value, reader.settings().tripwires.enabled);
+     }},
+    {"Ports", AlertProblemTripwires, [](Reader& reader, const char* value) { reader.readPorts(value); }},
+    {"ScanPorts", AlertProblemTripwires,
+     [](Reader& reader, const char* value) {
+         reader.readCount("ScanPorts", value, reader.settings().tripwires.scanPorts, 2, kMostScanPorts,
+                          kDefaultScanPorts, true);
+     }},
+    {"ScanSeconds", AlertProblemTripwires,
+     [](Reader& reader, const char* value) {
+         reader.readCount("ScanSeconds", value, reader.settings().tripwires.scanSeconds, 1, kMostScanSeconds,
+                          kDefaultScanSeconds, false);
+     }},
+};
+
 struct SectionRule {
     const KeyRule* keys;
     int count;
@@ -288,6 +330,7 @@ const SectionRule kSectionRules[] = {
     {kAlertsKeys, sizeof kAlertsKeys / sizeof kAlertsKeys[0]},
     {kMailKeys, sizeof kMailKeys / sizeof kMailKeys[0]},
     {kWebhookKeys, sizeof kWebhookKeys / sizeof kWebhookKeys[0]},
+    {kTripwireKeys, sizeof kTripwireKeys / sizeof kTripwireKeys[0]},
 };
 
 // The rule of `key` in `section`; nullptr for a key the section does not know.
@@ -371,6 +414,7 @@ void Reader::finish()
     all.syslog.enabled = all.syslog.enabled && shared && !reading.problem[AlertProblemSyslog][0];
     all.mail.enabled = all.mail.enabled && shared && !reading.problem[AlertProblemMail][0];
     all.webhook.enabled = all.webhook.enabled && shared && !reading.problem[AlertProblemWebhook][0];
+    all.tripwires.enabled = all.tripwires.enabled && !reading.problem[AlertProblemTripwires][0];
 }
 
 bool noProblem(const AlertSettingsReading& reading)

@@ -32,6 +32,12 @@
 //   Format=slack
 //   Events=connect
 //
+//   [Tripwires]
+//   Enabled=1
+//   Ports=21, 22, 80, 443, 3389, 8000-8010
+//   ScanPorts=3
+//   ScanSeconds=60
+//
 // Events= says what e-mail and the webhook carry beyond connections and
 // their summaries: "connect" (the default) or "connect,listen,standby" (the
 // dialog's "Listening starts and stops"); names in any order and case,
@@ -39,15 +45,18 @@
 // out: by protocol (514, tls 6514, relp 2514) or security (25, starttls 587,
 // tls 465). [E-mail] Fingerprint= pins the mail server's certificate as
 // [Velmoranth Alerts] Fingerprint= pins the collector's. Heartbeat= and
-// Quiet= are minutes from 0 to 1440. An empty value is the key's default.
+// Quiet= are minutes from 0 to 1440. Ports= holds TCP ports and ranges, at
+// most 64 ports once expanded; ScanPorts= 0 (no scan is told) or 2 to 64,
+// default 3; ScanSeconds= 1 to 3600, default 60. An empty value is the key's
+// default.
 //
 // Read as ANSI, UTF-8 with a BOM, or UTF-16 LE or BE with a BOM; CR LF, LF
 // or CR; a Ctrl-Z ends the file; section headers and keys in any case,
 // blanks around them ignored; keys in any order; unknown keys, unknown
 // sections and blank lines ignored; at most 256 KiB. Missing file: alerts
 // off. A bad value turns its channel off (a bad shared key: every channel; a
-// bad Heartbeat: syslog), and the reading says what was wrong so the dialog
-// can show it; the other channels stay on.
+// bad Heartbeat: syslog; a bad tripwire key: the tripwires), and the reading
+// says what was wrong so the dialog can show it; the other channels stay on.
 #include "alerts/alert_checks.h"
 #include "alerts/alert_targets.h"
 
@@ -55,7 +64,7 @@
 
 // The problems of one reading, by what they turn off.
 enum AlertProblemScope { AlertProblemSyslog, AlertProblemMail, AlertProblemWebhook, AlertProblemShared,
-                         kAlertProblemScopes };
+                         AlertProblemTripwires, kAlertProblemScopes };
 
 struct AlertSettingsReading {
     AlertSettings settings;  // as read; a channel's `enabled` is 0 unless its part (and the shared keys) are sound

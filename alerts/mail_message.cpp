@@ -9,7 +9,7 @@
 
 namespace {
 
-enum { kFoldAt = 78, kLineSize = 320 };
+enum { kFoldAt = 78, kLineSize = 640 };
 
 // The mail's lines: header values are folded before a blank when a line
 // would pass 78 characters; a word longer than that stays whole on its own line.
@@ -107,17 +107,19 @@ int summarySubject(const AlertFacts& facts, char* text, int size)
 {
     const AlertSummaryFacts& summary = facts.summary;
     const char* plural = summary.connections == 1 ? "" : "s";
+    char ports[kPortsPhraseSize];
+    alertPortsPhrase(facts, ports, sizeof ports);
     if (summary.addresses == 1)
-        return std::snprintf(text, static_cast<size_t>(size), "%lu more connection%s from %s to port %d",
-                             summary.connections, plural, facts.callerAddress, facts.localPort);
-    return std::snprintf(text, static_cast<size_t>(size), "%lu more connection%s from %lu addresses to port %d",
-                         summary.connections, plural, summary.addresses, facts.localPort);
+        return std::snprintf(text, static_cast<size_t>(size), "%lu more connection%s from %s to %s",
+                             summary.connections, plural, facts.callerAddress, ports);
+    return std::snprintf(text, static_cast<size_t>(size), "%lu more connection%s from %lu addresses to %s",
+                         summary.connections, plural, summary.addresses, ports);
 }
 
 // "Velmoranth: connection from 203.0.113.7 to port 23 on FRONTDESK-PC".
 void subjectText(const SyslogOrigin& origin, const AlertFacts& facts, char* text, int size)
 {
-    char what[128];
+    char what[kPortsPhraseSize + 96];
     switch (facts.event) {
     case AlertConnect:
         std::snprintf(what, sizeof what, "connection from %s to port %d", facts.callerAddress, facts.localPort);
@@ -125,6 +127,7 @@ void subjectText(const SyslogOrigin& origin, const AlertFacts& facts, char* text
     case AlertListen: std::snprintf(what, sizeof what, "listening on port %d", facts.localPort); break;
     case AlertStandby: std::snprintf(what, sizeof what, "stopped listening on port %d", facts.localPort); break;
     case AlertSummary: summarySubject(facts, what, sizeof what); break;
+    case AlertScan: std::snprintf(what, sizeof what, "port scan from %s", facts.callerAddress); break;
     case AlertHeartbeat: std::snprintf(what, sizeof what, "heartbeat"); break;
     default: std::snprintf(what, sizeof what, "test message"); break;
     }
@@ -147,11 +150,20 @@ void number(MailText& out, const char* name, unsigned long value)
     fact(out, name, digits);
 }
 
+void portsFact(MailText& out, const PortList& ports)
+{
+    char text[kPortsPhraseSize];
+    portListText(ports, ", ", text, sizeof text);
+    fact(out, "Ports", text);
+}
+
 void summaryFacts(MailText& out, const AlertSummaryFacts& summary)
 {
     char text[40];
     number(out, "Connections", summary.connections);
     number(out, "Addresses", summary.addresses);
+    if (summary.ports.count > 1)
+        portsFact(out, summary.ports);
     calendarText(summary.firstLocal, text, sizeof text);
     fact(out, "First (local)", text);
     calendarText(summary.lastLocal, text, sizeof text);
@@ -175,9 +187,14 @@ void appendFacts(MailText& out, const SyslogOrigin& origin, const AlertFacts& fa
         number(out, "Caller port", static_cast<unsigned long>(facts.callerPort));
     if (facts.event == AlertSummary)
         summaryFacts(out, facts.summary);
+    if (facts.event == AlertScan) {
+        portsFact(out, facts.scan.ports);
+        number(out, "Connections", facts.scan.connections);
+        number(out, "Seconds", static_cast<unsigned long>(facts.scan.seconds));
+    }
     if (facts.localPort)
         number(out, "Local port", static_cast<unsigned long>(facts.localPort));
-    if (facts.event != AlertTest)
+    if (facts.event != AlertTest && facts.event != AlertScan)
         fact(out, "Daemon", alertDaemonName(facts.daemonKind));
     fact(out, "PC", origin.hostName);
     fact(out, "Version", VELMO_VERSION_TEXT);
@@ -220,7 +237,7 @@ int buildMailMessage(const SyslogOrigin& origin, const MailTarget& target, const
     out.endLine();
     appendFacts(out, origin, facts);
     out.endLine();
-    char text[256];
+    char text[kReadableTextSize];
     alertReadableText(facts, text, sizeof text);
     out.line(text);
     return out.out.fits() ? out.out.length : 0;

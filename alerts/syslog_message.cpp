@@ -36,10 +36,19 @@ void number(BoundedText& out, const char* name, unsigned long value)
     parameter(out, name, digits);
 }
 
+// "21,22,3389": ascending, no blanks.
+void ports(BoundedText& out, const char* name, const PortList& list)
+{
+    char text[kPortsPhraseSize];
+    portListText(list, ",", text, sizeof text);
+    parameter(out, name, text);
+}
+
 int severityOf(AlertEvent event)
 {
     switch (event) {
-    case AlertConnect: return kSeverityWarning;
+    case AlertConnect:
+    case AlertScan: return kSeverityWarning;
     case AlertHeartbeat: return kSeverityInformational;
     default: return kSeverityNotice;
     }
@@ -58,6 +67,21 @@ void appendHeartbeat(BoundedText& out, const AlertFacts& facts)
     number(out, "waiting", heartbeat.waiting);
     number(out, "dropped", heartbeat.dropped);
     number(out, "ignored", heartbeat.ignored);
+    if (heartbeat.tripwiresOn) {
+        ports(out, "tripwires", heartbeat.armed);
+        ports(out, "refused", heartbeat.refused);
+        number(out, "scans", heartbeat.scans);
+    }
+    if (heartbeat.evicted)
+        number(out, "evicted", heartbeat.evicted);
+}
+
+void appendScan(BoundedText& out, const AlertFacts& facts)
+{
+    parameter(out, "src", facts.callerAddress);
+    ports(out, "ports", facts.scan.ports);
+    number(out, "connections", facts.scan.connections);
+    number(out, "seconds", static_cast<unsigned long>(facts.scan.seconds));
 }
 
 void appendStructuredData(BoundedText& out, const AlertFacts& facts)
@@ -70,6 +94,8 @@ void appendStructuredData(BoundedText& out, const AlertFacts& facts)
     }
     if (facts.event == AlertHeartbeat) {
         appendHeartbeat(out, facts);
+    } else if (facts.event == AlertScan) {
+        appendScan(out, facts);
     } else if (facts.event != AlertTest) {
         number(out, "dstPort", static_cast<unsigned long>(facts.localPort));
         parameter(out, "daemon", alertDaemonName(facts.daemonKind));
@@ -93,7 +119,7 @@ int buildSyslogMessage(const SyslogOrigin& origin, const AlertFacts& facts, char
     out.text(header);
     appendStructuredData(out, facts);
     out.put(' ');
-    char text[256];
+    char text[kReadableTextSize];
     alertReadableText(facts, text, sizeof text);
     out.text(text);
     return out.heldLength();

@@ -4,7 +4,7 @@
 #include "alerts/alert_event.h"
 #include "alerts/alert_targets.h"
 
-enum { kSyslogMessageSize = 1024 };  // the longest message, with a 255-byte host name, fits
+enum { kSyslogMessageSize = 2048 };  // the longest message (a scan of every port, a 255-byte host name) fits
 
 // The whole message: PRI VERSION TIMESTAMP HOSTNAME APP-NAME PROCID MSGID
 // STRUCTURED-DATA MSG, without any framing or line end. Returns its length.

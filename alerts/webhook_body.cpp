@@ -8,7 +8,7 @@
 
 namespace {
 
-enum { kTextSize = 512 };
+enum { kTextSize = kReadableTextSize };
 
 void putJsonString(BoundedText& out, const char* text)
 {
@@ -62,7 +62,17 @@ void timeField(BoundedText& out, const char* key, const CalendarTime& time, int 
 
 int carriesPort(const AlertFacts& facts)
 {
-    return facts.event == AlertHeartbeat ? facts.heartbeat.listening : facts.event != AlertTest;
+    if (facts.event == AlertHeartbeat)
+        return facts.heartbeat.listening;
+    return facts.event != AlertTest && facts.event != AlertScan;
+}
+
+// "21,22,3389", as syslog gives it.
+void portsField(BoundedText& out, const char* key, const PortList& ports)
+{
+    char text[kPortsPhraseSize];
+    portListText(ports, ",", text, sizeof text);
+    stringField(out, key, text);
 }
 
 void heartbeatFields(BoundedText& out, const AlertHeartbeatFacts& heartbeat)
@@ -73,12 +83,28 @@ void heartbeatFields(BoundedText& out, const AlertHeartbeatFacts& heartbeat)
     numberField(out, "waiting", static_cast<long long>(heartbeat.waiting));
     numberField(out, "dropped", static_cast<long long>(heartbeat.dropped));
     numberField(out, "ignored", static_cast<long long>(heartbeat.ignored));
+    if (heartbeat.tripwiresOn) {
+        portsField(out, "tripwires", heartbeat.armed);
+        portsField(out, "refused", heartbeat.refused);
+        numberField(out, "scans", static_cast<long long>(heartbeat.scans));
+    }
+    if (heartbeat.evicted)
+        numberField(out, "evicted", static_cast<long long>(heartbeat.evicted));
+}
+
+void scanFields(BoundedText& out, const AlertScanFacts& scan)
+{
+    portsField(out, "ports", scan.ports);
+    numberField(out, "connections", static_cast<long long>(scan.connections));
+    numberField(out, "seconds", scan.seconds);
 }
 
 void summaryFields(BoundedText& out, const AlertFacts& facts)
 {
     numberField(out, "connections", static_cast<long long>(facts.summary.connections));
     numberField(out, "addresses", static_cast<long long>(facts.summary.addresses));
+    if (facts.summary.ports.count > 1)
+        portsField(out, "ports", facts.summary.ports);
     timeField(out, "from", facts.summary.firstLocal, facts.time.utcOffsetMinutes, 0);
     timeField(out, "to", facts.summary.lastLocal, facts.time.utcOffsetMinutes, 0);
 }
@@ -89,7 +115,8 @@ void jsonDocument(BoundedText& out, const SyslogOrigin& origin, const AlertFacts
     stringField(out, "event", alertEventName(facts.event));
     timeField(out, "time", facts.time.utc, 0, 1);
     stringField(out, "host", origin.hostName);
-    if (facts.event == AlertConnect || (facts.event == AlertSummary && facts.summary.addresses == 1))
+    if (facts.event == AlertConnect || facts.event == AlertScan ||
+        (facts.event == AlertSummary && facts.summary.addresses == 1))
         stringField(out, "src", facts.callerAddress);
     if (facts.event == AlertConnect)
         numberField(out, "srcPort", facts.callerPort);
@@ -101,6 +128,8 @@ void jsonDocument(BoundedText& out, const SyslogOrigin& origin, const AlertFacts
         heartbeatFields(out, facts.heartbeat);
     if (facts.event == AlertSummary)
         summaryFields(out, facts);
+    if (facts.event == AlertScan)
+        scanFields(out, facts.scan);
     stringField(out, "version", VELMO_VERSION_TEXT);
     numberField(out, "sequenceId", static_cast<long long>(facts.sequenceId));
     stringField(out, "text", text);
@@ -125,7 +154,7 @@ void oneKeyObject(BoundedText& out, const char* key, const char* value)
 
 void ntfyHeaders(BoundedText& out, const SyslogOrigin& origin, const AlertFacts& facts)
 {
-    const int urgent = facts.event == AlertConnect || facts.event == AlertSummary;
+    const int urgent = facts.event == AlertConnect || facts.event == AlertSummary || facts.event == AlertScan;
     out.text("Content-Type: text/plain\r\nTitle: Velmoranth on ");
     out.text(origin.hostName);
     out.text(urgent ? "\r\nPriority: 4\r\nTags: warning," : "\r\nPriority: 3\r\nTags: ");

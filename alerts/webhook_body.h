@@ -9,15 +9,19 @@
 // "Content-Type: application/json", with no blank between tokens:
 //
 // json, a document of our own, one key per fact, in this order:
-//   event       "connect", "listen", "standby", "test", "heartbeat", "summary"
+//   event       "connect", "listen", "standby", "test", "heartbeat", "summary", "scan"
 //   time        "2024-05-01T08:41:07.123Z" (RFC 3339, UTC, milliseconds)
 //   host        "FRONTDESK-PC"
-//   src         "203.0.113.7"        connect; a summary of one address
+//   src         "203.0.113.7"        connect, scan; a summary of one address
 //   srcPort     51234                connect
 //   dstPort     23                   connect, listen, standby, summary; heartbeat when listening
 //   daemon      "FreeBSD 5.1"        as dstPort
 //   state       "listening" or "standing by"                          heartbeat
 //   callers, sent, waiting, dropped, ignored   (numbers)              heartbeat
+//   tripwires, refused "21,22,3389"; scans (a number)   heartbeat, when the tripwires are on
+//   evicted     (a number)           heartbeat, when a full scan tracker dropped a source
+//   ports       "21,22,3389"         scan; a summary of more than one port
+//   connections, seconds (numbers)   scan
 //   connections, addresses   (numbers)                                summary
 //   from, to    "2024-05-01T10:41:00.000+02:00" (the first and last    summary
 //               connection counted, on this PC's clock, with its offset)
@@ -34,15 +38,15 @@
 //   "type":"AdaptiveCard","version":"1.4","body":[{"type":"TextBlock",
 //   "text":"<chat text>","wrap":true}]}}]}
 // ntfy: the readable text alone as a text/plain body, with the headers
-//   "Title: Velmoranth on HOST", "Priority: 4" for a connect or a summary
-//   (3 otherwise) and "Tags: warning,connect" ("warning," for a connect or a
-//   summary, then the event's name).
+//   "Title: Velmoranth on HOST", "Priority: 4" for a connect, a summary or a scan
+//   (3 otherwise) and "Tags: warning,connect" ("warning," for a connect, a
+//   summary or a scan, then the event's name).
 #include "alerts/alert_event.h"
 #include "alerts/alert_targets.h"
 
 enum {
     kWebhookHeadersSize = 512,   // the longest header lines, with a 255-byte host name, fit
-    kWebhookBodySize = 2048,     // and the longest body
+    kWebhookBodySize = 4096,     // and the longest body (a scan of every port, a long host name)
     kWebhookMessageSize = kWebhookHeadersSize + 2 + kWebhookBodySize,
 };
 

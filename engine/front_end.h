@@ -31,3 +31,7 @@ void frontLogCaller(const char* logPath, const char* callerAddress, int port);
 // A caller was accepted from `peer`: the window sends its alert, if alerts
 // are on. Nothing the caller or the log sees depends on it.
 void frontCallerAccepted(WindowHandle window, const PeerAddress& peer);
+
+// A tripwire on `port` was hit by `peer` (and hung up on): the window logs
+// it when logging is on, alerts it and shows Detected for a while.
+void frontTripwireHit(WindowHandle window, const PeerAddress& peer, int port);

@@ -25,6 +25,11 @@ int netStartupBalance();
 SocketHandle netCreateStreamSocket();
 // Binds to 0.0.0.0 on the low 16 bits of `port`. 1 on success.
 int netBindAny(SocketHandle socket, int port);
+// Why binding a port failed: another program holds it, or the system will
+// not let this one have it (a reserved or privileged port, a firewall's refusal).
+enum NetBindOutcome { NetBound, NetPortInUse, NetPortRefused };
+// Binds to 0.0.0.0 on `port` (1 to 65535) and says why not.
+NetBindOutcome netBindPort(SocketHandle socket, int port);
 // Listens with the given backlog and makes the socket non-blocking. 1 on success.
 int netListen(SocketHandle socket, int backlog);
 // The local port a socket is bound to, 0 if unknown.

@@ -7,6 +7,7 @@
 #include "ui/program_state.h"
 #include "ui/tray_icon.h"
 #include "ui/window_alerts.h"
+#include "ui/window_tripwires.h"
 
 #include <commctrl.h>
 
@@ -24,8 +25,11 @@ void frontShowNotice(WindowHandle owner, const char* caption, const char* text)
     MessageBoxA(asWindow(owner), text, caption, MB_ICONERROR | MB_OK);
 }
 
+// A tripwire's hit holds Detected for a while, whatever a conversation's end says.
 void frontShowDisplayState(WindowHandle, DisplayState state)
 {
+    if (state == DisplayListening && tripwiresHoldDetected())
+        return;
     const DisplayStateTexts texts = displayStateTexts(state);
     SendMessageA(program.statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(texts.statusText));
     trayIconShowState(state);

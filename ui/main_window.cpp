@@ -7,6 +7,7 @@
 #include "resources/resource.h"
 #include "storage/settings_file.h"
 #include "ui/window_alerts.h"
+#include "ui/window_tripwires.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/alerts_dialog.h"
 #include "ui/dialogs/connections_log_dialog.h"
@@ -192,6 +193,7 @@ void enterListening(HWND window)
 
 void enterStandingBy(HWND window)
 {
+    tripwiresStop(window);
     stopPollTimer(window);
     stopListening(program.listener, window);
     frontShowDisplayState(window, DisplayStandingBy);
@@ -211,6 +213,7 @@ void listenSequence(HWND window)
     if (!startListening(program.listener, window, program.scriptTable[kActiveSlot].port))
         return;
     enterListening(window);
+    tripwiresStart(window, netLocalPort(program.listener.listenSocket));
     program.settingsChanged = 1;
     alertsPostEvent(window, AlertListen);
 }
@@ -226,6 +229,7 @@ void standBySequence(HWND window)
 {
     if (!program.listening)
         return;
+    tripwiresStop(window);
     postStandbyAlert(window);
     enterStandingBy(window);
     program.settingsChanged = 1;
@@ -333,6 +337,12 @@ LRESULT onTimer(HWND window, WPARAM timerId)
     case kAlertTimerId:
         alertsTick(window);
         break;
+    case kTripwireTimerId:
+        tripwiresServeBatch(window);
+        break;
+    case kDetectedHoldTimerId:
+        tripwiresHoldEnded(window);
+        break;
     default:
         break;
     }
@@ -366,6 +376,7 @@ LRESULT onClose(HWND window)
                 saveProgramSettings(window);
         }
     }
+    tripwiresStop(window);
     postStandbyAlert(window);
     stopListening(program.listener, window);
     trayIconRemove();
@@ -381,6 +392,7 @@ LRESULT onClose(HWND window)
 // whether the session really ends.
 LRESULT onQueryEndSession(HWND window)
 {
+    tripwiresStop(window);
     postStandbyAlert(window);
     stopListening(program.listener, window);
     if (program.settingsChanged)
@@ -399,6 +411,7 @@ LRESULT onEndSession(HWND window, WPARAM sessionEnds)
     if (startListening(program.listener, window, program.scriptTable[kActiveSlot].port)) {
         frontShowDisplayState(window, DisplayListening);
         startPollTimer(window);
+        tripwiresStart(window, netLocalPort(program.listener.listenSocket));
         alertsPostEvent(window, AlertListen);
     } else {
         enterStandingBy(window);
@@ -410,6 +423,12 @@ LRESULT onEndSession(HWND window, WPARAM sessionEnds)
 LRESULT onAlertWake(HWND window)
 {
     alertsTick(window);
+    return 0;
+}
+
+LRESULT onTripwireMore(HWND window)
+{
+    tripwiresServeBatch(window);
     return 0;
 }
 
@@ -431,6 +450,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ENDSESSION: return onEndSession(window, wParam);
     case kTrayMessage: return trayIconNotify(window, wParam, lParam);
     case kAlertWakeMessage: return onAlertWake(window);
+    case kTripwireMoreMessage: return onTripwireMore(window);
     case kRestoreRequest: return answerRestoreRequest(window);
     default:
         if (message == taskbarCreatedMessage && message != 0)

@@ -6,6 +6,7 @@
 #include "alerts/smtp_sender.h"
 #include "platform/http.h"
 #include "ui/program_state.h"
+#include "ui/window_tripwires.h"
 
 namespace {
 
@@ -49,7 +50,17 @@ void computerName(char* name, DWORD size)
 AlertDecoyState decoyState()
 {
     const int port = program.listening ? netLocalPort(program.listener.listenSocket) : 0;
-    return AlertDecoyState{program.listening, port, program.activeDaemonKind};
+    AlertDecoyState decoy{program.listening, port, program.activeDaemonKind, {}, {}};
+    int ports[kMostTripwires];
+    const TripwireSet& tripwires = tripwiresNow();
+    for (int i = 0, count = tripwirePortsIn(tripwires, TripwireWatching, ports); i < count; ++i)
+        portListAdd(decoy.armed, ports[i]);
+    const TripwireState kNotArmed[] = {TripwireInUse, TripwireRefused};
+    for (TripwireState state : kNotArmed) {
+        for (int i = 0, count = tripwirePortsIn(tripwires, state, ports); i < count; ++i)
+            portListAdd(decoy.refused, ports[i]);
+    }
+    return decoy;
 }
 
 } // namespace
@@ -95,6 +106,12 @@ void alertsPostEvent(HWND, AlertEvent event, const PeerAddress* caller)
     facts.localPort = localPort;
     facts.daemonKind = program.activeDaemonKind;
     alertHubEvent(program.alerts, facts, clockWallTime(), clockMonotonicMs());
+}
+
+void alertsPostTripwireHit(const PeerAddress& caller, int port)
+{
+    alertHubEvent(program.alerts, callerAlertFacts(caller, port, kTripwireDaemon), clockWallTime(),
+                  clockMonotonicMs());
 }
 
 void alertsTick(HWND)

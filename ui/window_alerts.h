@@ -23,6 +23,9 @@ void alertsApply(HWND window, const AlertSettings& settings);
 // and for AlertConnect the caller's address and port.
 void alertsPostEvent(HWND window, AlertEvent event, const PeerAddress* caller = nullptr);
 
+// A tripwire's hit on `port` by `caller`: a connect of the Tripwire.
+void alertsPostTripwireHit(const PeerAddress& caller, int port);
+
 // The delivery timer: pumps the hub (the heartbeat and summaries come from
 // there); during an exit wait, ends the message loop once nothing waits or
 // the wait is over.

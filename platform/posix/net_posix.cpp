@@ -95,6 +95,13 @@ int netBindAny(SocketHandle socket, int port)
     return bind(toFd(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
+NetBindOutcome netBindPort(SocketHandle socket, int port)
+{
+    if (netBindAny(socket, port))
+        return NetBound;
+    return errno == EADDRINUSE ? NetPortInUse : NetPortRefused;
+}
+
 int netListen(SocketHandle socket, int backlog)
 {
     return listen(toFd(socket), backlog) == 0 && makeNonBlocking(toFd(socket));

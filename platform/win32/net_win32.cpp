@@ -83,6 +83,13 @@ int netBindAny(SocketHandle socket, int port)
     return bind(toSocket(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
+NetBindOutcome netBindPort(SocketHandle socket, int port)
+{
+    if (netBindAny(socket, port))
+        return NetBound;
+    return WSAGetLastError() == WSAEADDRINUSE ? NetPortInUse : NetPortRefused;
+}
+
 int netListen(SocketHandle socket, int backlog)
 {
     return listen(toSocket(socket), backlog) == 0 && makeNonBlocking(toSocket(socket));

@@ -44,3 +44,9 @@ void frontLogCaller(const char* logPath, const char* callerAddress, int port)
     appendConnectionLog(logPath, callerAddress, port);
 }
 void frontCallerAccepted(WindowHandle, const PeerAddress& peer) { front.acceptedPeers.push_back(peer); }
+void frontTripwireHit(WindowHandle, const PeerAddress& peer, int port)
+{
+    char address[16];
+    netAddressText(peer, address);
+    record("hit", port, address);
+}

@@ -10,7 +10,8 @@
 
 struct FakeFront {
     // Lines "notice OWNER Error #N", "display STATE" (StandingBy, Listening, Detected),
-    // "start TIMER PERIOD", "stop TIMER", each ended by "\n". The log is written for real.
+    // "start TIMER PERIOD", "stop TIMER", "hit PORT ADDRESS" (a tripwire's), each ended
+    // by "\n". The log is written for real.
     std::string events;
     int logSwitch = 0;
     std::vector<PeerAddress> acceptedPeers;  // told by frontCallerAccepted, in order

@@ -8,6 +8,9 @@
 #include "ui/dialogs/modal_dialog.h"
 #include "ui/program_state.h"
 #include "ui/window_alerts.h"
+#include "ui/window_tripwires.h"
+
+#include <cstring>
 
 #include <commctrl.h>
 
@@ -82,10 +85,15 @@ void onOk(HWND dialog)
                 "The alerts file " VELMO_ALERTS_FILE " could not be written; nothing changed.");
         return;
     }
+    const bool tripwiresChanged =
+        std::memcmp(&program.alertsRead.settings.tripwires, &settings.tripwires, sizeof settings.tripwires) != 0;
     program.alertsRead = AlertSettingsReading{};
     program.alertsRead.settings = settings;
     program.alertsRead.fileFound = 1;
-    alertsApply(GetWindow(dialog, GW_OWNER), settings);
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    alertsApply(owner, settings);
+    if (tripwiresChanged && program.listening)
+        tripwiresStart(owner, netLocalPort(program.listener.listenSocket));
     closeDialog(dialog, IDC_ALERTS_OK);
 }
 

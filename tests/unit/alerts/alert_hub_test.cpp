@@ -61,7 +61,7 @@ TEST(AlertHub, EveryEventGetsTheNextSequenceIdAnIgnoredCallerNoneAndTheHeartbeat
     settings.filters.ignore[1] = IgnoreEntry{0x0A000009, 0xFFFFFFFF, 23};  // 10.0.0.9:23
     settings.filters.ignoreCount = 2;
     alertHubConfigure(hub, settings, 1000);
-    const AlertDecoyState listening{1, 23, 1};
+    const AlertDecoyState listening{1, 23, 1, {}, {}};
     alertHubPump(hub, listening, at(10, 0), 1000);
     alertHubEvent(hub, connect("203.0.113.7"), at(10, 1), 2000);
     alertHubEvent(hub, connect("192.168.7.200"), at(10, 2), 3000);
@@ -74,7 +74,7 @@ TEST(AlertHub, EveryEventGetsTheNextSequenceIdAnIgnoredCallerNoneAndTheHeartbeat
     standby.localPort = 23;
     standby.daemonKind = 1;
     alertHubEvent(hub, standby, at(10, 15), 1000 + 15 * 60000 - 1);
-    alertHubPump(hub, AlertDecoyState{0, 0, 1}, at(10, 16), 1000 + 15 * 60000);
+    alertHubPump(hub, AlertDecoyState{0, 0, 1, {}, {}}, at(10, 16), 1000 + 15 * 60000);
     EXPECT_EQ(syslogWaiting(hub),
               "heartbeat 1: Listening on port 23 (FreeBSD 5.1); 0 callers since start\n"
               "connect 2: Connection from 203.0.113.7:40000 to port 23 (FreeBSD 5.1)\n"
@@ -147,7 +147,7 @@ TEST(AlertHub, PersonsChannelsCarryConnectionsAndSummariesEachByItsOwnIncidentsA
     alertHubEvent(hub, connect("203.0.113.7"), at(10, 2), 120000);
     alertHubConfigure(hub, settings, 150000);  // the same settings again change nothing
     alertHubEvent(hub, connect("203.0.113.7"), at(10, 3), 180000);
-    alertHubPump(hub, AlertDecoyState{1, 23, 1}, at(10, 3), 180000);
+    alertHubPump(hub, AlertDecoyState{1, 23, 1, {}, {}}, at(10, 3), 180000);
     AlertFacts standby = listen;
     standby.event = AlertStandby;
     alertHubEvent(hub, standby, at(10, 4), 240000);

@@ -283,7 +283,7 @@ TEST(Smtp, TheMailOfAConnectHasEveryHeaderAndFactAndEachEventItsSubject)
               "\r\n"
               "Connection from 203.0.113.7:51234 to port 23 (FreeBSD 5.1)\r\n");
     EXPECT_EQ(buildMailMessage(origin, target, facts, mail, length), 0) << "no room for the NUL";
-    facts.summary = {4, 1, facts.time.local, facts.time.local};
+    facts.summary = {4, 1, facts.time.local, facts.time.local, {}};
     facts.time.utcOffsetMinutes = -90;
     const std::pair<AlertEvent, std::string> kSubjects[] = {
         {AlertSummary, "Velmoranth: 4 more connections from 203.0.113.7 to port 23 on\r\n FRONTDESK-PC"},

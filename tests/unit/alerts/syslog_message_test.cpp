@@ -32,7 +32,7 @@ TEST(SyslogMessage, EachEventWholeWithItsSequenceIdACleanedHostAndBothFramings)
     syslogOriginInit(origin, "DECOY-PC", 1234);
     const PeerAddress peer = {2, 0x02C8, {203, 0, 113, 7}, {}};  // port 51202 on the wire: C8 02
     AlertFacts beat = facts(AlertHeartbeat, 23, 1);
-    beat.heartbeat = {1, 12, 9, 2, 1, 3};
+    beat.heartbeat = {1, 12, 9, 2, 1, 3, 0, {}, {}, 0, 0};
     AlertFacts idle = beat;
     idle.heartbeat.listening = 0;
     const AlertFacts kFacts[] = {callerAlertFacts(peer, 23, 1), facts(AlertListen, 12345, 4),

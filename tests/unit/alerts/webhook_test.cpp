@@ -14,7 +14,8 @@ const SyslogOrigin kOrigin = {"FRONTDESK-PC", 4242};
 AlertFacts factsOf(AlertEvent event, int listening = 1, unsigned long addresses = 1)
 {
     return {event, 17, {{2024, 5, 1, 8, 41, 7, 123}, {2024, 5, 1, 3, 11, 7, 123}, -330}, "203.0.113.7", 51234, 23, 1,
-            {listening, 12, 9, 2, 1, 3}, {4, addresses, {2024, 5, 1, 3, 1, 0, 0}, {2024, 5, 1, 3, 11, 59, 999}}};
+            {listening, 12, 9, 2, 1, 3, 0, {}, {}, 0, 0},
+            {4, addresses, {2024, 5, 1, 3, 1, 0, 0}, {2024, 5, 1, 3, 11, 59, 999}, {}}, {}};
 }
 
 std::string readable(const AlertFacts& facts)
