@@ -1,5 +1,6 @@
 #include "alerts/scan_tracker.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -43,7 +44,7 @@ ScanSource& sourceOf(ScanTracker& tracker, const char* address, long long nowMs)
         source = &placeFor(tracker, nowMs);
     *source = ScanSource{};
     source->inUse = 1;
-    std::memcpy(source->address, address, sizeof source->address - 1);
+    std::snprintf(source->address, sizeof source->address, "%s", address);
     return *source;
 }
 

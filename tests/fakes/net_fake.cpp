@@ -42,22 +42,59 @@ FakeCaller& fakeConnect()
     return net.callers.emplace_back();
 }
 
+int fakeHit(int port, int host)
+{
+    for (auto& [handle, wire] : net.wires) {
+        if (wire.listening && wire.port == port) {
+            wire.backlog.push_back(10 + 2 * net.callers.size());
+            net.callers.emplace_back().host = host;
+            return 1;
+        }
+    }
+    return 0;
+}
+
 int netStartup() { return net.failure != FailStartup && ++net.startups; }
 void netCleanup() { --net.startups; }
 int netStartupBalance() { return net.startups; }
 
 SocketHandle netCreateStreamSocket()
 {
+    if (net.listenerOpen) {
+        const SocketHandle wire = 1001 + 2 * net.wires.size();
+        net.wires[wire];
+        return wire;
+    }
     return (net.listenerOpen = net.failure != FailSocket) ? kFakeListenerHandle : kNoSocket;
+}
+
+NetBindOutcome netBindPort(SocketHandle socket, int port)
+{
+    net.wires[socket].port = port;
+    return net.inUse.count(port) ? NetPortInUse : net.refused.count(port) ? NetPortRefused : NetBound;
 }
 
 int netBindAny(SocketHandle, int port) { return net.boundPort = port & 0xFFFF, net.failure != FailBind; }
 
-int netListen(SocketHandle, int) { return net.failure != FailListen; }
+int netListen(SocketHandle socket, int)
+{
+    if (net.wires.count(socket))
+        net.wires[socket].listening = true;
+    return net.failure != FailListen;
+}
 int netLocalPort(SocketHandle) { return net.boundPort; }
 
-NetAcceptResult netAccept(SocketHandle, SocketHandle& caller, PeerAddress& peer)
+NetAcceptResult netAccept(SocketHandle listener, SocketHandle& caller, PeerAddress& peer)
 {
+    if (net.wires.count(listener)) {
+        std::deque<SocketHandle>& waiting = net.wires[listener].backlog;
+        if (waiting.empty())
+            return NetNothingToAccept;
+        caller = waiting.front();
+        waiting.pop_front();
+        peer = PeerAddress{2, 0, {203, 0, 113, static_cast<std::uint8_t>(peerOf(caller)->host)}, {}};
+        return NetAccepted;
+    }
     if (net.failure == FailAccept || net.backlog.empty())
         return net.failure == FailAccept ? NetAcceptFailed : NetNothingToAccept;
     caller = net.backlog.front();
@@ -120,6 +157,8 @@ void netClose(SocketHandle socket)
         net.collector.open = kNoSocket;
     else if (FakeCaller* caller = peerOf(socket))
         ++caller->closes;
+    else if (net.wires.count(socket))
+        net.wires[socket].listening = false;
     net.listenerOpen = net.listenerOpen && socket != kFakeListenerHandle;
 }
 

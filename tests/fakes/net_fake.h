@@ -5,6 +5,8 @@
 #include "platform/net.h"
 
 #include <deque>
+#include <map>
+#include <set>
 #include <string>
 
 struct FakeCaller {
@@ -13,6 +15,7 @@ struct FakeCaller {
     bool hungUp = false;   // receives give 0 once `input` is used up
     int closes = 0;        // times the decoy closed its socket
     long sendRoom = -1;    // bytes its buffers still take; -1: no end (0: a caller that never reads)
+    int host = 0;          // its address is 203.0.113.host; 0: 192.0.2.(i + 1)
 };
 
 enum FakeNetFailure { FailNone, FailStartup, FailSocket, FailBind, FailListen, FailAccept, VanishBeforeAccept };
@@ -40,9 +43,19 @@ struct FakeCollector : FakeCaller {
     std::string greeting;
 };
 
+// A tripwire's listening socket: handles from 1001 up, odd, made once the
+// daemon's listener is open; `inUse` and `refused` ports cannot be bound.
+struct FakeWire {
+    int port = 0;
+    bool listening = false;
+    std::deque<SocketHandle> backlog;
+};
+
 struct FakeNet {
     std::deque<FakeCaller> callers;
     std::deque<SocketHandle> backlog;
+    std::map<SocketHandle, FakeWire> wires;
+    std::set<int> inUse, refused;
     FakeNetFailure failure = FailNone;
     int waitsBeforeFailure = -1;  // readiness waits that succeed before they fail; -1: all succeed
     int waits = 0, boundPort = 0, startups = 0;
@@ -54,3 +67,5 @@ FakeNet& fakeNet();
 void resetFakeNet();
 // A caller connects: it waits in the backlog until the decoy accepts it.
 FakeCaller& fakeConnect();
+// A caller from 203.0.113.`host` connects to tripwire `port`; 0 when no wire listens there.
+int fakeHit(int port, int host);

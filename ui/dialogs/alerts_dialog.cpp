@@ -5,6 +5,7 @@
 #include "ui/dialogs/alerts_page_controls.h"
 #include "ui/dialogs/alerts_pages.h"
 #include "ui/dialogs/alerts_test_send.h"
+#include "ui/dialogs/alerts_tripwires_page.h"
 #include "ui/dialogs/modal_dialog.h"
 #include "ui/program_state.h"
 #include "ui/window_alerts.h"
@@ -139,6 +140,7 @@ INT_PTR onNotify(HWND dialog, const NMHDR& header)
 INT_PTR onTimer()
 {
     refreshTestsAndStatus();
+    refreshTripwiresState();
     return TRUE;
 }
 

@@ -5,11 +5,13 @@
 static_assert(IDC_MAIL_TEST - IDD_ALERTS_MAIL == kTestOffset && IDC_WEBHOOK_TEST - IDD_ALERTS_WEBHOOK == kTestOffset &&
                   IDC_MAIL_STATUS - IDD_ALERTS_MAIL == kStatusOffset &&
                   IDC_WEBHOOK_PROBLEM - IDD_ALERTS_WEBHOOK == kProblemOffset &&
-                  IDC_FILTERS_PROBLEM - IDD_ALERTS_FILTERS == kProblemOffset,
+                  IDC_FILTERS_PROBLEM - IDD_ALERTS_FILTERS == kProblemOffset &&
+                  IDC_TRIPWIRES_PROBLEM - IDD_ALERTS_TRIPWIRES == kProblemOffset,
               "each page's own lines at the same offsets");
 
-const int kPageTemplates[kAlertsPages] = {IDD_ALERTS_SYSLOG, IDD_ALERTS_MAIL, IDD_ALERTS_WEBHOOK, IDD_ALERTS_FILTERS};
-const char* const kPageNames[kAlertsPages] = {"Syslog", "E-mail", "Webhook", "Filters"};
+const int kPageTemplates[kAlertsPages] = {IDD_ALERTS_SYSLOG, IDD_ALERTS_MAIL, IDD_ALERTS_WEBHOOK, IDD_ALERTS_FILTERS,
+                                         IDD_ALERTS_TRIPWIRES};
+const char* const kPageNames[kAlertsPages] = {"Syslog", "E-mail", "Webhook", "Filters", "Tripwires"};
 HWND pages[kAlertsPages];
 
 int pageOf(int id)

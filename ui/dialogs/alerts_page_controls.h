@@ -8,8 +8,9 @@
 #include <windows.h>
 
 enum {
-    kAlertsPages = 4,
+    kAlertsPages = 5,
     kFiltersPage = 3,
+    kTripwiresPage = 4,
     kPageLineSize = 320,
     kTestOffset = IDC_SYSLOG_TEST - IDD_ALERTS_SYSLOG,
     kResultOffset = IDC_SYSLOG_RESULT - IDD_ALERTS_SYSLOG,
@@ -17,7 +18,7 @@ enum {
     kProblemOffset = IDC_SYSLOG_PROBLEM - IDD_ALERTS_SYSLOG,
 };
 
-// In the tabs' order, which is the channels' and then the filters'.
+// In the tabs' order: the channels', the filters', the tripwires'.
 extern const int kPageTemplates[kAlertsPages];
 extern const char* const kPageNames[kAlertsPages];
 // The page windows, made when the dialog opens.

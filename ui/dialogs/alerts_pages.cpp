@@ -5,13 +5,15 @@
 #include "alerts/alerts_file_reader.h"
 #include "ui/dialogs/alerts_page_controls.h"
 #include "ui/dialogs/alerts_test_send.h"
+#include "ui/dialogs/alerts_tripwires_page.h"
 #include "ui/program_state.h"
 
 #include <cstdio>
 #include <cstring>
 
 static_assert(int{AlertProblemSyslog} == AlertSyslogChannel && int{AlertProblemMail} == AlertMailChannel &&
-                  int{AlertProblemWebhook} == AlertWebhookChannel && int{AlertProblemShared} == kFiltersPage,
+                  int{AlertProblemWebhook} == AlertWebhookChannel && int{AlertProblemShared} == kFiltersPage &&
+                  int{AlertProblemTripwires} == kTripwiresPage,
               "a page shows the problems of its own scope");
 
 namespace {
@@ -214,7 +216,7 @@ Fault readFiltersPage(AlertSettings& settings)
 }
 
 Fault (*const kPageReaders[kAlertsPages])(AlertSettings&) = {readSyslogPage, readMailPage, readWebhookPage,
-                                                        readFiltersPage};
+                                                             readFiltersPage, readTripwiresPage};
 
 Fault syslogFault(const SyslogTarget& target)
 {
@@ -346,6 +348,7 @@ void showSettings(const AlertSettings& settings)
     showMail(settings.mail);
     showWebhook(settings.webhook);
     showFilters(settings.filters);
+    showTripwires(settings.tripwires);
 }
 
 // What the file's reading found wrong with the page's part, which is off for it.
@@ -355,7 +358,9 @@ void showFileProblem(int page)
     char line[kPageLineSize] = "";
     if (problem[0] != '\0')
         std::snprintf(line, sizeof line, "%s %s", problem,
-                      page == kFiltersPage ? "Every channel is off." : "This channel is off.");
+                      page == kFiltersPage     ? "Every channel is off."
+                      : page == kTripwiresPage ? "The tripwires are off."
+                                               : "This channel is off.");
     setText(lineOf(page, kProblemOffset), line);
     hostRefused[page] = 0;
 }
@@ -378,7 +383,7 @@ Fault readPage(int page, AlertSettings& settings)
 Fault pageFault(int page, AlertSettings& settings)
 {
     const Fault fault = readPage(page, settings);
-    return fault.text[0] || page == kFiltersPage ? fault : channelFault(page, settings);
+    return fault.text[0] || page >= kFiltersPage ? fault : channelFault(page, settings);
 }
 
 INT_PTR CALLBACK pageProc(HWND, UINT message, WPARAM wParam, LPARAM)

@@ -220,3 +220,58 @@ TEST(AlertIncidents, OneAlertPerAddressAndQuietTimeThenOneSummaryAndAtMostThirty
     EXPECT_EQ(seen, ".[11 more connections from 11 addresses to port 23 between 10:07 and 10:20]+")
         << "five held back, then the summaries of five more, then one: all in the flood's summary";
 }
+
+// A sweep over the daemon's port and the tripwires: syslog gets every hit and one scan; a person gets the first
+// connection, the scan and one summary; an ignored hit counts nowhere; the heartbeat tells the tripwires.
+TEST(AlertHub, ASweepIsOneScanAndAtMostThreeMessagesForAPerson)
+{
+    resetFakeNet();
+    static AlertHub hub;
+    SyslogOrigin origin;
+    syslogOriginInit(origin, "PC", 7);
+    alertHubInit(hub, storage, origin, 0);
+    AlertSettings settings = defaultAlertSettings();
+    settings.syslog = SyslogTarget{1, "collector.example", 514, SyslogTcp, SyslogFramingOctet, {}};
+    settings.webhook = WebhookTarget{1, "https://hooks.example/x", WebhookJson, AlertEventsConnect};
+    settings.filters.heartbeatMinutes = 0;
+    settings.filters.ignore[0] = IgnoreEntry{0x0A000009, 0xFFFFFFFF, 21};  // 10.0.0.9:21
+    settings.filters.ignoreCount = 1;
+    settings.tripwires = TripwireSettings{1, {21, 22, 3389}, 3, 3, 60};
+    alertHubConfigure(hub, settings, 0);
+    const struct {
+        const char* from;
+        int port;
+        long long ms;
+    } kHits[] = {{"203.0.113.7", 23, 0},    {"203.0.113.7", 21, 1000}, {"10.0.0.9", 21, 1500}, {"10.0.0.9", 22, 1600},
+                 {"10.0.0.9", 23, 1700},    {"203.0.113.7", 22, 2000}, {"203.0.113.7", 3389, 2500}};
+    for (const auto& hit : kHits) {
+        AlertFacts facts = connect(hit.from, hit.port);
+        facts.daemonKind = hit.port == 23 ? 1 : kTripwireDaemon;
+        alertHubEvent(hub, facts, at(10, 1), hit.ms);
+    }
+    AlertFacts standby{};
+    standby.event = AlertStandby;
+    alertHubEvent(hub, standby, at(10, 2), 3000);
+    const std::string syslog = syslogWaiting(hub);
+    EXPECT_EQ(syslog.substr(0, syslog.find("connect 7")),
+              "connect 1: Connection from 203.0.113.7:40000 to port 23 (FreeBSD 5.1)\n"
+              "connect 2: Connection from 203.0.113.7:40000 to port 21 (Tripwire)\n"
+              "connect 3: Connection from 10.0.0.9:40000 to port 22 (Tripwire)\n"
+              "connect 4: Connection from 10.0.0.9:40000 to port 23 (FreeBSD 5.1)\n"
+              "connect 5: Connection from 203.0.113.7:40000 to port 22 (Tripwire)\n"
+              "scan 6: Port scan from 203.0.113.7: 3 ports (21, 22, 23) in 2 s\n");
+    EXPECT_EQ(waitingFor(hub, AlertWebhookChannel),
+              "connect 1: Connection from 203.0.113.7:40000 to port 23 (FreeBSD 5.1)\n"
+              "connect 3: Connection from 10.0.0.9:40000 to port 22 (Tripwire)\n"
+              "scan 6: Port scan from 203.0.113.7: 3 ports (21, 22, 23) in 2 s\n"
+              "summary 7: 3 more connections from 203.0.113.7 to ports 21, 22, 3389 between 10:01 and 10:01\n"
+              "summary 7: 1 more connection from 10.0.0.9 to port 23 between 10:01 and 10:01\n");
+    AlertDecoyState decoy{1, 23, 1, {{21, 22}, 2}, {{3389}, 1}};
+    settings.filters.heartbeatMinutes = 15;
+    alertHubConfigure(hub, settings, 4000);
+    alertHubPump(hub, decoy, at(10, 3), 4000);
+    unsigned long length = 0;
+    const char* beat = alertQueueMessage(hub.channels[AlertSyslogChannel].queue, 0, length);
+    EXPECT_NE(std::string(beat, length).find(" ignored=\"1\" tripwires=\"21,22\" refused=\"3389\" scans=\"1\" "),
+              std::string::npos) << std::string(beat, length);
+}

@@ -296,3 +296,41 @@ TEST(AlertSettings, ProtectsAPlainPasswordAtOnceAndSavesWhatItReads)
     EXPECT_EQ(std::string(mailTargetProblem(settings.mail)).substr(0, 36), "The security must be none, starttls ");
     EXPECT_STREQ(webhookTargetProblem(settings.webhook), "");
 }
+
+// [Tripwires]: the ports and ranges, the scan rule, and a bad value that turns only the tripwires off.
+TEST(AlertsFile, ReadsTheTripwiresAndTurnsThemOffForABadValue)
+{
+    const struct {
+        const char* keys;
+        const char* read;  // enabled, then the ports as the file would keep them, ScanPorts/ScanSeconds; or the problem
+    } kCases[] = {
+        {"enabled = 1\r\nPORTS= 8000-8003, 21 ,22, 23\r\n", "1 21-23,8000-8003 3/60"},
+        {"Enabled=1\r\nPorts=3389, 21, 3389\r\nScanPorts=2\r\nScanSeconds=3600\r\n", "1 21,3389 2/3600"},
+        {"Enabled=1\r\nPorts=1-64\r\nScanPorts=0\r\nScanSeconds=1\r\n", "1 1-64 0/1"},
+        {"Enabled=1\r\nPorts=1-65\r\n", "alerts.ini: [Tripwires] the ports are more than 64."},
+        {"Enabled=1\r\nPorts=21, 23-22\r\n",
+         "alerts.ini: [Tripwires] the port \"23-22\" is not a port or a range (low-high) from 1 to 65535."},
+        {"Enabled=1\r\nPorts=0\r\n", "alerts.ini: [Tripwires] the port \"0\" is not a port or a range (low-high) from 1 "
+                                     "to 65535."},
+        {"Enabled=1\r\nScanPorts=1\r\n", "alerts.ini: [Tripwires] ScanPorts \"1\" is not a number from 2 to 64, or 0."},
+        {"Enabled=1\r\nScanPorts=65\r\n", "alerts.ini: [Tripwires] ScanPorts \"65\" is not a number from 2 to 64, or 0."},
+        {"Enabled=1\r\nScanSeconds=0\r\n", "alerts.ini: [Tripwires] ScanSeconds \"0\" is not a number from 1 to 3600."},
+        {"Enabled=yes\r\n", "alerts.ini: [Tripwires] Enabled \"yes\" is neither 0 nor 1."},
+    };
+    ScratchFolder folder;
+    for (const auto& c : kCases) {
+        folder.write("alerts.ini", std::string("[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=192.0.2.10\r\n\r\n"
+                                               "[TRIPWIRES]\r\n") + c.keys);
+        const AlertSettingsReading reading = loadAlertSettings(folder.path("alerts.ini").c_str());
+        const TripwireSettings& tripwires = reading.settings.tripwires;
+        char ports[400];
+        portListFileText(tripwires, ports, sizeof ports);
+        const std::string problem = reading.problem[AlertProblemTripwires];
+        EXPECT_EQ(problem.empty() ? std::to_string(tripwires.enabled) + " " + ports + " " +
+                                        std::to_string(tripwires.scanPorts) + "/" + std::to_string(tripwires.scanSeconds)
+                                  : problem + std::to_string(tripwires.enabled),
+                  problem.empty() ? c.read : std::string(c.read) + "0")
+            << c.keys;
+        EXPECT_EQ(reading.settings.syslog.enabled, 1) << "the channels stay on";
+    }
+}

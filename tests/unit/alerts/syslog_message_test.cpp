@@ -35,12 +35,19 @@ TEST(SyslogMessage, EachEventWholeWithItsSequenceIdACleanedHostAndBothFramings)
     beat.heartbeat = {1, 12, 9, 2, 1, 3, 0, {}, {}, 0, 0};
     AlertFacts idle = beat;
     idle.heartbeat.listening = 0;
-    const AlertFacts kFacts[] = {callerAlertFacts(peer, 23, 1), facts(AlertListen, 12345, 4),
-                                 facts(AlertStandby, 23, 5), facts(AlertTest, 0, 0), beat, idle};
+    idle.heartbeat.tripwiresOn = 1;
+    portListAdd(idle.heartbeat.refused, 445);
+    idle.heartbeat.scans = 2;
+    idle.heartbeat.evicted = 5;
+    AlertFacts scan = facts(AlertScan, 0, 0);
+    std::snprintf(scan.callerAddress, sizeof scan.callerAddress, "203.0.113.7");
+    scan.scan = AlertScanFacts{{{21, 22, 3389}, 3}, 4, 2};
+    const AlertFacts kFacts[] = {callerAlertFacts(peer, 21, kTripwireDaemon), facts(AlertListen, 12345, 4),
+                                 facts(AlertStandby, 23, 5), facts(AlertTest, 0, 0), beat, idle, scan};
     const char* const kExpected[] = {
         "<36>1 2026-12-07T02:04:05.009Z DECOY-PC velmoranth 1234 connect [velmoranth@32473 src=\"203.0.113.7\" "
-        "srcPort=\"51202\" dstPort=\"23\" daemon=\"FreeBSD 5.1\" " SD_VERSION "[meta sequenceId=\"7\"]"
-        " Connection from 203.0.113.7:51202 to port 23 (FreeBSD 5.1)",
+        "srcPort=\"51202\" dstPort=\"21\" daemon=\"Tripwire\" " SD_VERSION "[meta sequenceId=\"7\"]"
+        " Connection from 203.0.113.7:51202 to port 21 (Tripwire)",
         "<37>1 2026-12-07T02:04:05.009Z DECOY-PC velmoranth 1234 listen [velmoranth@32473 dstPort=\"12345\" "
         "daemon=\"NetBus 1.60\" " SD_VERSION "[meta sequenceId=\"7\"] Listening on port 12345 (NetBus 1.60)",
         "<37>1 2026-12-07T02:04:05.009Z DECOY-PC velmoranth 1234 standby [velmoranth@32473 dstPort=\"23\" "
@@ -51,10 +58,13 @@ TEST(SyslogMessage, EachEventWholeWithItsSequenceIdACleanedHostAndBothFramings)
         "dstPort=\"23\" daemon=\"FreeBSD 5.1\" callers=\"12\" sent=\"9\" waiting=\"2\" dropped=\"1\" ignored=\"3\" "
         SD_VERSION "[meta sequenceId=\"7\"] Listening on port 23 (FreeBSD 5.1); 12 callers since start",
         "<38>1 2026-12-07T02:04:05.009Z DECOY-PC velmoranth 1234 heartbeat [velmoranth@32473 state=\"standby\" "
-        "callers=\"12\" sent=\"9\" waiting=\"2\" dropped=\"1\" ignored=\"3\" " SD_VERSION
-        "[meta sequenceId=\"7\"] Standing by; 12 callers since start",
+        "callers=\"12\" sent=\"9\" waiting=\"2\" dropped=\"1\" ignored=\"3\" tripwires=\"\" refused=\"445\" "
+        "scans=\"2\" evicted=\"5\" " SD_VERSION "[meta sequenceId=\"7\"] Standing by; 12 callers since start",
+        "<36>1 2026-12-07T02:04:05.009Z DECOY-PC velmoranth 1234 scan [velmoranth@32473 src=\"203.0.113.7\" "
+        "ports=\"21,22,3389\" connections=\"4\" seconds=\"2\" " SD_VERSION "[meta sequenceId=\"7\"]"
+        " Port scan from 203.0.113.7: 3 ports (21, 22, 3389) in 2 s",
     };
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 7; ++i)
         EXPECT_EQ(built(origin, kFacts[i]), kExpected[i]);
     AlertFacts odd = kFacts[0];
     std::snprintf(odd.callerAddress, sizeof odd.callerAddress, "1\"]\\");

@@ -20,7 +20,7 @@ AlertFacts factsOf(AlertEvent event, int listening = 1, unsigned long addresses 
 
 std::string readable(const AlertFacts& facts)
 {
-    char text[512];
+    char text[kReadableTextSize];
     alertReadableText(facts, text, sizeof text);
     return text;
 }
@@ -45,6 +45,9 @@ const std::string kStart = "{\"event\":\"",
 TEST(WebhookBody, EachFormatWhole)
 {
     const std::string chat = "Velmoranth on FRONTDESK-PC: ";
+    AlertFacts scan = factsOf(AlertScan), sweep = factsOf(AlertSummary);
+    scan.scan = AlertScanFacts{{{21, 22, 23}, 3}, 5, 2};
+    sweep.summary.ports = PortList{{21, 3389}, 2};
     const std::tuple<WebhookFormat, AlertFacts, std::string, std::string> cases[] = {
         {WebhookJson, factsOf(AlertConnect),
          kStart + "connect\"," + kTimeHost + "\"src\":\"203.0.113.7\",\"srcPort\":51234," + kPort + kTail, "\"}"},
@@ -66,6 +69,13 @@ TEST(WebhookBody, EachFormatWhole)
          kStart + "heartbeat\"," + kTimeHost + kPort + "\"state\":\"listening\"," + kCounts + kTail, "\"}"},
         {WebhookJson, factsOf(AlertHeartbeat, 0),
          kStart + "heartbeat\"," + kTimeHost + "\"state\":\"standing by\"," + kCounts + kTail, "\"}"},
+        {WebhookJson, scan,
+         kStart + "scan\"," + kTimeHost + "\"src\":\"203.0.113.7\",\"ports\":\"21,22,23\",\"connections\":5,"
+         "\"seconds\":2," + kTail, "\"}"},
+        {WebhookJson, sweep,
+         kStart + "summary\"," + kTimeHost + "\"src\":\"203.0.113.7\"," + kPort + "\"connections\":4,\"addresses\":1,"
+         "\"ports\":\"21,3389\",\"from\":\"2024-05-01T03:01:00.000-05:30\",\"to\":\"2024-05-01T03:11:59.999-05:30\"," +
+         kTail, "\"}"},
     };
     for (const auto& [format, facts, start, end] : cases)
         EXPECT_EQ(bodyOf(format, kOrigin, facts), start + readable(facts) + end);
