@@ -1,7 +1,7 @@
 #include "alerts/alerts_file_reader.h"
 
 #include "alerts/alert_value_syntax.h"
-#include "alerts/alerts_file_writer.h"
+#include "alerts/alerts_file_lines.h"
 #include "platform/ascii.h"
 #include "platform/secret_store.h"
 #include "storage/text_file.h"
@@ -13,9 +13,7 @@
 namespace {
 
 const char kHeader[] = "[Velmoranth Alerts]";
-
-// A full To= list (ten addresses of 254 characters) and some blanks fit; a longer line is damage.
-enum { kLineSize = 3072 };
+const char kPasswordKey[] = "Password";
 
 enum Section { SectionAlerts, SectionMail, SectionWebhook, SectionTripwires, SectionOther };
 const char* const kSectionNames[] = {"[Velmoranth Alerts]", "[E-mail]", "[Webhook]", "[Tripwires]"};
@@ -39,6 +37,8 @@ struct Reader {
     const char* fileName;
     Section section;
     bool syslogPortGiven, mailPortGiven;
+    bool passwordDamaged;      // the last password is too long, or protected for someone else
+    bool passwordLineTooLong;  // a password's line is too long to be read: it cannot be protected
 
     AlertSettings& settings() { return reading.settings; }
 
@@ -141,15 +141,19 @@ struct Reader {
                      "optional :port.", quoted(bad).text);
     }
 
-    // Never quoted: a password stays out of every problem text.
+    // Never quoted: a password stays out of every problem text. The last
+    // Password= counts, as for every key.
     void readPassword(const char* value)
     {
         MailTarget& mail = settings().mail;
+        passwordDamaged = false;
         if (!isProtectedSecret(value)) {
             readText(AlertProblemMail, "the password", value, mail.password, sizeof mail.password);
-            reading.passwordWasPlain = mail.password[0] != '\0';
+            reading.passwordWasPlain |= value[0] != '\0';
+            passwordDamaged = std::strlen(value) >= sizeof mail.password;
         } else if (!unprotectSecret(value, mail.password, sizeof mail.password)) {
             mail.password[0] = '\0';
+            passwordDamaged = true;
             complain(AlertProblemMail, "%s", "the password was protected for another Windows user or is damaged; "
                                              "enter it again.");
         }
@@ -178,6 +182,12 @@ struct Reader {
                      quoted(bad).text);
     }
 
+    // What protecting asks of the password, as the mail check does: that it fits and is printable ASCII.
+    bool passwordSound()
+    {
+        return !passwordDamaged && !passwordLineTooLong && allPrintable(settings().mail.password, true);
+    }
+
     void readRecipients(const char* value)
     {
         if (!parseRecipients(value, settings().mail))
@@ -186,7 +196,7 @@ struct Reader {
     }
 
     void readValue(const char* key, const char* value);
-    void complainOfLongLine(char* text, int number);
+    void complainOfLongLine(const AlertsLine& line, int number);
     void readLines(const TextFile& file);
     void finish();
 };
@@ -362,42 +372,35 @@ void Reader::readValue(const char* key, const char* value)
 }
 
 // An overlong line is damage of whatever its key belongs to; in a section of no
-// channel it does not matter.
-void Reader::complainOfLongLine(char* text, int number)
+// channel it does not matter. A password on it stays as it is.
+void Reader::complainOfLongLine(const AlertsLine& line, int number)
 {
-    char* equals = std::strchr(text, '=');
-    if (equals)
-        *equals = '\0';
-    const KeyRule* rule = ruleOf(section, trimmed(text));
+    const KeyRule* rule = ruleOf(section, line.name);
+    if (section == SectionMail && isLineOfKey(line, kPasswordKey)) {
+        reading.passwordWasPlain |= !isProtectedSecret(line.value);
+        passwordLineTooLong = true;
+    }
     if (section != SectionOther)
         complain(rule ? rule->scope : kSectionRules[section].keys[0].scope, "line %d is too long.", number);
 }
 
 void Reader::readLines(const TextFile& file)
 {
-    char line[kLineSize];
-    TextLinePlace place{};
-    if (textFileLine(file, file.textStart, line, sizeof line, place) != TextLineWhole ||
-        !sameIgnoringCase(trimmed(line), kHeader)) {
+    AlertsLine line;
+    if (!readAlertsLine(file, file.textStart, line) || line.kind != AlertsLineHeader ||
+        !sameIgnoringCase(line.name, kHeader)) {
         complainIn(AlertProblemShared, "", "the first line is not %s.", kHeader);
         return;
     }
     section = SectionAlerts;
     // Read on after a problem, so the dialog shows all that the file holds.
-    for (int number = 2;; ++number) {
-        const TextLineRead read = textFileLine(file, place.next, line, sizeof line, place);
-        if (read == TextLineNone)
-            return;
-        char* text = trimmed(line);
-        char* equals = std::strchr(text, '=');
-        if (read == TextLineTooLong)
-            complainOfLongLine(text, number);
-        else if (text[0] == '[' && text[std::strlen(text) - 1] == ']')
-            section = sectionOf(text);
-        else if (equals) {
-            *equals = '\0';
-            readValue(trimmed(text), trimmed(equals + 1));
-        }
+    for (int number = 2; readAlertsLine(file, line.place.next, line); ++number) {
+        if (line.kind == AlertsLineTooLong)
+            complainOfLongLine(line, number);
+        else if (line.kind == AlertsLineHeader)
+            section = sectionOf(line.name);
+        else if (line.kind == AlertsLineKey)
+            readValue(line.name, line.value);
     }
 }
 
@@ -417,17 +420,42 @@ void Reader::finish()
     all.tripwires.enabled = all.tripwires.enabled && !reading.problem[AlertProblemTripwires][0];
 }
 
-bool noProblem(const AlertSettingsReading& reading)
+// The file as read: the window's thread alone reads it.
+TextFile image;
+
+// Each Password= line of [E-mail] that holds a password in the clear becomes
+// Password=`kept`, in place, with its line's own line end; every other byte
+// stays as it was, the damaged lines too, for the person to mend.
+bool protectPasswordLines(TextFile& file, const char* kept)
 {
-    for (const auto& problem : reading.problem) {
-        if (problem[0])
+    char text[kSecretTextSize + sizeof kPasswordKey];
+    std::snprintf(text, sizeof text, "%s=%s", kPasswordKey, kept);
+    AlertsLine line;
+    Section section = SectionAlerts;
+    for (int at = file.textStart; readAlertsLine(file, at, line); at = line.place.next) {
+        if (line.kind == AlertsLineHeader)
+            section = sectionOf(line.name);
+        if (section != SectionMail || line.kind != AlertsLineKey || !sameIgnoringCase(line.name, kPasswordKey) ||
+            !line.value[0] || isProtectedSecret(line.value))
+            continue;
+        const int length = file.length;
+        if (!textFileReplace(file, line.place.start, line.place.end, text))
             return false;
+        line.place.next += file.length - length;
     }
     return true;
 }
 
-// The file as read: the window's thread alone reads it.
-TextFile image;
+// The password as read, protected for this Windows user in every line that
+// held it in the clear, and the file saved through a scratch file. Only a file
+// read whole is saved. 1 on success.
+int protectInPlace(TextFileLoad load, const char* password, const char* fileName)
+{
+    char kept[kSecretTextSize] = "";
+    if (load != TextFileLoaded || (password[0] && !protectSecret(password, kept, sizeof kept)))
+        return 0;
+    return protectPasswordLines(image, kept) && textFileSave(image, fileName);
+}
 
 } // namespace
 
@@ -439,14 +467,16 @@ AlertSettingsReading loadAlertSettings(const char* fileName)
     if (load == TextFileMissing)
         return reading;
     reading.fileFound = 1;
-    Reader reader{reading, fileName, SectionAlerts, false, false};
+    Reader reader{reading, fileName, SectionAlerts, false, false, false, false};
     reader.readLines(image);
     if (load == TextFileUnreadable)
         reader.complainIn(AlertProblemShared, "", "%s", "the file could not be read.");
     if (load == TextFileTooLarge)
         reader.complainIn(AlertProblemShared, "", "the file is larger than %d KiB.", kTextFileMost / 1024);
     reader.finish();
-    if (reading.passwordWasPlain && noProblem(reading))
-        reading.rewritten = saveAlertSettings(reading.settings, fileName);
+    // Whatever else is damaged: a sound password never waits in the clear for the rest to be mended.
+    if (reading.passwordWasPlain)
+        reading.passwordStaysPlain = !reader.passwordSound() ||
+                                     !protectInPlace(load, reading.settings.mail.password, fileName);
     return reading;
 }

@@ -70,11 +70,13 @@ struct AlertSettingsReading {
     AlertSettings settings;  // as read; a channel's `enabled` is 0 unless its part (and the shared keys) are sound
     int fileFound;           // 0: no file (alerts off, nothing wrong)
     char problem[kAlertProblemScopes][kAlertProblemSize];  // "" when sound; otherwise the first problem found
-    int passwordWasPlain;    // the file held the password in the clear (and was rewritten, when `rewritten`)
-    int rewritten;           // the file was saved again with the password protected
+    int passwordWasPlain;    // the file held a password in the clear
+    int passwordStaysPlain;  // ... and still does: it could not be protected, or the file could not be written
 };
 
-// Reads the file. A password found in the clear is protected (for this
-// Windows user) and the file saved again, once, when everything else in it
-// was sound.
+// Reads the file. A password found in the clear is protected for this
+// Windows user whenever it is sound itself (it fits and is printable ASCII),
+// whatever else in the file is damaged: only its Password= lines of [E-mail]
+// are replaced, in place and in the file's own encoding, and the file saved
+// through a scratch file; every other byte stays as it was.
 AlertSettingsReading loadAlertSettings(const char* fileName);

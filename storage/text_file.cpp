@@ -77,6 +77,63 @@ TextEncoding encodingOf(const TextFile& file, int& bom)
     return TextBytes;
 }
 
+// The UTF-8 character at `at` and the byte after it; a byte that begins no
+// sound character (one from an ANSI text) is U+FFFD on its own.
+long utf8CharacterAt(const unsigned char* text, int at, int& next)
+{
+    const int c = text[at];
+    const int length = c < 0x80 ? 1 : c < 0xC2 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF5 ? 4 : 0;
+    next = at + 1;
+    if (length < 2)
+        return length ? c : kReplacement;
+    long value = c & (0x3F >> (length - 1));
+    for (int i = 1; i < length; ++i) {
+        if ((text[at + i] & 0xC0) != 0x80)
+            return kReplacement;
+        value = value << 6 | (text[at + i] & 0x3F);
+    }
+    const long least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < least[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return kReplacement;
+    next = at + length;
+    return value;
+}
+
+// One UTF-16 unit into `out` at `length` (nullptr: only counted).
+void putUnit(const TextFile& file, long unit, unsigned char* out, int& length)
+{
+    if (out) {
+        const bool little = file.encoding == TextUtf16Le;
+        out[length + (little ? 0 : 1)] = static_cast<unsigned char>(unit & 0xFF);
+        out[length + (little ? 1 : 0)] = static_cast<unsigned char>(unit >> 8);
+    }
+    length += 2;
+}
+
+// `text` in the file's encoding into `out` (nullptr: only counted): a byte
+// file's bytes as they are, else UTF-16 of its UTF-8. Its length in bytes.
+int encodedText(const TextFile& file, const char* text, unsigned char* out)
+{
+    int length = static_cast<int>(std::strlen(text));
+    if (!wide(file)) {
+        if (out)
+            std::memcpy(out, text, static_cast<size_t>(length));
+        return length;
+    }
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+    length = 0;
+    for (int at = 0, next = 0; bytes[at]; at = next) {
+        const long c = utf8CharacterAt(bytes, at, next);
+        if (c >= 0x10000) {
+            putUnit(file, 0xD800 + ((c - 0x10000) >> 10), out, length);
+            putUnit(file, 0xDC00 + ((c - 0x10000) & 0x3FF), out, length);
+        } else {
+            putUnit(file, c, out, length);
+        }
+    }
+    return length;
+}
+
 } // namespace
 
 TextFileLoad textFileLoad(const char* path, TextFile& file)
@@ -129,22 +186,14 @@ int textFileEnd(const TextFile& file)
     return at;
 }
 
-int textFileReplace(TextFile& file, int start, int end, const char* ascii)
+int textFileReplace(TextFile& file, int start, int end, const char* text)
 {
-    const int unit = wide(file) ? 2 : 1;
-    const int added = static_cast<int>(std::strlen(ascii)) * unit;
+    const int added = encodedText(file, text, nullptr);
     if (start < 0 || end < start || end > file.length || file.length - (end - start) + added > kTextFileMost)
         return 0;
     std::memmove(file.bytes + start + added, file.bytes + end, static_cast<size_t>(file.length - end));
     file.length += added - (end - start);
-    for (int i = 0; ascii[i]; ++i) {
-        unsigned char* at = file.bytes + start + i * unit;
-        const unsigned char c = static_cast<unsigned char>(ascii[i]);
-        if (unit == 1)
-            at[0] = c;
-        else
-            at[0] = file.encoding == TextUtf16Le ? c : 0, at[1] = file.encoding == TextUtf16Le ? 0 : c;
-    }
+    encodedText(file, text, file.bytes + start);
     return 1;
 }
 

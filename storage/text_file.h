@@ -37,9 +37,11 @@ TextLineRead textFileLine(const TextFile& file, int at, char* line, int size, Te
 // Where the text ends: at a Ctrl-Z, or at the end of the bytes.
 int textFileEnd(const TextFile& file);
 
-// Replaces the bytes [start, end) with `ascii` in the file's own encoding
-// (`start` == `end` inserts). 0, with nothing changed, when it does not fit.
-int textFileReplace(TextFile& file, int start, int end, const char* ascii);
+// Replaces the bytes [start, end) with `text` in the file's own encoding
+// (`start` == `end` inserts): in UTF-16, `text` is read as UTF-8, as lines
+// are given; in a byte file its bytes go as they are. 0, with nothing
+// changed, when it does not fit.
+int textFileReplace(TextFile& file, int start, int end, const char* text);
 
 // Saves the bytes through a scratch file that then takes the file's place. 1 on success.
 int textFileSave(const TextFile& file, const char* path);

@@ -1,6 +1,7 @@
 #include "platform/file_replace.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 std::FILE* createNewFile(const char* path)
@@ -18,7 +19,10 @@ std::FILE* createNewFile(const char* path)
 
 int replaceFile(const char* scratch, const char* target)
 {
-    if (std::rename(scratch, target) == 0)
+    // rename() would replace a file without write permission, and a root user may write any.
+    struct stat status;
+    const bool readOnly = stat(target, &status) == 0 && (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    if (!readOnly && std::rename(scratch, target) == 0)
         return 1;
     std::remove(scratch);
     return 0;

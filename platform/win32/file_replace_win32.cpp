@@ -21,7 +21,10 @@ std::FILE* createNewFile(const char* path)
 
 int replaceFile(const char* scratch, const char* target)
 {
-    if (MoveFileExA(scratch, target, MOVEFILE_REPLACE_EXISTING))
+    // Windows refuses to replace it; Wine would not, so it is asked first.
+    const DWORD attributes = GetFileAttributesA(target);
+    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (!readOnly && MoveFileExA(scratch, target, MOVEFILE_REPLACE_EXISTING))
         return 1;
     DeleteFileA(scratch);
     return 0;

@@ -138,6 +138,9 @@ class Person(Journeys):
 
     def start(self, *prepared, **proxy):  # the program again, with the files of prepare(*prepared)
         self.prepare(*prepared, **proxy)
+        self.launch()
+
+    def launch(self):  # the program again, with the files as they are
         program = subprocess.Popen([WINE_RUN, PREFIX, EXE], cwd=self.folder)
         for cleanup in program.wait, end_wine:  # run in reverse
             self.addCleanup(cleanup)
@@ -224,3 +227,23 @@ class Person(Journeys):
         self.assertEqual([re.search(rb"Subject: Velmoranth: (\w+)", mail[0].content)[1] for mail in box.mails[2:]],
                          [b"listening", b"connection", b"stopped"])
         self.assertIn("CONNECT localhost:%d" % hook.server_address[1], (self.folder / "proxy.log").read_text())
+        # A plain password beside a damaged webhook: protected at the start in its own line, every other byte kept,
+        # the webhook off; while the file is read-only, the password stays as written and the E-mail page says so.
+        for read_only in False, True:
+            self.prepare("xml", ("tls", "tls", PASSWORD))
+            alerts_file = self.folder / "alerts.ini"
+            written = alerts_file.read_bytes()
+            alerts_file.chmod(0o444 if read_only else 0o644)
+            self.launch()
+            kept = alerts_file.read_bytes()
+            alerts_file.chmod(0o644)
+            protected = rb"(?<=\r\nPassword=)dpapi:[A-Za-z0-9+/=]+(?=\r\n)"
+            self.assertEqual((re.sub(protected, PASSWORD.encode(), kept), kept == written), (written, read_only))
+            plain = " The password is stored in the clear in alerts.ini: it could not be protected." * read_only
+            self.d("post-command 1010", 'wait 1 shown "Alerts"')
+            told = ('alerts.ini: [Webhook] the format "xml" is not json, slack, discord, teams or ntfy. '
+                    'This channel is off.')
+            self.assertEqual([self.d('text "Alerts" %d' % control) for control in (9323, 9209, 9222)], [told, (
+                "Stored in the clear: it could not be protected." if read_only else
+                "A password is stored: left empty, it is kept."), "Sent 0, waiting 0, dropped 0." + plain])
+            self.d('press "Alerts" cancel', 'wait 0 shown "Alerts"', *EXIT)

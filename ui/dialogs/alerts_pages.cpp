@@ -83,8 +83,16 @@ void showRecipients(const MailTarget& mail)
     setText(IDC_MAIL_TO, text);
 }
 
-// The password itself is never shown: the field starts empty, and the note
-// says whether one is stored.
+// What the note beside the password field says: whether one is stored, and
+// whether the file still holds one in the clear (read-only, say).
+const char* passwordNote(const MailTarget& mail)
+{
+    if (program.alertsRead.passwordStaysPlain)
+        return "Stored in the clear: it could not be protected.";
+    return mail.password[0] ? "A password is stored: left empty, it is kept." : "";
+}
+
+// The password itself is never shown: the field starts empty.
 void showMail(const MailTarget& mail)
 {
     check(IDC_MAIL_ENABLED, mail.enabled);
@@ -92,7 +100,7 @@ void showMail(const MailTarget& mail)
     setNumber(IDC_MAIL_PORT, mail.port);
     checkRadio(IDC_MAIL_NONE, 3, mail.security);
     setText(IDC_MAIL_USER, mail.user);
-    setText(IDC_MAIL_PASSWORD_NOTE, mail.password[0] ? "A password is stored: left empty, it is kept." : "");
+    setText(IDC_MAIL_PASSWORD_NOTE, passwordNote(mail));
     setText(IDC_MAIL_FROM, mail.from);
     showRecipients(mail);
     check(IDC_MAIL_LISTEN, mail.events == AlertEventsConnectAndListen);

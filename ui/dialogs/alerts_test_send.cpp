@@ -72,12 +72,16 @@ void localClockText(long long atMs, char* text, int size)
     std::snprintf(text, static_cast<size_t>(size), "%02d:%02d:%02d", local.hour, local.minute, local.second);
 }
 
+// The counts, a password the file still holds in the clear, and the last error.
 void showStatus(int channel)
 {
     const AlertStatus status = alertChannelStatus(program.alerts.channels[channel]);
+    const bool plain = channel == AlertMailChannel && program.alertsRead.passwordStaysPlain;
     char line[kPageLineSize];
-    int length = std::snprintf(line, sizeof line, "Sent %lu, waiting %lu, dropped %lu.", status.sent,
-                               status.waiting, status.dropped);
+    int length = std::snprintf(line, sizeof line, "Sent %lu, waiting %lu, dropped %lu.%s", status.sent,
+                               status.waiting, status.dropped,
+                               plain ? " The password is stored in the clear in " VELMO_ALERTS_FILE
+                                       ": it could not be protected." : "");
     if (status.lastError[0] != '\0') {
         char clock[16];
         localClockText(status.lastErrorAtMs, clock, sizeof clock);

@@ -240,37 +240,130 @@ TEST(AlertSettings, ChecksHostsFingerprintsAndIgnoreLists)
     EXPECT_TRUE(entry.network == 0xC0A80700ul && entry.mask == 0xFFFFFF00ul && entry.port == 23);
 }
 
-TEST(AlertSettings, ProtectsAPlainPasswordAtOnceAndSavesWhatItReads)
+// The protected form is the platform's own: only its place and prefix are the same everywhere.
+std::string masked(const std::string& text)
+{
+    return std::regex_replace(text, std::regex("Password=dpapi:[A-Za-z0-9+/=]+"), "Password=dpapi:*");
+}
+
+// UTF-16 of ASCII back to its bytes, without the BOM.
+std::string narrow(const std::string& bytes)
+{
+    std::string text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text += bytes[i] ? bytes[i] : bytes[i + 1];
+    return text;
+}
+
+void makeReadOnly(const std::string& path, bool readOnly)
+{
+    using std::filesystem::perms;
+    std::filesystem::permissions(path, readOnly ? perms::owner_read : perms::owner_read | perms::owner_write);
+}
+
+TEST(AlertSettings, ProtectsAPlainPasswordInPlaceWhateverElseIsDamaged)
 {
     ScratchFolder folder;
     const std::string file = folder.path("alerts.ini");
-    folder.write("alerts.ini", withLine(1, "Password=hunter2"));
-    AlertSettingsReading reading = loadAlertSettings(file.c_str());
-    EXPECT_EQ(outcome(reading) + " " + reading.settings.mail.password, "111 hunter2");
-    EXPECT_EQ(reading.passwordWasPlain + reading.rewritten, 2);
-    const std::string saved = folder.read("alerts.ini");
-    // The protected form is the platform's own: only its place and prefix are the same everywhere.
-    const std::string kept = std::regex_replace(saved, std::regex("Password=dpapi:[^\r]+\r"), "Password=dpapi:*\r");
-    EXPECT_EQ(kept, "[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=192.0.2.10\r\nPort=514\r\nProtocol=udp\r\n"
-                     "Framing=octet\r\nFingerprint=\r\nHeartbeat=15\r\nIgnore=\r\nQuiet=10\r\n\r\n[E-mail]\r\n"
-                     "Enabled=1\r\nServer=mail.example.net\r\nPort=587\r\nSecurity=starttls\r\nUser=decoy\r\n"
-                     "Password=dpapi:*\r\nFrom=decoy@example.net\r\nTo=a@example.net\r\nEvents=connect\r\n"
-                     "Fingerprint=\r\n\r\n[Webhook]\r\nEnabled=1\r\nURL=https://hooks.example.net/T0\r\nFormat=json\r\n"
-                     "Events=connect\r\n");
-    const AlertSettingsReading again = loadAlertSettings(file.c_str());
-    EXPECT_EQ(describe(again.settings), describe(reading.settings));
-    EXPECT_EQ(again.passwordWasPlain + again.rewritten, 0);
-    EXPECT_EQ(folder.read("alerts.ini"), saved);
+    // A damaged webhook, a comment, a key in any case with blanks and LF, a webhook's key of the same name, a
+    // second [E-mail] without a last line end; every line but the passwords' stays byte for byte.
+    const std::string plain = "[Velmoranth Alerts]\r\n; fleet\r\n[E-mail]\r\nEnabled=1\r\nServer=mail.example.net\r\n"
+                              "Security=tls\r\nUser=decoy\r\n password = hunter2 \nFrom=decoy@example.net\r\n"
+                              "To=a@example.net\r\n[Webhook]\r\nEnabled=1\r\nURL=https://h.example.net/x\r\n"
+                              "Format=xml\r\nPassword=not a mail password\r\n[e-mail]\r\nPassword=hunter2";
+    const std::string kept = replaced(replaced(plain, " password = hunter2 ", "Password=dpapi:*"),
+                                      "]\r\nPassword=hunter2", "]\r\nPassword=dpapi:*");
+    const std::string told = "010 alerts.ini: [Webhook] the format \"xml\" is not json, slack, discord, teams or ntfy.";
+    for (const std::string& bytes : {plain, "\xef\xbb\xbf" + plain, utf16(plain, false), utf16(plain, true)}) {
+        folder.write("alerts.ini", bytes);
+        const AlertSettingsReading reading = loadAlertSettings(file.c_str());
+        EXPECT_EQ(outcome(reading) + " " + reading.settings.mail.password, told + " hunter2") << bytes;
+        EXPECT_EQ(reading.passwordWasPlain * 10 + reading.passwordStaysPlain, 10);
+        const std::string saved = folder.read("alerts.ini");
+        EXPECT_EQ(masked(bytes[0] == plain[0] || bytes[0] == '\xef' ? saved : narrow(saved)),
+                  bytes[0] == '\xef' ? "\xef\xbb\xbf" + kept : kept);
+        const AlertSettingsReading again = loadAlertSettings(file.c_str());
+        EXPECT_EQ(outcome(again) + describe(again.settings), outcome(reading) + describe(reading.settings));
+        EXPECT_EQ(again.passwordWasPlain + again.passwordStaysPlain + folder.count(), 1);
+    }
+    // The password itself damaged, the file read-only or not an alerts file: every byte stays, and the reading says
+    // whether a password stays in the clear.
+    const std::string single = plain.substr(0, plain.find("\r\n[e-mail]"));
+    const std::tuple<std::string, bool, int> kUnchanged[] = {
+        {plain, true, 11}, {replaced(single, "= hunter2", "=" + std::string(256, 'h')), false, 11},
+        {replaced(single, "hunter2", "hunt\xe9r"), false, 11}, {"[Alerts]\r\n" + plain, false, 0},
+        {withLine(1, "Password=" + std::string(4000, 'p')), false, 11}};
+    for (const auto& [bytes, readOnly, plainNow] : kUnchanged) {
+        folder.write("alerts.ini", bytes);
+        makeReadOnly(file, readOnly);
+        const AlertSettingsReading reading = loadAlertSettings(file.c_str());
+        EXPECT_EQ(reading.passwordWasPlain * 10 + reading.passwordStaysPlain, plainNow) << bytes;
+        EXPECT_EQ(std::string(reading.problem[AlertProblemMail]).find("hunt"), std::string::npos);
+        EXPECT_EQ(saveAlertSettings(reading.settings, file.c_str()), readOnly ? 0 : 1);
+        EXPECT_TRUE(folder.read("alerts.ini") == bytes || !readOnly);
+        EXPECT_EQ(folder.count(), 1);
+        makeReadOnly(file, false);
+    }
+}
 
-    const std::string unsound = withLine(1, "Password=hunter2\r\nEvents=all");
-    folder.write("alerts.ini", unsound);
-    reading = loadAlertSettings(file.c_str());
-    EXPECT_EQ(reading.passwordWasPlain * 10 + reading.rewritten, 10);
-    EXPECT_EQ(folder.read("alerts.ini"), unsound);
-    EXPECT_EQ(std::string(reading.problem[AlertProblemMail]).find("hunter2"), std::string::npos);
+// The dialog's save: each key it owns where it stands, the missing ones at the end of their section, a missing
+// section at the end; comments, unknown keys and sections, blank lines and line ends as they were.
+TEST(AlertSettings, SavesTheDialogsKeysInPlaceAndKeepsEveryOtherLine)
+{
+    ScratchFolder folder;
+    const std::string file = folder.path("alerts.ini");
+    const std::string mine = "[velmoranth alerts]\r\n; a fleet's file\r\nEnabled=1\r\nCollector = 192.0.2.10\r\n"
+                             "Port=514\r\nProtocol=udp\r\nFraming=octet\r\nFingerprint=\r\nHeartbeat=15\r\nExtra=kept"
+                             "\r\nQuiet=10\r\n\r\n[Tripwires]\r\nEnabled=1\r\nPorts=21\r\n[E-mail]\nEnabled=0\n"
+                             "Server=mail.example.net\nport=25\nSecurity=none\nUser=\nPassword=\nFrom=d@example.net\n"
+                             "To=a@example.net\nEvents=connect\nFingerprint=\nPort=26\n# the end";
+    const std::string saved = replaced(replaced(replaced(replaced(mine, "udp", "tcp"), "port=25", "Port=587"),
+                                                "Port=26", "Port=587"), "Quiet=10\r\n", "Quiet=10\r\nIgnore=\r\n") +
+                              "\r\n\r\n[Webhook]\r\nEnabled=0\r\nURL=\r\nFormat=json\r\nEvents=connect\r\n";
+    // A name from UTF-16 is UTF-8 in the settings, and UTF-16 again in the file.
+    const std::string wide = replaced(saved, "Server=mail", "Server=m\xe4il");
+    const std::tuple<std::string, std::string, std::string> kFiles[] = {
+        {mine, "mail.example.net", saved}, {utf16(mine, false), "m\xc3\xa4il.example.net", utf16(wide, false)},
+        {utf16(mine, true), "m\xc3\xa4il.example.net", utf16(wide, true)}};
+    for (const auto& [bytes, server, expected] : kFiles) {
+        folder.write("alerts.ini", bytes);
+        AlertSettings settings = loadAlertSettings(file.c_str()).settings;
+        settings.syslog.protocol = SyslogTcp;
+        settings.mail.port = 587;
+        std::snprintf(settings.mail.server, sizeof settings.mail.server, "%s", server.c_str());
+        ASSERT_EQ(saveAlertSettings(settings, file.c_str()), 1);
+        EXPECT_EQ(folder.read("alerts.ini"), expected);
+        const AlertSettingsReading reading = loadAlertSettings(file.c_str());
+        EXPECT_EQ(outcome(reading) + describe(reading.settings), "100" + describe(settings));
+    }
+    // Not an alerts file: its header comes first, and its old lines stay below it, read as part of that section.
+    const std::string damaged = "Velmoranth alerts\r\nEnabled=1\r\nNote=x\r\n[E-mail]\r\nPassword=hunter2\r\n";
+    folder.write("alerts.ini", damaged);
+    ASSERT_EQ(saveAlertSettings(defaultAlertSettings(), file.c_str()), 1);
+    EXPECT_EQ(folder.read("alerts.ini"),
+              "[Velmoranth Alerts]\r\nVelmoranth alerts\r\nEnabled=0\r\nNote=x\r\nCollector=\r\nPort=514\r\n"
+              "Protocol=udp\r\nFraming=octet\r\nFingerprint=\r\nHeartbeat=15\r\nIgnore=\r\nQuiet=10\r\n[E-mail]\r\n"
+              "Password=\r\nEnabled=0\r\nServer=\r\nPort=25\r\nSecurity=none\r\nUser=\r\nFrom=\r\nTo=\r\n"
+              "Events=connect\r\nFingerprint=\r\n\r\n[Webhook]\r\nEnabled=0\r\nURL=\r\nFormat=json\r\nEvents=connect\r\n");
+    const AlertSettingsReading reading = loadAlertSettings(file.c_str());
+    EXPECT_EQ(outcome(reading) + describe(reading.settings), "000" + describe(defaultAlertSettings()));
+
+    // A missing file is written whole, as ANSI with CR LF and every key.
+    folder.write("alerts.ini", withLine(1, "Password=hunter2"));
+    AlertSettings settings = loadAlertSettings(file.c_str()).settings;
+    const std::string fresh = folder.path("new.ini");
+    ASSERT_EQ(saveAlertSettings(settings, fresh.c_str()), 1);
+    EXPECT_EQ(masked(folder.read("new.ini")),
+              "[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=192.0.2.10\r\nPort=514\r\nProtocol=udp\r\n"
+              "Framing=octet\r\nFingerprint=\r\nHeartbeat=15\r\nIgnore=\r\nQuiet=10\r\n\r\n[E-mail]\r\n"
+              "Enabled=1\r\nServer=mail.example.net\r\nPort=587\r\nSecurity=starttls\r\nUser=decoy\r\n"
+              "Password=dpapi:*\r\nFrom=decoy@example.net\r\nTo=a@example.net\r\nEvents=connect\r\n"
+              "Fingerprint=\r\n\r\n[Webhook]\r\nEnabled=1\r\nURL=https://hooks.example.net/T0\r\nFormat=json\r\n"
+              "Events=connect\r\n");
+    std::filesystem::remove(fresh);
 
     // Every field away from its default, saved and read back.
-    AlertSettings settings = defaultAlertSettings();
+    settings = defaultAlertSettings();
     settings.syslog = {1, "logs.example.net", 6514, SyslogTls, SyslogFramingLf, {1, {0xAB, 0xCD}}};
     settings.mail = {1, "192.0.2.25", 2525, MailSecurityTls, "me", "p w=\"x\"", "decoy@example.net", {}, 0,
                      AlertEventsConnectAndListen, {1, {1}}};
@@ -280,9 +373,7 @@ TEST(AlertSettings, ProtectsAPlainPasswordAtOnceAndSavesWhatItReads)
     settings.filters.quietMinutes = 0;
     settings.filters.heartbeatMinutes = 1440;
     ASSERT_EQ(saveAlertSettings(settings, file.c_str()), 1);
-    reading = loadAlertSettings(file.c_str());
-    EXPECT_EQ(outcome(reading), "111");
-    EXPECT_EQ(describe(reading.settings), describe(settings));
+    EXPECT_EQ(describe(loadAlertSettings(file.c_str()).settings), describe(settings));
     EXPECT_EQ(folder.count(), 1);
     std::snprintf(settings.mail.user, sizeof settings.mail.user, "me\r\nEnabled=0");
     EXPECT_EQ(saveAlertSettings(settings, file.c_str()), 0);
