@@ -16,6 +16,7 @@ enum { kValueSize = kAlertsLineSize };
 const char kAlertsSection[] = "[Velmoranth Alerts]";
 const char kMailSection[] = "[E-mail]";
 const char kWebhookSection[] = "[Webhook]";
+const char kTripwiresSection[] = "[Tripwires]";
 const char kLineEnd[] = "\r\n";
 
 // Every text a save writes ends where its line does.
@@ -145,6 +146,17 @@ const SavedKey kSavedKeys[] = {
      [](const AlertSettings& settings, char* value) {
          return nameText(kEventChoiceNames, settings.webhook.events, value);
      }},
+    {kTripwiresSection, "Enabled",
+     [](const AlertSettings& settings, char* value) { return switchText(settings.tripwires.enabled, value); }},
+    {kTripwiresSection, "Ports",
+     [](const AlertSettings& settings, char* value) {
+         portListFileText(settings.tripwires, value, kValueSize);
+         return true;
+     }},
+    {kTripwiresSection, "ScanPorts",
+     [](const AlertSettings& settings, char* value) { return numberText(settings.tripwires.scanPorts, value); }},
+    {kTripwiresSection, "ScanSeconds",
+     [](const AlertSettings& settings, char* value) { return numberText(settings.tripwires.scanSeconds, value); }},
 };
 
 enum { kSavedKeyCount = sizeof kSavedKeys / sizeof kSavedKeys[0] };
@@ -313,11 +325,19 @@ bool lastLineOpen(const TextFile& file)
     return last.next == last.end;
 }
 
+// A file without tripwires does not gain a section that would only say so.
+bool wanted(const Edit& edit, int section)
+{
+    const TripwireSettings& tripwires = edit.settings.tripwires;
+    const bool isTripwires = std::strcmp(kSavedKeys[edit.sections[section].first].section, kTripwiresSection) == 0;
+    return !isTripwires || tripwires.enabled || tripwires.portCount > 0;
+}
+
 // At the end of the text (before a Ctrl-Z), each after a blank line.
 bool addMissingSections(Edit& edit)
 {
     for (int section = 0; section < edit.sectionCount; ++section) {
-        if (edit.addAt[section] >= 0)
+        if (edit.addAt[section] >= 0 || !wanted(edit, section))
             continue;
         int at = textFileEnd(edit.file);
         if ((lastLineOpen(edit.file) && !insert(edit, at, kLineEnd)) || !insert(edit, at, kLineEnd) ||

@@ -314,7 +314,7 @@ TEST(AlertSettings, SavesTheDialogsKeysInPlaceAndKeepsEveryOtherLine)
     const std::string file = folder.path("alerts.ini");
     const std::string mine = "[velmoranth alerts]\r\n; a fleet's file\r\nEnabled=1\r\nCollector = 192.0.2.10\r\n"
                              "Port=514\r\nProtocol=udp\r\nFraming=octet\r\nFingerprint=\r\nHeartbeat=15\r\nExtra=kept"
-                             "\r\nQuiet=10\r\n\r\n[Tripwires]\r\nEnabled=1\r\nPorts=21\r\n[E-mail]\nEnabled=0\n"
+                             "\r\nQuiet=10\r\n\r\n[Notes]\r\nEnabled=1\r\nPorts=21\r\n[E-mail]\nEnabled=0\n"
                              "Server=mail.example.net\nport=25\nSecurity=none\nUser=\nPassword=\nFrom=d@example.net\n"
                              "To=a@example.net\nEvents=connect\nFingerprint=\nPort=26\n# the end";
     const std::string saved = replaced(replaced(replaced(replaced(mine, "udp", "tcp"), "port=25", "Port=587"),
