@@ -192,7 +192,7 @@ TEST(AlertIncidents, OneAlertPerAddressAndQuietTimeThenOneSummaryAndAtMostThirty
         seen += connections(incidents, "203.0.113.7", minute);
     seen += connections(incidents, "198.51.100.1", 52);
     seen += connections(incidents, "198.51.100.1", 53);
-    AlertFacts summary;
+    AlertFacts summary{};  // read even when nothing was due
     for (int ending : {0, 1, 1}) {
         seen += std::to_string(alertIncidentsDue(incidents, 54 * 60000LL, summary, ending));
         seen += summary.event == AlertSummary ? std::to_string(summary.summary.connections) + summary.callerAddress : "";
