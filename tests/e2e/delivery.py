@@ -12,8 +12,9 @@ NG_FIELDS = ("host=$HOST time=$ISODATE event=$MSGID pid=$PID message=$MSG seq=in
              ).replace("@", "${.SDATA.velmoranth@32473.")  # the JSON lines of rsyslog's template
 
 
-def journey(keys, encoding="latin-1", collector="start_rsyslog", listening=1):  # alerts.ini's keys (formatted with the
-    header = "\ufeff" * (encoding != "latin-1") + "[Velmoranth Alerts]\r\nEnabled=1\r\n"  # test); a BOM but for ANSI
+def journey(keys, encoding="latin-1", collector="start_rsyslog", listening=1):
+    """alerts.ini's keys (formatted with the test); the program listens from its start unless told not to."""
+    header = "\ufeff" * (encoding != "latin-1") + "[Velmoranth Alerts]\r\nEnabled=1\r\n"  # a BOM but for ANSI
 
     def marked(test):
         test.alerts, test.listening = (header + keys, encoding, collector), listening
@@ -169,7 +170,7 @@ class Tls(Delivery):
     def test_tls_first_delivery_leaves_the_window_answering(self):
         """The run's first certificate check (Wine's crypt32 then loads the trust store) is not the window's: from
         listening's start and a caller's connect to the collector's receipt, the window's longest wait for an answer
-        stays that of its listener's 50 ms poll, with room for a loaded machine; a check on the window took 200 ms."""
+        stays near its listener's 50 ms poll (50-75 ms, on a busy machine too); a check on the window took 120-700."""
         measure = subprocess.Popen([WINE_RUN, PREFIX, DRIVER, "attach", "worst-answer 300"], stdout=subprocess.PIPE,
                                    stderr=subprocess.DEVNULL, text=True)  # a null message every 25 ms, for 8 s or more
         self.addCleanup(measure.wait)
@@ -181,5 +182,5 @@ class Tls(Delivery):
         worst = int(measure.communicate()[0].split()[1])
         print("worst answer during the first TLS delivery: %d ms" % worst, file=sys.stderr)
         self.assertTrue(measuring, "the delivery outlasted the measure")
-        self.assertLess(worst, 120)
+        self.assertLess(worst, 100)
         self.exit()
