@@ -143,6 +143,7 @@ void beginHandshake(AlertConnection& connection, long long nowMs)
     if (!connection.tlsSession)
         return fail(connection, AlertErrorSocket);
     connection.state = ConnectionHandshaking;
+    connection.checking = 0;
     connection.deadlineMs = nowMs + kHandshakeTimeOutMs;
     handshake(connection);
 }
@@ -189,9 +190,17 @@ void pumpHandshake(AlertConnection& connection, long long nowMs)
         handshake(connection);
     if (connection.state != ConnectionHandshaking)
         return;
-    // A server that closes or never finishes the handshake is not a TLS collector.
+    // The certificate check has a deadline of its own, from its start.
+    if (!connection.checking && tlsCheckPending(connection.tlsSession)) {
+        connection.checking = 1;
+        connection.deadlineMs = nowMs + kCertificateCheckTimeOutMs;
+    }
+    // A server that closes or never finishes the handshake is not a TLS collector; a certificate whose chain
+    // could not be checked in time is not trusted.
     if (connection.peerClosed)
         fail(connection, AlertErrorTls, TlsFailureHandshake);
+    else if (nowMs >= connection.deadlineMs && connection.checking)
+        fail(connection, AlertErrorTls, TlsFailureUntrusted);
     else if (nowMs >= connection.deadlineMs)
         fail(connection, AlertErrorTimedOut);
 }

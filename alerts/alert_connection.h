@@ -41,6 +41,7 @@ enum : long long {
     kResolveTimeOutMs = 15000,
     kConnectTimeOutMs = 10000,
     kHandshakeTimeOutMs = 10000,
+    kCertificateCheckTimeOutMs = 30000,  // from the check's start: its fetching (15 s) and the chain's own work
     kFinishTimeOutMs = 10000,
 };
 
@@ -68,6 +69,7 @@ struct AlertConnection {
     unsigned char address[4];
     SocketHandle socket;
     int tlsSession;                 // 0: plain
+    int checking;                   // the TLS session's certificate check runs (its deadline is set)
     long long deadlineMs;           // of the step under way
     char raw[kConnectionRawSize];   // from the socket, not yet decrypted (TLS)
     int rawLength;

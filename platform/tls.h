@@ -2,8 +2,9 @@
 // A TLS client session that never touches a socket: the alert connection
 // hands it what came from the server and sends what it produces, so the
 // session runs in the same never-waiting pump as everything else. Schannel
-// on Windows (tls_win32.cpp: TLS 1.2 or later, the system's trust store);
-// no TLS elsewhere (tls_posix.cpp); the core's tests link a fake.
+// on Windows (tls_win32.cpp: TLS 1.2 or later, the system's trust store, the
+// certificate's chain checked on a worker thread); no TLS elsewhere
+// (tls_stand_in.cpp); the core's tests link a fake.
 //
 // Sessions are small integers > 0; at most kTlsSessions exist at once.
 
@@ -41,9 +42,20 @@ int tlsOpen(const char* serverName, const unsigned char* fingerprint);
 // `failure` set otherwise, and nothing is to be sent. The server's end of
 // stream before TlsDone is a TlsFailureHandshake. `out` needs room for
 // kTlsHandshakeOut bytes.
-enum { kTlsHandshakeOut = 16 * 1024 };
+//
+// Without a fingerprint the certificate's chain is checked on a worker thread
+// (the trust store may load, missing certificates and revocation lists may be
+// fetched, for up to kTlsCheckFetchMs): while tlsCheckPending says so, every
+// call answers TlsNeedMore with nothing used and nothing produced, and what
+// the handshake still owes the server waits for the check to pass. A revoked
+// certificate is TlsFailureUntrusted; one whose revocation could not be
+// checked passes.
+enum { kTlsHandshakeOut = 16 * 1024, kTlsCheckFetchMs = 15000 };
 TlsResult tlsHandshake(int session, const char* in, int inLength, int& used, char* out, int outSize,
                        int& outLength, TlsFailure& failure);
+
+// 1 while the session's certificate check runs.
+int tlsCheckPending(int session);
 
 // The most plain bytes one record carries, and what a record adds to them.
 enum { kTlsMaxPlain = 16 * 1024, kTlsRecordOverhead = 1024 };
@@ -67,5 +79,7 @@ TlsResult tlsDecrypt(int session, const char* in, int inLength, int& used, char*
 // Returns the length, 0 on failure. Nothing can be encrypted after it.
 int tlsCloseNotify(int session, char* out, int outSize);
 
-// Ends the session and frees it; 0 is ignored.
+// Ends the session and frees it; 0 is ignored. A check still running is
+// abandoned: its worker ends unheard, and until then its session number is
+// not given out again.
 void tlsFree(int session);

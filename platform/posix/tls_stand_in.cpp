@@ -15,6 +15,11 @@ TlsResult tlsHandshake(int, const char*, int, int& used, char*, int, int& outLen
     return TlsFailed;
 }
 
+int tlsCheckPending(int)
+{
+    return 0;
+}
+
 int tlsEncrypt(int, const char*, int, char*, int, int& outLength)
 {
     outLength = 0;

@@ -2,7 +2,8 @@
 // synchronous mode. The proxy look-up of automatic detection and PAC scripts
 // (WinHttpGetProxyForUrl) blocks in any mode, so a thread is needed anyway;
 // with it a request reads as one straight line, and its only contact with
-// the window's thread is its worker slot.
+// the window's thread is its worker slot. TLS 1.2 or later, and the
+// certificate's revocation checked where it can be, as for the other channels.
 #include "platform/http.h"
 
 #include "platform/win32/filetime.h"
@@ -12,6 +13,10 @@
 #include <winhttp.h>
 
 #include <cstring>
+
+#ifndef WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3
+#define WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3 0x00002000
+#endif
 
 namespace {
 
@@ -33,12 +38,21 @@ struct Handles {
     HINTERNET session, connection, request;
 };
 
-void closeAll(Handles& handles)
+// The request and its connection; the session stays.
+void closeRequest(Handles& handles)
 {
-    const HINTERNET inOrder[] = {handles.request, handles.connection, handles.session};
+    const HINTERNET inOrder[] = {handles.request, handles.connection};
     for (HINTERNET handle : inOrder)
         if (handle)
             WinHttpCloseHandle(handle);
+    handles.request = handles.connection = nullptr;
+}
+
+void closeAll(Handles& handles)
+{
+    closeRequest(handles);
+    if (handles.session)
+        WinHttpCloseHandle(handles.session);
 }
 
 HttpOutcome noOutcome(HttpFailure failure)
@@ -95,12 +109,37 @@ HttpFailure failureOf(DWORD error)
     }
 }
 
+// TLS 1.2 and later; a system that does not know TLS 1.3 refuses its flag and
+// gets TLS 1.2 alone. 0 when it takes neither.
+int limitProtocols(HINTERNET session)
+{
+    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+    if (WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols))
+        return 1;
+    protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+    return WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+}
+
+// A session that cannot be held to TLS 1.2 or later is not used.
 HINTERNET openSession(DWORD access, const WCHAR* proxy, const WCHAR* bypass)
 {
-    const HINTERNET session = WinHttpOpen(L"Velmoranth", access, proxy, bypass, 0);
+    HINTERNET session = WinHttpOpen(L"Velmoranth", access, proxy, bypass, 0);
+    if (session && !limitProtocols(session)) {
+        WinHttpCloseHandle(session);
+        session = nullptr;
+    }
     if (session)
         WinHttpSetTimeouts(session, kResolveMs, kConnectMs, kSendMs, kReceiveMs);
     return session;
+}
+
+// WinHTTP tells why a secure connection failed only through a callback, on
+// this thread in synchronous mode: its flags are gathered into the DWORD that
+// the request's context points to.
+void CALLBACK noteSecureFailure(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information, DWORD length)
+{
+    if (status == WINHTTP_CALLBACK_STATUS_SECURE_FAILURE && context && information && length >= sizeof(DWORD))
+        *reinterpret_cast<DWORD*>(context) |= *static_cast<const DWORD*>(information);
 }
 
 // Runs automatic detection and the PAC script on a session of their own.
@@ -147,9 +186,10 @@ HINTERNET openUserSession(const WCHAR* url)
     return session;
 }
 
-// Connects the session to the URL's server and opens the POST; the failure
-// when the URL cannot be used or WinHTTP refuses.
-HttpFailure openRequest(Handles& handles, const WCHAR* url)
+// Connects the session to the URL's server and opens the POST, with the
+// certificate's revocation checked or not; the failure when the URL cannot be
+// used or WinHTTP refuses.
+HttpFailure openRequest(Handles& handles, const WCHAR* url, int checkRevocation)
 {
     URL_COMPONENTS parts;
     std::memset(&parts, 0, sizeof parts);
@@ -181,6 +221,11 @@ HttpFailure openRequest(Handles& handles, const WCHAR* url)
     // The wait for the answer's headers has a time-out of its own (90 s in Wine).
     DWORD answerMs = kReceiveMs;
     WinHttpSetOption(handles.request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &answerMs, sizeof answerMs);
+    DWORD revocation = WINHTTP_ENABLE_SSL_REVOCATION;
+    if (secure && checkRevocation &&
+        !WinHttpSetOption(handles.request, WINHTTP_OPTION_ENABLE_FEATURE, &revocation, sizeof revocation))
+        return HttpFailureOther;
+    WinHttpSetStatusCallback(handles.request, noteSecureFailure, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
     return HttpFailureNone;
 }
 
@@ -239,6 +284,40 @@ void readReplyStart(HINTERNET request, char* text)
     text[length] = '\0';
 }
 
+// Sends the opened request and reads the answer into `outcome`: 0, or the
+// error WinHTTP gave, with the secure-failure flags it told in `secureFailure`.
+DWORD exchange(const Handles& handles, const WCHAR* headers, Slot& slot, DWORD& secureFailure, HttpOutcome& outcome)
+{
+    const DWORD length = static_cast<DWORD>(slot.bodyLength);
+    DWORD status = 0, size = sizeof status;
+    secureFailure = 0;
+    if (!WinHttpSendRequest(handles.request, headers[0] ? headers : WINHTTP_NO_ADDITIONAL_HEADERS,
+                            headers[0] ? static_cast<DWORD>(-1L) : 0, slot.body, length, length,
+                            reinterpret_cast<DWORD_PTR>(&secureFailure)) ||
+        !WinHttpReceiveResponse(handles.request, nullptr) ||
+        !WinHttpQueryHeaders(handles.request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+        return GetLastError();
+    outcome.status = static_cast<int>(status);
+    outcome.retryAfterSeconds = retryAfterOf(handles.request);
+    readReplyStart(handles.request, outcome.replyStart);
+    return 0;
+}
+
+// The handshake may have failed only because the certificate's revocation
+// could not be checked (no list or responder named, or none reachable): the
+// flags say so and nothing else (a revoked one has a flag of its own). Wine
+// tells no flags and folds every certificate fault into a failure of the
+// secure channel, so one without flags may be that too.
+int revocationUnknownOnly(DWORD error, DWORD secureFailure)
+{
+    return error == ERROR_WINHTTP_SECURE_CERT_REV_FAILED ||
+           (error == ERROR_WINHTTP_SECURE_FAILURE && secureFailure == WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED) ||
+           (error == ERROR_WINHTTP_SECURE_CHANNEL_ERROR && secureFailure == 0);
+}
+
+// The POST with the revocation checked; once more without the check when
+// that alone failed: nothing of the request went before the handshake.
 void post(Slot& slot, HttpOutcome& outcome)
 {
     WCHAR url[kHttpUrlSize], headers[kHttpHeadersSize];
@@ -246,22 +325,17 @@ void post(Slot& slot, HttpOutcome& outcome)
     widen(slot.headers, headers);
     Handles handles = {nullptr, nullptr, nullptr};
     handles.session = openUserSession(url);
-    outcome.failure = handles.session ? openRequest(handles, url) : HttpFailureOther;
-    if (outcome.failure == HttpFailureNone) {
-        const DWORD length = static_cast<DWORD>(slot.bodyLength);
-        DWORD status = 0, size = sizeof status;
-        if (!WinHttpSendRequest(handles.request, headers[0] ? headers : WINHTTP_NO_ADDITIONAL_HEADERS,
-                                headers[0] ? static_cast<DWORD>(-1L) : 0, slot.body, length, length, 0) ||
-            !WinHttpReceiveResponse(handles.request, nullptr) ||
-            !WinHttpQueryHeaders(handles.request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                                 WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
-            outcome.failure = failureOf(GetLastError());
-        } else {
-            outcome.status = static_cast<int>(status);
-            outcome.retryAfterSeconds = retryAfterOf(handles.request);
-            readReplyStart(handles.request, outcome.replyStart);
-        }
+    DWORD error = 0, secureFailure = 0;
+    outcome.failure = handles.session ? openRequest(handles, url, 1) : HttpFailureOther;
+    if (outcome.failure == HttpFailureNone)
+        error = exchange(handles, headers, slot, secureFailure, outcome);
+    if (revocationUnknownOnly(error, secureFailure)) {
+        closeRequest(handles);
+        outcome.failure = openRequest(handles, url, 0);
+        error = outcome.failure == HttpFailureNone ? exchange(handles, headers, slot, secureFailure, outcome) : 0;
     }
+    if (error)
+        outcome.failure = failureOf(error);
     closeAll(handles);
 }
 

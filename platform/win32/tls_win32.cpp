@@ -1,10 +1,15 @@
 // TLS through Schannel. Schannel does the protocol; the certificate is checked
 // here (manual validation), so that each way it can fail has its own name.
-// Every call returns at once: the bytes come and go through the caller.
+// Every call returns at once: the bytes come and go through the caller, and
+// the chain, which may load the trust store or fetch from the network, is
+// built on a worker thread of the session's own.
 #include "platform/tls.h"
 
+#include "platform/worker.h"
+
 #define SECURITY_WIN32
-#define SCHANNEL_USE_BLACKLISTS  // declares SCH_CREDENTIALS
+#define SCHANNEL_USE_BLACKLISTS            // declares SCH_CREDENTIALS
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS  // declares the chain's URL time-out
 #include <windows.h>
 #include <wincrypt.h>
 #include <subauth.h>
@@ -24,6 +29,10 @@ enum {
     kHandshakeRounds = 16,
 };
 
+// Revocation that could not be checked (no list or responder named, or none
+// reachable) lets a certificate pass; a revoked one does not.
+const DWORD kRevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+
 struct Session {
     int open;
     int hasContext;
@@ -40,9 +49,25 @@ struct Session {
     // KeyUpdate): it goes out in front of the next record we send.
     char owed[kOwedSize];
     int owedLength;
+    int checking;  // the chain check runs; what the handshake owes the server is held meanwhile
+    char held[kTlsHandshakeOut];
+    int heldLength;
+};
+
+// The chain check of the session of the same number, on a worker thread. The
+// worker owns its copies of the certificate and of the store that came with
+// it, and frees them when it ends, heard or not; the session may be gone by
+// then, so it touches nothing else.
+struct Check {
+    WorkerSlot worker;
+    PCCERT_CONTEXT certificate;
+    HCERTSTORE store;
+    WCHAR name[kNameSize];
+    TlsFailure failure;
 };
 
 Session sessions[kTlsSessions];
+Check checks[kTlsSessions];
 // DecryptMessage works in place and the caller's bytes are const: one record is copied here.
 char record[kMaxRecord];
 
@@ -139,6 +164,8 @@ TlsFailure failureOf(DWORD error)
         return TlsFailureUntrusted;
     case CERT_E_CN_NO_MATCH: return TlsFailureName;
     case CERT_E_EXPIRED: case CERT_E_VALIDITYPERIODNESTING: return TlsFailureExpired;
+    case CRYPT_E_REVOKED: return TlsFailureUntrusted;
+    case CRYPT_E_NO_REVOCATION_CHECK: case CRYPT_E_REVOCATION_OFFLINE: return TlsFailureNone;
     default: return TlsFailureHandshake;
     }
 }
@@ -147,8 +174,8 @@ TlsFailure failureOf(DWORD error)
 // policy passes a chain that ends at no root at all).
 TlsFailure failureOfChain(DWORD status)
 {
-    status &= ~static_cast<DWORD>(CERT_TRUST_IS_NOT_TIME_NESTED);  // long ignored by Windows itself
-    if (status & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN))
+    status &= ~(static_cast<DWORD>(CERT_TRUST_IS_NOT_TIME_NESTED) | kRevocationUnknown);  // the first long ignored
+    if (status & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_REVOKED))
         return TlsFailureUntrusted;
     if (status & CERT_TRUST_IS_NOT_TIME_VALID)
         return TlsFailureExpired;
@@ -165,10 +192,12 @@ TlsFailure checkFingerprint(const Session& session, PCCERT_CONTEXT certificate)
     return std::memcmp(hash, session.fingerprint, sizeof hash) == 0 ? TlsFailureNone : TlsFailureFingerprint;
 }
 
-// The chain to the user's trust store, then the SSL policy, which also matches
-// the name against the certificate's DNS names. Only what this machine holds
-// is used: fetching a missing certificate or a root would stall the pump.
-TlsFailure checkChain(const Session& session, PCCERT_CONTEXT certificate)
+// On the worker: the chain to the user's trust store, then the SSL policy,
+// which also matches the name against the certificate's DNS names. Missing
+// intermediates and roots may be fetched (Windows adds most public roots only
+// when a chain first needs one), and the revocation of all but the root is
+// checked; all the fetching of one check shares one time-out.
+TlsFailure checkChain(const WCHAR* name, PCCERT_CONTEXT certificate, HCERTSTORE store)
 {
     char* usage[] = {const_cast<char*>(szOID_PKIX_KP_SERVER_AUTH)};
     CERT_CHAIN_PARA chainPara = {};
@@ -176,24 +205,26 @@ TlsFailure checkChain(const Session& session, PCCERT_CONTEXT certificate)
     chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usage;
+    chainPara.dwUrlRetrievalTimeout = kTlsCheckFetchMs;
     PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara,
-                                 CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL | CERT_CHAIN_DISABLE_AUTH_ROOT_AUTO_UPDATE,
-                                 nullptr, &chain))
+    const DWORD flags = CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
+    if (!CertGetCertificateChain(nullptr, certificate, nullptr, store, &chainPara, flags, nullptr, &chain))
         return TlsFailureHandshake;
-    WCHAR name[kNameSize];
-    for (int i = 0; i < kNameSize; ++i)
-        name[i] = static_cast<unsigned char>(session.name[i]);
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl = {};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
-    ssl.pwszServerName = name;
+    ssl.pwszServerName = const_cast<WCHAR*>(name);
     CERT_CHAIN_POLICY_PARA policy = {};
     policy.cbSize = sizeof policy;
+    policy.dwFlags = CERT_CHAIN_POLICY_IGNORE_ALL_REV_UNKNOWN_FLAGS;
     policy.pvExtraPolicyPara = &ssl;
     CERT_CHAIN_POLICY_STATUS status = {};
     status.cbSize = sizeof status;
-    TlsFailure failure = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status)
+    // A policy that stops at the chain's first error would never come to the
+    // name: it judges a copy without the revocation that could not be checked.
+    CERT_CHAIN_CONTEXT judged = *chain;
+    judged.TrustStatus.dwErrorStatus &= ~kRevocationUnknown;
+    TlsFailure failure = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, &judged, &policy, &status)
                              ? failureOf(status.dwError) : TlsFailureHandshake;
     if (failure == TlsFailureNone)
         failure = failureOfChain(chain->TrustStatus.dwErrorStatus);
@@ -201,20 +232,43 @@ TlsFailure checkChain(const Session& session, PCCERT_CONTEXT certificate)
     return failure;
 }
 
+// The worker's whole life: the verdict is written before the slot says Done.
+void runCheck(void* argument)
+{
+    Check& check = *static_cast<Check*>(argument);
+    const TlsFailure failure = checkChain(check.name, check.certificate, check.store);
+    CertFreeCertificateContext(check.certificate);
+    CertCloseStore(check.store, 0);
+    check.failure = failure;
+    workerSlotFinish(check.worker);
+}
+
+int checkBusy(int index)
+{
+    const WorkerSlotState state = workerSlotState(checks[index].worker);
+    return state == WorkerSlotWorking || state == WorkerSlotAbandoned;
+}
+
+// Hands the check to the session's worker with copies of what it needs; 0 when no thread could be had.
+int startCheck(const Session& session, PCCERT_CONTEXT certificate)
+{
+    Check& check = checks[&session - sessions];
+    check.certificate = CertDuplicateCertificateContext(certificate);
+    check.store = CertDuplicateStore(certificate->hCertStore);
+    for (int i = 0; i < kNameSize; ++i)
+        check.name[i] = static_cast<unsigned char>(session.name[i]);
+    check.failure = TlsFailureHandshake;
+    if (workerSlotStart(check.worker, runCheck, &check))
+        return 1;
+    CertFreeCertificateContext(check.certificate);
+    CertCloseStore(check.store, 0);
+    return 0;
+}
+
 DWORD protocolOf(Session& session)
 {
     SecPkgContext_ConnectionInfo info;
     return QueryContextAttributesA(&session.context, SECPKG_ATTR_CONNECTION_INFO, &info) == SEC_E_OK ? info.dwProtocol : 0;
-}
-
-TlsFailure checkCertificate(Session& session)
-{
-    PCCERT_CONTEXT certificate = nullptr;
-    if (QueryContextAttributesA(&session.context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK || !certificate)
-        return TlsFailureHandshake;
-    const TlsFailure failure = session.pinned ? checkFingerprint(session, certificate) : checkChain(session, certificate);
-    CertFreeCertificateContext(certificate);
-    return failure;
 }
 
 TlsResult fail(Session* session, TlsFailure reason, TlsFailure& failure)
@@ -225,19 +279,64 @@ TlsResult fail(Session* session, TlsFailure reason, TlsFailure& failure)
     return TlsFailed;
 }
 
+// A pinned certificate is a hash away, checked at once; any other goes to the
+// worker, and what this step made for the server waits in `held` for its
+// verdict. TlsFailureNone and 1 when the check started.
+TlsFailure checkCertificate(Session& session, const char* out, int outLength, int& started)
+{
+    started = 0;
+    PCCERT_CONTEXT certificate = nullptr;
+    if (QueryContextAttributesA(&session.context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK || !certificate)
+        return TlsFailureHandshake;
+    TlsFailure failure = TlsFailureHandshake;
+    if (session.pinned) {
+        failure = checkFingerprint(session, certificate);
+    } else if (outLength <= kTlsHandshakeOut && startCheck(session, certificate)) {
+        std::memcpy(session.held, out, outLength);
+        session.heldLength = outLength;
+        session.checking = started = 1;
+        failure = TlsFailureNone;
+    }
+    CertFreeCertificateContext(certificate);
+    return failure;
+}
+
 // Schannel said the handshake is over: the version and the certificate
 // decide. The version is checked again because Wine takes SCH_CREDENTIALS but
 // ignores its disabled protocols.
-TlsResult finish(Session& session, int& outLength, TlsFailure& failure)
+TlsResult finish(Session& session, const char* out, int& outLength, TlsFailure& failure)
 {
-    TlsFailure reason = protocolOf(session) & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT) ? checkCertificate(session)
-                                                                                      : TlsFailureHandshake;
-    if (reason == TlsFailureNone && QueryContextAttributesA(&session.context, SECPKG_ATTR_STREAM_SIZES, &session.sizes) != SEC_E_OK)
-        reason = TlsFailureHandshake;
-    if (reason != TlsFailureNone) {
-        outLength = 0;  // not even our Finished goes to a server we refused
+    const int recent = (protocolOf(session) & (SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT)) != 0;
+    const int sized = QueryContextAttributesA(&session.context, SECPKG_ATTR_STREAM_SIZES, &session.sizes) == SEC_E_OK;
+    TlsFailure reason = recent && sized ? TlsFailureNone : TlsFailureHandshake;
+    int started = 0;
+    if (reason == TlsFailureNone)
+        reason = checkCertificate(session, out, outLength, started);
+    if (reason != TlsFailureNone || started)
+        outLength = 0;  // not even our Finished goes to a server we refused, or before the check passed
+    if (reason != TlsFailureNone)
         return fail(&session, reason, failure);
-    }
+    if (started)
+        return TlsNeedMore;
+    session.ready = 1;
+    return TlsDone;
+}
+
+// The worker's verdict once it has one; the bytes held for the server go only
+// with a pass.
+TlsResult collectCheck(Session& session, char* out, int outSize, int& outLength, TlsFailure& failure)
+{
+    Check& check = checks[&session - sessions];
+    const WorkerSlotState state = workerSlotState(check.worker);
+    if (state == WorkerSlotWorking)
+        return TlsNeedMore;
+    const TlsFailure reason = state == WorkerSlotDone ? check.failure : TlsFailureHandshake;
+    workerSlotRelease(check.worker);
+    session.checking = 0;
+    if (reason != TlsFailureNone || session.heldLength > outSize)
+        return fail(&session, reason != TlsFailureNone ? reason : TlsFailureHandshake, failure);
+    std::memcpy(out, session.held, session.heldLength);
+    outLength = session.heldLength;
     session.ready = 1;
     return TlsDone;
 }
@@ -294,7 +393,7 @@ int tlsOpen(const char* serverName, const unsigned char* fingerprint)
         return 0;
     for (int i = 0; i < kTlsSessions; ++i) {
         Session& session = sessions[i];
-        if (session.open)
+        if (session.open || checkBusy(i))
             continue;
         std::memset(&session, 0, sizeof session);
         if (!acquire(session.credentials))
@@ -320,6 +419,8 @@ TlsResult tlsHandshake(int session, const char* in, int inLength, int& used, cha
         return fail(entry, TlsFailureHandshake, failure);
     if (entry->ready)
         return TlsDone;
+    if (entry->checking)
+        return collectCheck(*entry, out, outSize, outLength, failure);
     SecBuffer token;
     if (!entry->hasContext) {
         const SECURITY_STATUS status = initialize(*entry, nullptr, token);
@@ -344,11 +445,17 @@ TlsResult tlsHandshake(int session, const char* in, int inLength, int& used, cha
             return fail(entry, TlsFailureHandshake, failure);
         used += consumed;
         if (status == SEC_E_OK)
-            return finish(*entry, outLength, failure);
+            return finish(*entry, out, outLength, failure);
         if (consumed == 0)
             break;
     }
     return TlsNeedMore;
+}
+
+int tlsCheckPending(int session)
+{
+    const Session* entry = find(session);
+    return entry && entry->checking;
 }
 
 int tlsEncrypt(int session, const char* plain, int length, char* out, int outSize, int& outLength)
@@ -444,6 +551,8 @@ void tlsFree(int session)
     Session* entry = find(session);
     if (!entry)
         return;
+    if (entry->checking)
+        workerSlotCancel(checks[entry - sessions].worker);
     if (entry->hasContext)
         DeleteSecurityContext(&entry->context);
     FreeCredentialsHandle(&entry->credentials);

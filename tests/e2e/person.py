@@ -227,6 +227,9 @@ class Person(Journeys):
         self.assertEqual([re.search(rb"Subject: Velmoranth: (\w+)", mail[0].content)[1] for mail in box.mails[2:]],
                          [b"listening", b"connection", b"stopped"])
         self.assertIn("CONNECT localhost:%d" % hook.server_address[1], (self.folder / "proxy.log").read_text())
+        # The test CA names no revocation list: each POST's first handshake, checking revocation, fails; it goes again
+        # without the check (the certificate is not revoked, its revocation could not be checked).
+        self.assertEqual(hook.connections, 2 * len(hook.posts))
         # A plain password beside a damaged webhook: protected at the start in its own line, every other byte kept,
         # the webhook off; while the file is read-only, the password stays as written and the E-mail page says so.
         for read_only in False, True:

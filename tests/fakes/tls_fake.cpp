@@ -38,14 +38,23 @@ TlsResult tlsHandshake(int session, const char* in, int inLength, int& used, cha
         outLength = copyOut(kHello, out, outSize);
         return TlsNeedMore;
     }
-    if (inLength < static_cast<int>(kWelcome.size()))
+    if (tls.checking == session && tls.holdCheck)
         return TlsNeedMore;
-    if (std::string(in, kWelcome.size()) != kWelcome)
-        return failure = TlsFailureHandshake, TlsFailed;
-    used = static_cast<int>(kWelcome.size());
+    if (tls.checking != session) {
+        if (inLength < static_cast<int>(kWelcome.size()))
+            return TlsNeedMore;
+        if (std::string(in, kWelcome.size()) != kWelcome)
+            return failure = TlsFailureHandshake, TlsFailed;
+        used = static_cast<int>(kWelcome.size());
+        if (tls.holdCheck && !tls.pinned)
+            return tls.checking = session, TlsNeedMore;
+    }
+    tls.checking = 0;
     failure = tls.failure;
     return failure == TlsFailureNone ? TlsDone : TlsFailed;
 }
+
+int tlsCheckPending(int session) { return session != 0 && tls.checking == session; }
 
 int tlsEncrypt(int, const char* plain, int length, char* out, int outSize, int& outLength)
 {
@@ -66,4 +75,8 @@ TlsResult tlsDecrypt(int, const char* in, int inLength, int& used, char* plain, 
 }
 
 int tlsCloseNotify(int, char* out, int outSize) { return copyOut(kCloseNotify, out, outSize); }
-void tlsFree(int session) { tls.live -= session != 0; }
+void tlsFree(int session)
+{
+    tls.live -= session != 0;
+    tls.checking = tls.checking == session ? 0 : tls.checking;  // an abandoned check
+}

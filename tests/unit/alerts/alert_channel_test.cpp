@@ -139,6 +139,29 @@ TEST(AlertChannel, TlsSendsOnlyAfterTheHandshakeAndNothingWhenTheCertificateFail
     EXPECT_EQ(fakeTls().live, 0);
 }
 
+TEST(AlertChannel, TlsPumpsOnWhileTheCertificateCheckRunsSendsOnlyOnceItPassesAndGivesItThirtySeconds)
+{
+    AlertChannel& channel = freshChannel(target(SyslogTls));
+    fakeTls().holdCheck = true;
+    EXPECT_EQ(at(channel, 0, "one"), "<hello>|0 1 0");
+    EXPECT_TRUE(tlsCheckPending(channel.connection.tlsSession));
+    EXPECT_EQ(at(channel, 29999), "|0 1 0") << "past the handshake's 10 s: the check has 30 s from its start";
+    fakeTls().holdCheck = false;
+    EXPECT_EQ(at(channel, 29999), kOne + "|1 0 0 idle");
+    fakeTls().holdCheck = true;
+    fakeTls().failure = TlsFailureExpired;
+    EXPECT_EQ(at(channel, 30000, "two"), "<hello>|1 1 0");
+    fakeTls().holdCheck = false;
+    EXPECT_EQ(at(channel, 30100), "|1 1 0 The collector's certificate has expired.@30100 retry@31100");
+    fakeTls().holdCheck = true;
+    fakeTls().failure = TlsFailureNone;
+    EXPECT_EQ(at(channel, 31100), "<hello>|1 1 0 The collector's certificate has expired.@30100");
+    EXPECT_EQ(at(channel, 61099), "|1 1 0 The collector's certificate has expired.@30100");
+    EXPECT_EQ(at(channel, 61100), "|1 1 0 The collector's certificate is not trusted.@61100 retry@63100")
+        << "a chain not checked in time is not trusted";
+    EXPECT_EQ(fakeTls().live + fakeTls().checking, 0) << "the session and its check were let go";
+}
+
 TEST(AlertChannel, UdpCountsWhatTheNetworkTookKeepsWhatItRefusedAndLooksTheNameUpAgainAfterFiveMinutes)
 {
     AlertChannel& channel = freshChannel(target(SyslogUdp));
