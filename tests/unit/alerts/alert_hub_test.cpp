@@ -171,7 +171,7 @@ std::string connections(AlertIncidents& incidents, const char* address, int minu
     AlertFacts facts = connect(address);
     facts.time = at(10 + minute / 60, minute % 60);
     std::string seen;
-    AlertFacts summary;
+    AlertFacts summary{};
     const long long now = minute * 60000LL;
     while (alertIncidentsDue(incidents, now, summary)) {
         char text[200];
@@ -192,7 +192,7 @@ TEST(AlertIncidents, OneAlertPerAddressAndQuietTimeThenOneSummaryAndAtMostThirty
         seen += connections(incidents, "203.0.113.7", minute);
     seen += connections(incidents, "198.51.100.1", 52);
     seen += connections(incidents, "198.51.100.1", 53);
-    AlertFacts summary;
+    AlertFacts summary{};
     for (int ending : {0, 1, 1}) {
         seen += std::to_string(alertIncidentsDue(incidents, 54 * 60000LL, summary, ending));
         seen += summary.event == AlertSummary ? std::to_string(summary.summary.connections) + summary.callerAddress : "";
