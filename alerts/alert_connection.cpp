@@ -93,7 +93,8 @@ void consumeRaw(AlertConnection& connection, int used)
     connection.rawLength -= used;
 }
 
-// Whole records from `raw` into the inbox, while it has room for one.
+// Whole records from `raw` into the inbox, while it has room for one's plain
+// bytes. `raw` holds the largest record: full, and still not one, is no TLS.
 void decrypt(AlertConnection& connection)
 {
     while (connection.rawLength > 0 && kConnectionInboxSize - connection.inboxLength >= kTlsMaxPlain) {
@@ -107,11 +108,11 @@ void decrypt(AlertConnection& connection)
         connection.inboxLength += plainLength;
         if (result == TlsClosed)
             connection.peerClosed = 1;
+        if (result == TlsNeedMore && connection.rawLength == kConnectionRawSize)
+            return fail(connection, AlertErrorProtocol);
         if (result == TlsNeedMore || result == TlsClosed)
             return;
     }
-    if (connection.rawLength == kConnectionRawSize)
-        fail(connection, AlertErrorProtocol);  // more than a record, and still not one
 }
 
 // One handshake step for each batch of the server's bytes.

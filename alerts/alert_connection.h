@@ -46,7 +46,9 @@ enum : long long {
 
 enum {
     kConnectionInboxSize = kTlsMaxPlain + 1024,                 // plain bytes from the peer, unread
-    kConnectionRawSize = kTlsMaxPlain + kTlsRecordOverhead + 512,  // one whole TLS record from the peer
+    // From the peer, not yet decrypted: the largest record several times over, so that a server's handshake
+    // (its certificate chain may run to tens of KB) fits whole.
+    kConnectionRawSize = 4 * kTlsMaxRecord,
     kConnectionOutboxSize = 2 * (kTlsMaxPlain + kTlsRecordOverhead),  // bytes on their way to the socket
 };
 
