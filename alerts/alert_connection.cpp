@@ -50,19 +50,29 @@ int outboxRoom(AlertConnection& connection)
     return kConnectionOutboxSize - connection.outboxLength;
 }
 
-// Sends what the outbox holds, as far as the socket takes it now.
-void flush(AlertConnection& connection)
+// Sends what the outbox holds, as far as the socket takes it now. A peer
+// that takes none of it for kSendTimeOutMs has stopped reading: it fails.
+void flush(AlertConnection& connection, long long nowMs)
 {
+    bool progressed = false;
     while (connection.outboxSent < connection.outboxLength) {
         const int taken = netSendSome(connection.socket, connection.outbox + connection.outboxSent,
                                       connection.outboxLength - connection.outboxSent);
         if (taken == NetSendFailed)
             return fail(connection, AlertErrorSend);
         if (taken == 0)
-            return;
+            break;
         connection.outboxSent += taken;
+        progressed = true;
     }
-    connection.outboxLength = connection.outboxSent = 0;
+    if (alertConnectionDrained(connection)) {
+        connection.outboxLength = connection.outboxSent = 0;
+        connection.sendByMs = 0;
+    } else if (progressed || connection.sendByMs == 0) {
+        connection.sendByMs = nowMs + kSendTimeOutMs;
+    } else if (nowMs >= connection.sendByMs) {
+        fail(connection, AlertErrorTimedOut);
+    }
 }
 
 // Reads what the peer sent into `raw` (TLS, or a plain connection that is
@@ -183,7 +193,7 @@ void pollConnect(AlertConnection& connection, long long nowMs)
 
 void pumpHandshake(AlertConnection& connection, long long nowMs)
 {
-    flush(connection);
+    flush(connection, nowMs);
     if (connection.state == ConnectionHandshaking)
         readSocket(connection);
     if (connection.state == ConnectionHandshaking)
@@ -203,7 +213,7 @@ void pumpOpen(AlertConnection& connection, long long nowMs)
     if (connection.state == ConnectionOpen && connection.tlsSession)
         decrypt(connection);
     if (connection.state == ConnectionOpen)
-        flush(connection);
+        flush(connection, nowMs);
     if (connection.state == ConnectionOpen && connection.deadlineMs != 0 && nowMs >= connection.deadlineMs)
         fail(connection, AlertErrorTimedOut);
 }
@@ -217,7 +227,7 @@ void pumpFinishing(AlertConnection& connection, long long nowMs)
         return;
     if (connection.peerClosed && !connection.halfClosed)
         return fail(connection, AlertErrorClosed);
-    flush(connection);
+    flush(connection, nowMs);
     if (connection.state == ConnectionFinishing && !connection.halfClosed && alertConnectionDrained(connection)) {
         if (!netShutdownSend(connection.socket))
             return fail(connection, AlertErrorSend);
@@ -358,7 +368,7 @@ void alertConnectionClose(AlertConnection& connection)
     connection.state = ConnectionClosed;
     connection.rawLength = connection.inboxLength = connection.outboxLength = connection.outboxSent = 0;
     connection.peerClosed = connection.halfClosed = 0;
-    connection.deadlineMs = 0;
+    connection.deadlineMs = connection.sendByMs = 0;
     connection.error = AlertErrorNone;
     connection.tlsFailure = TlsFailureNone;
 }

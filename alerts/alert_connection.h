@@ -27,7 +27,7 @@ enum AlertError {
     AlertErrorNone,
     AlertErrorResolve,      // the name could not be resolved (in 15 s)
     AlertErrorRefused,      // the connection was refused
-    AlertErrorTimedOut,     // no answer in time: connect, handshake, the close, a reply
+    AlertErrorTimedOut,     // no answer in time: connect, handshake, the close, a reply, taking what we send
     AlertErrorUnreachable,  // no route
     AlertErrorClosed,       // the peer closed before it should have
     AlertErrorReset,        // the peer reset the connection
@@ -42,6 +42,7 @@ enum : long long {
     kConnectTimeOutMs = 10000,
     kHandshakeTimeOutMs = 10000,
     kFinishTimeOutMs = 10000,
+    kSendTimeOutMs = 30000,  // open or finishing: bytes wait for the peer, and it takes none
 };
 
 enum {
@@ -77,6 +78,7 @@ struct AlertConnection {
     int inboxLength;
     char outbox[kConnectionOutboxSize];
     int outboxLength, outboxSent;
+    long long sendByMs;             // bytes wait in the outbox: the peer must take some by then (0: none wait)
     int peerClosed;                 // the peer's end of stream (or TLS close_notify) came
     int halfClosed;                 // our end of stream went out
     AlertError error;

@@ -109,6 +109,27 @@ TEST(AlertChannel, PostsDuringTheConfirmationWaitForTheNextConnectionAndExitCuts
     EXPECT_EQ(at(channel, 700), "b\n|2 0 0 The collector reset the connection.@420 idle");
 }
 
+TEST(AlertChannel, ACollectorThatStopsReadingInTheMiddleOfABatchFailsItAfter30sWithoutProgress)
+{
+    AlertChannel& channel = freshChannel(target(SyslogTcp));
+    collector.sendRoom = 20000;  // takes 20 KB, then reads nothing
+    const std::string message(200, 'm');
+    for (int i = 0; i < 1000; ++i)
+        alertChannelPost(channel, message.data(), static_cast<int>(message.size()));
+    at(channel, 0);
+    // The bytes that reached the collector counted, then the status.
+    const auto status = [](const std::string& seen) {
+        return std::to_string(seen.find('|')) + seen.substr(seen.find('|'));
+    };
+    EXPECT_EQ(status(at(channel, 200)), "20000|0 1000 0");
+    EXPECT_EQ(at(channel, 30199), "|0 1000 0");
+    EXPECT_EQ(at(channel, 30200), "|0 1000 0 The collector did not answer in time.@30200 retry@31200");
+    collector.sendRoom = -1;
+    at(channel, 31200);
+    EXPECT_EQ(status(at(channel, 31400)), "204000|1000 0 0 The collector did not answer in time.@30200 idle")
+        << "the batch again, whole";
+}
+
 TEST(AlertChannel, TlsSendsOnlyAfterTheHandshakeAndNothingWhenTheCertificateFails)
 {
     AlertChannel& channel = freshChannel(target(SyslogTls));
