@@ -85,6 +85,8 @@ int collectorReceive(char* buffer, int length)
     FakeCollector& c = net.collector;
     if (c.reset || (c.halfClosed && c.input.empty() && c.atEnd == ResetAtEnd))
         return NetReceiveFailed;
+    if (c.input.empty() && !c.later.empty())
+        return c.input.swap(c.later), NetReceiveWouldBlock;
     if (c.input.empty())
         return c.hungUp || (c.halfClosed && c.atEnd == CloseAtEnd) ? 0 : NetReceiveWouldBlock;
     const std::size_t taken = c.input.copy(buffer, static_cast<std::size_t>(length));
@@ -136,6 +138,7 @@ SocketHandle netConnectStart(const std::uint8_t*, int, NetError& error)
     FakeCollector& c = net.collector;
     c.hungUp = c.reset = c.halfClosed = false;
     c.input = c.greeting;
+    c.later.clear();
     return c.open = 1000 + ++c.connects;
 }
 
@@ -149,8 +152,10 @@ int netSendSome(SocketHandle socket, const char* buffer, int length)
     const std::string arrived(buffer, static_cast<std::size_t>(take(c, buffer, length)));
     if (arrived == "<hello>" && !c.silent)
         c.input += "<welcome>";
-    if (c.answer)
-        c.input += c.answer(arrived);
+    const std::string answer = c.answer ? c.answer(arrived) : "";
+    const std::size_t segment = std::min(answer.find('\f'), answer.size());
+    c.input += answer.substr(0, segment);
+    c.later += answer.substr(std::min(segment + 1, answer.size()));
     return static_cast<int>(arrived.size());
 }
 

@@ -26,8 +26,9 @@ enum : SocketHandle { kFakeListenerHandle = 11 };
 // `outcome` (a failure is a refusal), and its connection, 1000 + connects, stays open until either side closes
 // it. Once the decoy half-closes, the collector has read to the end and does as `atEnd` says. `hungUp` and
 // `reset` hold until the next connect. A TLS ClientHello ("<hello>") is answered "<welcome>" unless `silent`;
-// `answer`, when set, answers whatever arrives, the hello after its welcome too (a RELP or SMTP server);
-// `greeting` is said at each connect (an SMTP server's).
+// `answer`, when set, answers whatever arrives, the hello after its welcome too (a RELP or SMTP server), and
+// what follows a '\f' in its answer comes in a later read (another segment); `greeting` is said at each connect
+// (an SMTP server's).
 enum FakeAtEnd { CloseAtEnd, StayOpenAtEnd, ResetAtEnd };
 struct FakeCollector : FakeCaller {
     NetResolveState lookup = NetResolvePending;
@@ -37,7 +38,7 @@ struct FakeCollector : FakeCaller {
     bool halfClosed = false, reset = false, silent = false;
     FakeAtEnd atEnd = CloseAtEnd;
     std::string (*answer)(const std::string& arrived) = nullptr;
-    std::string greeting;
+    std::string greeting, later;
 };
 
 struct FakeNet {
