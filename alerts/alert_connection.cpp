@@ -185,9 +185,12 @@ void pollConnect(AlertConnection& connection, long long nowMs)
         fail(connection, errorOf(error));
     else if (state == NetConnectPending && nowMs >= connection.deadlineMs)
         fail(connection, AlertErrorTimedOut);
-    else if (state == NetConnected && connection.wantTls)
+    if (state != NetConnected)
+        return;
+    connection.localPort = netLocalPort(connection.socket);
+    if (connection.wantTls)
         beginHandshake(connection, nowMs);
-    else if (state == NetConnected)
+    else
         becomeOpen(connection);
 }
 
@@ -218,6 +221,24 @@ void pumpOpen(AlertConnection& connection, long long nowMs)
         fail(connection, AlertErrorTimedOut);
 }
 
+// The peer's end of stream after our half-close confirms only with a second
+// witness: one Windows emulation reports a reset then as an end of stream,
+// but only after the peer's own close does the TCP table show our end in
+// TIME_WAIT (a reset takes it out; CLOSING waits for the peer's
+// acknowledgement of our close).
+void witnessClose(AlertConnection& connection, long long nowMs)
+{
+    const NetTcpState ours = netTcpState(connection.localPort, connection.address, connection.port);
+    if (ours == NetTcpTimeWait) {
+        alertConnectionClose(connection);
+        connection.state = ConnectionFinished;
+    } else if (ours == NetTcpOther) {
+        fail(connection, AlertErrorReset);
+    } else if (nowMs >= connection.deadlineMs) {
+        fail(connection, AlertErrorTimedOut);
+    }
+}
+
 // What the peer sends now is not read as an answer: it goes.
 void pumpFinishing(AlertConnection& connection, long long nowMs)
 {
@@ -237,12 +258,10 @@ void pumpFinishing(AlertConnection& connection, long long nowMs)
     }
     if (connection.state != ConnectionFinishing)
         return;
-    if (connection.peerClosed && connection.halfClosed) {
-        alertConnectionClose(connection);
-        connection.state = ConnectionFinished;
-    } else if (nowMs >= connection.deadlineMs) {
+    if (connection.peerClosed && connection.halfClosed)
+        witnessClose(connection, nowMs);
+    else if (nowMs >= connection.deadlineMs)
         fail(connection, AlertErrorTimedOut);
-    }
 }
 
 void step(AlertConnection& connection, long long nowMs)

@@ -18,7 +18,7 @@ enum AlertConnectionState {
     ConnectionHandshaking,  // TLS
     ConnectionOpen,         // bytes flow both ways
     ConnectionFinishing,    // close_notify and the half-close sent (or on their way); waiting for the peer's close
-    ConnectionFinished,     // the peer closed after our half-close: every byte sent was read
+    ConnectionFinished,     // the peer closed after our half-close (our end in TIME_WAIT): every byte sent was read
     ConnectionFailed,       // see `error`
 };
 
@@ -70,6 +70,7 @@ struct AlertConnection {
     AlertFingerprint fingerprint;
     unsigned char address[4];
     SocketHandle socket;
+    int localPort;                  // ours, once connected: the TCP table's witness to the close finds us by it
     int tlsSession;                 // 0: plain
     long long deadlineMs;           // of the step under way
     char raw[kConnectionRawSize];   // from the socket, not yet decrypted (TLS)
@@ -111,9 +112,12 @@ void alertConnectionConsume(AlertConnection& connection, int count);
 void alertConnectionStartTls(AlertConnection& connection, long long nowMs);
 
 // The confirmed close: once every byte is out, TLS close_notify and the
-// half-close, then Finished when the peer closes within 10 s. Bytes the peer
-// sends meanwhile are read and dropped. A reset, an end of stream before our
-// half-close went out, or the time-out: Failed.
+// half-close, then Finished when the peer closes within 10 s: its end of
+// stream, with our end in TIME_WAIT in the system's TCP table (a reset
+// leaves it gone where a reset reads as an end of stream; CLOSING is looked
+// at again on the next pump). Bytes the peer sends meanwhile are read and
+// dropped. A reset, an end of stream before our half-close went out, or the
+// time-out: Failed.
 void alertConnectionFinish(AlertConnection& connection, long long nowMs);
 
 // Closes at once, whatever the state: Closed.

@@ -109,6 +109,24 @@ TEST(AlertChannel, PostsDuringTheConfirmationWaitForTheNextConnectionAndExitCuts
     EXPECT_EQ(at(channel, 700), "b\n|2 0 0 The collector reset the connection.@420 idle");
 }
 
+TEST(AlertChannel, AnEndOfStreamConfirmsOnlyWithOurEndInTimeWaitAndClosingIsLookedAtAgainUntilTheDeadline)
+{
+    AlertChannel& channel = freshChannel(target(SyslogTcp));
+    collector.atEnd = ResetReadAsEndAtEnd;  // as Wine reports a reset: an end of stream, and gone from the table
+    at(channel, 0, "one");
+    EXPECT_EQ(at(channel, 200, "two"), "3 one3 two|0 2 0 The collector reset the connection.@200 retry@1200");
+    collector.atEnd = CloseAtEnd;
+    collector.closingLooks = 1;  // our close is not acknowledged yet
+    at(channel, 1200);
+    EXPECT_EQ(at(channel, 1400), "3 one3 two|0 2 0 The collector reset the connection.@200");
+    EXPECT_EQ(at(channel, 1500), "|2 0 0 The collector reset the connection.@200 idle") << "the whole batch, once";
+    collector.closingLooks = 1000;
+    at(channel, 2000, "three");
+    EXPECT_EQ(at(channel, 2200), "5 three|2 1 0 The collector reset the connection.@200");
+    EXPECT_EQ(at(channel, 12199), "|2 1 0 The collector reset the connection.@200") << "CLOSING: undecided";
+    EXPECT_EQ(at(channel, 12200), "|2 1 0 The collector did not answer in time.@12200 retry@13200");
+}
+
 TEST(AlertChannel, ACollectorThatStopsReadingInTheMiddleOfABatchFailsItAfter30sWithoutProgress)
 {
     AlertChannel& channel = freshChannel(target(SyslogTcp));
