@@ -85,5 +85,5 @@ int netShutdownSend(SocketHandle socket);
 // Our end of a TCP connection as the system's TCP table shows it, found by our
 // local port and the peer's address and port: a second witness to the peer's
 // close, for a system that reports a reset as a plain end of stream.
-enum NetTcpState { NetTcpTimeWait, NetTcpClosing, NetTcpOther };  // Other: any other state, or gone
+enum NetTcpState { NetTcpTimeWait, NetTcpClosing, NetTcpCloseWait, NetTcpOther };  // Other: any other, or gone
 NetTcpState netTcpState(int localPort, const std::uint8_t peerAddress[4], int peerPort);
