@@ -221,44 +221,62 @@ void pumpOpen(AlertConnection& connection, long long nowMs)
         fail(connection, AlertErrorTimedOut);
 }
 
-// The peer's end of stream after our half-close confirms only with a second
-// witness: one Windows emulation reports a reset then as an end of stream,
-// but only after the peer's own close does the TCP table show our end in
-// TIME_WAIT (a reset takes it out; CLOSING waits for the peer's
-// acknowledgement of our close).
+// The peer's end of stream confirms only with a second witness, the TCP
+// table: one Windows emulation reports a reset as an end of stream too, but
+// a reset takes our end out of the table. After our half-close the peer's
+// own close leaves our end in TIME_WAIT (CLOSING: ours is not acknowledged
+// yet). A TLS peer that closed on our close_notify, before our half-close,
+// leaves it in CLOSE_WAIT: looked at again on the next pump, so that a reset
+// our last bytes drew has come by then.
 void witnessClose(AlertConnection& connection, long long nowMs)
 {
     const NetTcpState ours = netTcpState(connection.localPort, connection.address, connection.port);
-    if (ours == NetTcpTimeWait) {
+    if (ours == NetTcpTimeWait || (ours == NetTcpCloseWait && connection.closeWaitSeen)) {
         alertConnectionClose(connection);
         connection.state = ConnectionFinished;
     } else if (ours == NetTcpOther) {
         fail(connection, AlertErrorReset);
     } else if (nowMs >= connection.deadlineMs) {
         fail(connection, AlertErrorTimedOut);
+    } else {
+        connection.closeWaitSeen = ours == NetTcpCloseWait;
     }
 }
 
-// What the peer sends now is not read as an answer: it goes.
+// Our end of stream, once every byte went. A TLS peer may close on our
+// close_notify alone: it has a pump to do so before ours goes, for its
+// close shows (CLOSE_WAIT) only while ours has not gone; after that, our end
+// leaves the table as it does after a reset.
+void halfClose(AlertConnection& connection)
+{
+    if (connection.tlsSession && !connection.closeNotified) {
+        connection.closeNotified = 1;
+        return;
+    }
+    if (!netShutdownSend(connection.socket))
+        return fail(connection, AlertErrorSend);
+    connection.halfClosed = 1;
+    readSocket(connection);
+    connection.rawLength = 0;
+}
+
+// What the peer sends now is not read as an answer: it goes. Its end of
+// stream before ours is no receipt unless our close_notify went before it.
 void pumpFinishing(AlertConnection& connection, long long nowMs)
 {
     readSocket(connection);
     connection.rawLength = 0;
     if (connection.state != ConnectionFinishing)
         return;
-    if (connection.peerClosed && !connection.halfClosed)
+    if (connection.peerClosed && !connection.halfClosed && !connection.closeNotified)
         return fail(connection, AlertErrorClosed);
     flush(connection, nowMs);
-    if (connection.state == ConnectionFinishing && !connection.halfClosed && alertConnectionDrained(connection)) {
-        if (!netShutdownSend(connection.socket))
-            return fail(connection, AlertErrorSend);
-        connection.halfClosed = 1;
-        readSocket(connection);
-        connection.rawLength = 0;
-    }
+    if (connection.state == ConnectionFinishing && !connection.halfClosed && !connection.peerClosed &&
+        alertConnectionDrained(connection))
+        halfClose(connection);
     if (connection.state != ConnectionFinishing)
         return;
-    if (connection.peerClosed && connection.halfClosed)
+    if (connection.peerClosed)
         witnessClose(connection, nowMs);
     else if (nowMs >= connection.deadlineMs)
         fail(connection, AlertErrorTimedOut);
@@ -386,7 +404,7 @@ void alertConnectionClose(AlertConnection& connection)
     connection.tlsSession = 0;
     connection.state = ConnectionClosed;
     connection.rawLength = connection.inboxLength = connection.outboxLength = connection.outboxSent = 0;
-    connection.peerClosed = connection.halfClosed = 0;
+    connection.peerClosed = connection.halfClosed = connection.closeNotified = connection.closeWaitSeen = 0;
     connection.deadlineMs = connection.sendByMs = 0;
     connection.error = AlertErrorNone;
     connection.tlsFailure = TlsFailureNone;

@@ -82,6 +82,8 @@ struct AlertConnection {
     long long sendByMs;             // bytes wait in the outbox: the peer must take some by then (0: none wait)
     int peerClosed;                 // the peer's end of stream (or TLS close_notify) came
     int halfClosed;                 // our end of stream went out
+    int closeNotified;              // TLS: our close_notify went out a pump before our end of stream
+    int closeWaitSeen;              // the peer closed first; the TCP table showed our end in CLOSE_WAIT once
     AlertError error;
     TlsFailure tlsFailure;
 };
@@ -111,13 +113,14 @@ void alertConnectionConsume(AlertConnection& connection, int count);
 // Turns an open plain connection into TLS (STARTTLS): Handshaking, then Open.
 void alertConnectionStartTls(AlertConnection& connection, long long nowMs);
 
-// The confirmed close: once every byte is out, TLS close_notify and the
-// half-close, then Finished when the peer closes within 10 s: its end of
-// stream, with our end in TIME_WAIT in the system's TCP table (a reset
-// leaves it gone where a reset reads as an end of stream; CLOSING is looked
-// at again on the next pump). Bytes the peer sends meanwhile are read and
-// dropped. A reset, an end of stream before our half-close went out, or the
-// time-out: Failed.
+// The confirmed close: once every byte is out, TLS close_notify and (a pump
+// later) the half-close, then Finished when the peer closes within 10 s: its
+// end of stream, with our end in TIME_WAIT in the system's TCP table, or in
+// CLOSE_WAIT at two looks when a TLS peer closed on the close_notify before
+// our half-close (a reset leaves it gone, where a reset reads as an end of
+// stream; CLOSING is looked at again on the next pump). Bytes the peer sends
+// meanwhile are read and dropped. A reset, an end of stream before our
+// half-close (or close_notify) went out, or the time-out: Failed.
 void alertConnectionFinish(AlertConnection& connection, long long nowMs);
 
 // Closes at once, whatever the state: Closed.

@@ -248,8 +248,8 @@ int netShutdownSend(SocketHandle socket)
     return shutdown(toFd(socket), SHUT_WR) == 0;
 }
 
-// Linux reports a reset as a failed receive, so an end of stream after our
-// half-close is the peer's own close: our end stands in TIME_WAIT.
+// Linux reports a reset as a failed receive, so an end of stream is the
+// peer's own close, whichever side closed first: it answers as TIME_WAIT does.
 NetTcpState netTcpState(int, const std::uint8_t*, int)
 {
     return NetTcpTimeWait;

@@ -158,6 +158,8 @@ int netSendSome(SocketHandle socket, const char* buffer, int length)
     const std::string arrived(buffer, static_cast<std::size_t>(take(c, buffer, length)));
     if (arrived == "<hello>" && !c.silent)
         c.input += "<welcome>";
+    c.hungUp |= c.closesOnNotify && c.received.size() >= 14 && c.received.compare(c.received.size() - 14, 14,
+                                                                                    "<close_notify>") == 0;
     const std::string answer = c.answer ? c.answer(arrived) : "";
     const std::size_t segment = std::min(answer.find('\f'), answer.size());
     c.input += answer.substr(0, segment);
@@ -182,7 +184,11 @@ NetTcpState netTcpState(int localPort, const std::uint8_t address[4], int port)
     FakeCollector& c = net.collector;
     const bool ours = c.open != kNoSocket && localPort == netLocalPort(c.open) && port == c.port &&
                       std::equal(address, address + 4, kCollectorAddress);
-    if (!ours || !c.halfClosed || c.atEnd == ResetReadAsEndAtEnd)
+    if (!ours || c.atEnd == ResetReadAsEndAtEnd)
+        return NetTcpOther;
+    if (c.closesOnNotify && c.hungUp)  // it closed first: our end of stream after its own leaves the table
+        return c.halfClosed ? NetTcpOther : NetTcpCloseWait;
+    if (!c.halfClosed)
         return NetTcpOther;
     return c.closingLooks-- > 0 ? NetTcpClosing : NetTcpTimeWait;
 }

@@ -164,7 +164,9 @@ TEST(AlertChannel, TlsSendsOnlyAfterTheHandshakeAndNothingWhenTheCertificateFail
     }
     fakeTls().failure = TlsFailureNone;
     alertChannelRetrySoon(channel, 400);
-    EXPECT_EQ(at(channel, 400), "<hello>" + kOne + "|1 0 0 The collector's certificate has expired.@300 idle");
+    EXPECT_EQ(at(channel, 400), "<hello>" + kOne + "|0 1 0 The collector's certificate has expired.@300");
+    EXPECT_EQ(at(channel, 500), "|1 0 0 The collector's certificate has expired.@300 idle")
+        << "our end of stream goes a pump after the close_notify";
     EXPECT_EQ(fakeTls().serverName + (fakeTls().pinned ? " pinned" : ""), "collector.example");
     SyslogTarget pinned = target(SyslogTls);
     pinned.fingerprint.present = 1;
@@ -174,7 +176,10 @@ TEST(AlertChannel, TlsSendsOnlyAfterTheHandshakeAndNothingWhenTheCertificateFail
     EXPECT_TRUE(fakeTls().pinned);
     EXPECT_EQ(at(channel, 10500), "|1 1 0 The collector did not answer in time.@10500 retry@11500");
     collector.silent = false;
-    EXPECT_EQ(at(channel, 11500), "<hello>" + kOne + "|2 0 0 The collector did not answer in time.@10500 idle");
+    collector.closesOnNotify = true;  // as rsyslog does: its close comes before our end of stream
+    EXPECT_EQ(at(channel, 11500), "<hello>" + kOne + "|1 1 0 The collector did not answer in time.@10500");
+    EXPECT_EQ(at(channel, 11600), "|1 1 0 The collector did not answer in time.@10500") << "CLOSE_WAIT: look again";
+    EXPECT_EQ(at(channel, 11700), "|2 0 0 The collector did not answer in time.@10500 idle");
     EXPECT_EQ(fakeTls().live, 0);
 }
 
