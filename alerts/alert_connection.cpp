@@ -50,19 +50,29 @@ int outboxRoom(AlertConnection& connection)
     return kConnectionOutboxSize - connection.outboxLength;
 }
 
-// Sends what the outbox holds, as far as the socket takes it now.
-void flush(AlertConnection& connection)
+// Sends what the outbox holds, as far as the socket takes it now. A peer
+// that takes none of it for kSendTimeOutMs has stopped reading: it fails.
+void flush(AlertConnection& connection, long long nowMs)
 {
+    bool progressed = false;
     while (connection.outboxSent < connection.outboxLength) {
         const int taken = netSendSome(connection.socket, connection.outbox + connection.outboxSent,
                                       connection.outboxLength - connection.outboxSent);
         if (taken == NetSendFailed)
             return fail(connection, AlertErrorSend);
         if (taken == 0)
-            return;
+            break;
         connection.outboxSent += taken;
+        progressed = true;
     }
-    connection.outboxLength = connection.outboxSent = 0;
+    if (alertConnectionDrained(connection)) {
+        connection.outboxLength = connection.outboxSent = 0;
+        connection.sendByMs = 0;
+    } else if (progressed || connection.sendByMs == 0) {
+        connection.sendByMs = nowMs + kSendTimeOutMs;
+    } else if (nowMs >= connection.sendByMs) {
+        fail(connection, AlertErrorTimedOut);
+    }
 }
 
 // Reads what the peer sent into `raw` (TLS, or a plain connection that is
@@ -93,7 +103,8 @@ void consumeRaw(AlertConnection& connection, int used)
     connection.rawLength -= used;
 }
 
-// Whole records from `raw` into the inbox, while it has room for one.
+// Whole records from `raw` into the inbox, while it has room for one's plain
+// bytes. `raw` holds the largest record: full, and still not one, is no TLS.
 void decrypt(AlertConnection& connection)
 {
     while (connection.rawLength > 0 && kConnectionInboxSize - connection.inboxLength >= kTlsMaxPlain) {
@@ -107,11 +118,11 @@ void decrypt(AlertConnection& connection)
         connection.inboxLength += plainLength;
         if (result == TlsClosed)
             connection.peerClosed = 1;
+        if (result == TlsNeedMore && connection.rawLength == kConnectionRawSize)
+            return fail(connection, AlertErrorProtocol);
         if (result == TlsNeedMore || result == TlsClosed)
             return;
     }
-    if (connection.rawLength == kConnectionRawSize)
-        fail(connection, AlertErrorProtocol);  // more than a record, and still not one
 }
 
 // One handshake step for each batch of the server's bytes.
@@ -175,15 +186,18 @@ void pollConnect(AlertConnection& connection, long long nowMs)
         fail(connection, errorOf(error));
     else if (state == NetConnectPending && nowMs >= connection.deadlineMs)
         fail(connection, AlertErrorTimedOut);
-    else if (state == NetConnected && connection.wantTls)
+    if (state != NetConnected)
+        return;
+    connection.localPort = netLocalPort(connection.socket);
+    if (connection.wantTls)
         beginHandshake(connection, nowMs);
-    else if (state == NetConnected)
+    else
         becomeOpen(connection);
 }
 
 void pumpHandshake(AlertConnection& connection, long long nowMs)
 {
-    flush(connection);
+    flush(connection, nowMs);
     if (connection.state == ConnectionHandshaking)
         readSocket(connection);
     if (connection.state == ConnectionHandshaking)
@@ -211,36 +225,70 @@ void pumpOpen(AlertConnection& connection, long long nowMs)
     if (connection.state == ConnectionOpen && connection.tlsSession)
         decrypt(connection);
     if (connection.state == ConnectionOpen)
-        flush(connection);
+        flush(connection, nowMs);
     if (connection.state == ConnectionOpen && connection.deadlineMs != 0 && nowMs >= connection.deadlineMs)
         fail(connection, AlertErrorTimedOut);
 }
 
-// What the peer sends now is not read as an answer: it goes.
+// The peer's end of stream confirms only with a second witness, the TCP
+// table: one Windows emulation reports a reset as an end of stream too, but
+// a reset takes our end out of the table. After our half-close the peer's
+// own close leaves our end in TIME_WAIT (CLOSING: ours is not acknowledged
+// yet). A TLS peer that closed on our close_notify, before our half-close,
+// leaves it in CLOSE_WAIT: looked at again on the next pump, so that a reset
+// our last bytes drew has come by then.
+void witnessClose(AlertConnection& connection, long long nowMs)
+{
+    const NetTcpState ours = netTcpState(connection.localPort, connection.address, connection.port);
+    if (ours == NetTcpTimeWait || (ours == NetTcpCloseWait && connection.closeWaitSeen)) {
+        alertConnectionClose(connection);
+        connection.state = ConnectionFinished;
+    } else if (ours == NetTcpOther) {
+        fail(connection, AlertErrorReset);
+    } else if (nowMs >= connection.deadlineMs) {
+        fail(connection, AlertErrorTimedOut);
+    } else {
+        connection.closeWaitSeen = ours == NetTcpCloseWait;
+    }
+}
+
+// Our end of stream, once every byte went. A TLS peer may close on our
+// close_notify alone: it has a pump to do so before ours goes, for its
+// close shows (CLOSE_WAIT) only while ours has not gone; after that, our end
+// leaves the table as it does after a reset.
+void halfClose(AlertConnection& connection)
+{
+    if (connection.tlsSession && !connection.closeNotified) {
+        connection.closeNotified = 1;
+        return;
+    }
+    if (!netShutdownSend(connection.socket))
+        return fail(connection, AlertErrorSend);
+    connection.halfClosed = 1;
+    readSocket(connection);
+    connection.rawLength = 0;
+}
+
+// What the peer sends now is not read as an answer: it goes. Its end of
+// stream before ours is no receipt unless our close_notify went before it.
 void pumpFinishing(AlertConnection& connection, long long nowMs)
 {
     readSocket(connection);
     connection.rawLength = 0;
     if (connection.state != ConnectionFinishing)
         return;
-    if (connection.peerClosed && !connection.halfClosed)
+    if (connection.peerClosed && !connection.halfClosed && !connection.closeNotified)
         return fail(connection, AlertErrorClosed);
-    flush(connection);
-    if (connection.state == ConnectionFinishing && !connection.halfClosed && alertConnectionDrained(connection)) {
-        if (!netShutdownSend(connection.socket))
-            return fail(connection, AlertErrorSend);
-        connection.halfClosed = 1;
-        readSocket(connection);
-        connection.rawLength = 0;
-    }
+    flush(connection, nowMs);
+    if (connection.state == ConnectionFinishing && !connection.halfClosed && !connection.peerClosed &&
+        alertConnectionDrained(connection))
+        halfClose(connection);
     if (connection.state != ConnectionFinishing)
         return;
-    if (connection.peerClosed && connection.halfClosed) {
-        alertConnectionClose(connection);
-        connection.state = ConnectionFinished;
-    } else if (nowMs >= connection.deadlineMs) {
+    if (connection.peerClosed)
+        witnessClose(connection, nowMs);
+    else if (nowMs >= connection.deadlineMs)
         fail(connection, AlertErrorTimedOut);
-    }
 }
 
 void step(AlertConnection& connection, long long nowMs)
@@ -365,8 +413,8 @@ void alertConnectionClose(AlertConnection& connection)
     connection.tlsSession = 0;
     connection.state = ConnectionClosed;
     connection.rawLength = connection.inboxLength = connection.outboxLength = connection.outboxSent = 0;
-    connection.peerClosed = connection.halfClosed = 0;
-    connection.deadlineMs = 0;
+    connection.peerClosed = connection.halfClosed = connection.closeNotified = connection.closeWaitSeen = 0;
+    connection.deadlineMs = connection.sendByMs = 0;
     connection.error = AlertErrorNone;
     connection.tlsFailure = TlsFailureNone;
 }

@@ -18,7 +18,7 @@ enum AlertConnectionState {
     ConnectionHandshaking,  // TLS
     ConnectionOpen,         // bytes flow both ways
     ConnectionFinishing,    // close_notify and the half-close sent (or on their way); waiting for the peer's close
-    ConnectionFinished,     // the peer closed after our half-close: every byte sent was read
+    ConnectionFinished,     // the peer closed after our half-close (our end in TIME_WAIT): every byte sent was read
     ConnectionFailed,       // see `error`
 };
 
@@ -27,7 +27,7 @@ enum AlertError {
     AlertErrorNone,
     AlertErrorResolve,      // the name could not be resolved (in 15 s)
     AlertErrorRefused,      // the connection was refused
-    AlertErrorTimedOut,     // no answer in time: connect, handshake, the close, a reply
+    AlertErrorTimedOut,     // no answer in time: connect, handshake, the close, a reply, taking what we send
     AlertErrorUnreachable,  // no route
     AlertErrorClosed,       // the peer closed before it should have
     AlertErrorReset,        // the peer reset the connection
@@ -43,11 +43,14 @@ enum : long long {
     kHandshakeTimeOutMs = 10000,
     kCertificateCheckTimeOutMs = 30000,  // from the check's start: its fetching (15 s) and the chain's own work
     kFinishTimeOutMs = 10000,
+    kSendTimeOutMs = 30000,  // open or finishing: bytes wait for the peer, and it takes none
 };
 
 enum {
     kConnectionInboxSize = kTlsMaxPlain + 1024,                 // plain bytes from the peer, unread
-    kConnectionRawSize = kTlsMaxPlain + kTlsRecordOverhead + 512,  // one whole TLS record from the peer
+    // From the peer, not yet decrypted: the largest record several times over, so that a server's handshake
+    // (its certificate chain may run to tens of KB) fits whole.
+    kConnectionRawSize = 4 * kTlsMaxRecord,
     kConnectionOutboxSize = 2 * (kTlsMaxPlain + kTlsRecordOverhead),  // bytes on their way to the socket
 };
 
@@ -68,6 +71,7 @@ struct AlertConnection {
     AlertFingerprint fingerprint;
     unsigned char address[4];
     SocketHandle socket;
+    int localPort;                  // ours, once connected: the TCP table's witness to the close finds us by it
     int tlsSession;                 // 0: plain
     int checking;                   // the TLS session's certificate check runs (its deadline is set)
     long long deadlineMs;           // of the step under way
@@ -77,8 +81,11 @@ struct AlertConnection {
     int inboxLength;
     char outbox[kConnectionOutboxSize];
     int outboxLength, outboxSent;
+    long long sendByMs;             // bytes wait in the outbox: the peer must take some by then (0: none wait)
     int peerClosed;                 // the peer's end of stream (or TLS close_notify) came
     int halfClosed;                 // our end of stream went out
+    int closeNotified;              // TLS: our close_notify went out a pump before our end of stream
+    int closeWaitSeen;              // the peer closed first; the TCP table showed our end in CLOSE_WAIT once
     AlertError error;
     TlsFailure tlsFailure;
 };
@@ -108,10 +115,14 @@ void alertConnectionConsume(AlertConnection& connection, int count);
 // Turns an open plain connection into TLS (STARTTLS): Handshaking, then Open.
 void alertConnectionStartTls(AlertConnection& connection, long long nowMs);
 
-// The confirmed close: once every byte is out, TLS close_notify and the
-// half-close, then Finished when the peer closes within 10 s. Bytes the peer
-// sends meanwhile are read and dropped. A reset, an end of stream before our
-// half-close went out, or the time-out: Failed.
+// The confirmed close: once every byte is out, TLS close_notify and (a pump
+// later) the half-close, then Finished when the peer closes within 10 s: its
+// end of stream, with our end in TIME_WAIT in the system's TCP table, or in
+// CLOSE_WAIT at two looks when a TLS peer closed on the close_notify before
+// our half-close (a reset leaves it gone, where a reset reads as an end of
+// stream; CLOSING is looked at again on the next pump). Bytes the peer sends
+// meanwhile are read and dropped. A reset, an end of stream before our
+// half-close (or close_notify) went out, or the time-out: Failed.
 void alertConnectionFinish(AlertConnection& connection, long long nowMs);
 
 // Closes at once, whatever the state: Closed.

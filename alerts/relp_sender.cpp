@@ -1,6 +1,7 @@
 #include "alerts/relp_sender.h"
 
 #include "alerts/alert_channel.h"
+#include "alerts/syslog_message.h"
 #include "platform/ascii.h"
 #include "platform/version_text.h"
 
@@ -16,7 +17,7 @@ enum {
     kWindow = 64,              // messages sent and not answered yet, at most
     kMaxDigits = 9,
     kMaxDataLength = 128 * 1024,
-    kFrameSize = 1100,         // a syslog message and its frame
+    kFrameSize = kSyslogMessageSize + 32,  // the longest syslog message and its frame ("999999999 syslog 1024 ", LF)
     kRoundsPerPump = 3,
 };
 
@@ -202,16 +203,24 @@ void readAnswers(AlertChannel& channel, long long nowMs)
     }
 }
 
-// Writes the next messages, up to the window, as far as the connection takes them.
+// Writes the next messages, up to the window, as far as the connection
+// takes them. One longer than a syslog message is refused once it is the
+// oldest (a refusal takes the oldest).
 void writeMessages(AlertChannel& channel, long long nowMs)
 {
     RelpSenderState& relp = channel.relp;
     while (relp.inFlight < channel.queue.count && relp.inFlight < kWindow) {
+        unsigned long length = 0;
+        const char* message = alertQueueMessage(channel.queue, relp.inFlight, length);
+        if (length > kSyslogMessageSize && relp.inFlight > 0)
+            return;
+        if (length > kSyslogMessageSize) {
+            alertChannelReject(channel, "The message is too long to send.", nowMs);
+            continue;
+        }
         AlertQueueEntry& entry = alertQueueEntry(channel.queue, relp.inFlight);
         if (relp.headSent == 0)
             entry.tag = relp.nextTxnr;
-        unsigned long length = 0;
-        const char* message = alertQueueMessage(channel.queue, relp.inFlight, length);
         char frame[kFrameSize];
         int total = std::snprintf(frame, sizeof frame, "%lu syslog %lu ", entry.tag, length);
         std::memcpy(frame + total, message, length);

@@ -230,8 +230,6 @@ void startMail(AlertChannel& channel, long long nowMs)
 void writeMail(AlertChannel& channel, long long nowMs)
 {
     SmtpSession& session = sessionOf(channel);
-    if (session.outLength > 0)  // DATA answered before it was sent
-        return alertChannelFail(channel, "The mail server does not speak SMTP.", nowMs);
     session.outLength = stuffHead(channel, session.out);  // it fits: startMail saw to it
     session.phase = Message;
     alertConnectionExpectBy(channel.connection, nowMs + kReplyTimeOutMs);
@@ -405,14 +403,29 @@ bool takeLine(SmtpSession& session, const char* line, int length, bool& last)
     return true;
 }
 
-// Reads the whole lines the inbox holds and acts on each whole reply.
-// Returns the replies read.
-int readReplies(AlertChannel& channel, long long nowMs)
+// A command or mail of ours is not all on the wire yet: no reply can answer it.
+bool outputPending(AlertChannel& channel)
+{
+    return sessionOf(channel).outLength > 0 ||
+           (channel.connection.state == ConnectionOpen && !alertConnectionDrained(channel.connection));
+}
+
+// Reads the whole lines the inbox holds and acts on each whole reply, while
+// nothing of ours waits to go. Bytes that came while something did (`early`:
+// read by a pump that began with our output pending, which reads before it
+// sends) were sent before our command: no SMTP server does that. Returns the
+// replies read.
+int readReplies(AlertChannel& channel, long long nowMs, bool early)
 {
     AlertConnection& connection = channel.connection;
     SmtpSession& session = sessionOf(channel);
     int replies = 0;
-    while (connection.state == ConnectionOpen && session.phase != Idle && session.phase != Handshaking) {
+    while (connection.state == ConnectionOpen && session.phase != Idle && session.phase != Handshaking &&
+           connection.inboxLength > 0) {
+        if (early || outputPending(channel)) {
+            alertChannelFail(channel, "The mail server does not speak SMTP.", nowMs);
+            return replies;
+        }
         const int window = connection.inboxLength < kSmtpReplySize ? connection.inboxLength : kSmtpReplySize;
         const char* end = static_cast<const char*>(std::memchr(connection.inbox, '\n', static_cast<size_t>(window)));
         bool last = false;
@@ -446,9 +459,10 @@ void flushOut(AlertChannel& channel)
     session.outLength = session.outSent = 0;
 }
 
-// One round of the dialogue on what the connection holds now. True when it
-// moved on, so that one more round may find the next reply.
-bool advance(AlertChannel& channel, long long nowMs)
+// One round of the dialogue on what the connection holds now (`early`: our
+// output was pending when the connection's pump began). True when it moved
+// on, so that one more round may find the next reply.
+bool advance(AlertChannel& channel, long long nowMs, bool early)
 {
     AlertConnection& connection = channel.connection;
     SmtpSession& session = sessionOf(channel);
@@ -468,7 +482,7 @@ bool advance(AlertChannel& channel, long long nowMs)
     } else if (session.phase == Handshaking) {
         sendEhlo(channel, nowMs);
     }
-    const int replies = readReplies(channel, nowMs);
+    const int replies = readReplies(channel, nowMs, early);
     if (connection.state != ConnectionOpen || session.phase == Idle)
         return session.phase == Handshaking;
     if (connection.peerClosed) {
@@ -516,8 +530,9 @@ void smtpSenderPump(AlertChannel& channel, long long nowMs)
         alertConnectionOpen(channel.connection, where, nowMs);
     }
     for (int round = 0; round < kRoundsPerPump; ++round) {
+        const bool early = outputPending(channel);
         alertConnectionPump(channel.connection, nowMs);
-        if (!advance(channel, nowMs))
+        if (!advance(channel, nowMs, early))
             return;
     }
 }

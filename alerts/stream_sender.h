@@ -3,9 +3,10 @@
 // held between bursts. When messages wait: connect, write them all,
 // half-close (after TLS close_notify), and wait for the collector's own
 // close. A collector reads to the end of the stream before it closes, so its
-// close confirms every byte: only then do the messages leave the queue. A
-// reset, an early close, or no close within 10 s leaves them queued, to go
-// out again whole on the next connection after the pause. Messages posted
+// close confirms every byte (its end of stream, with our end in TIME_WAIT:
+// see alert_connection): only then do the messages leave the queue. A reset,
+// an early close, or no close within 10 s leaves them queued, to go out
+// again whole on the next connection after the pause. Messages posted
 // once the close is under way wait for the next connection. A new plain
 // connection waits a moment before its first byte: a port that accepts and
 // closes at once (an access list, a balancer without a backend) shows its

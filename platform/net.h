@@ -86,3 +86,9 @@ int netSendTo(SocketHandle socket, const std::uint8_t address[4], int port, cons
 // Ends the sending half of a connected stream socket: the peer reads end of
 // stream after every byte sent before. 1 on success.
 int netShutdownSend(SocketHandle socket);
+
+// Our end of a TCP connection as the system's TCP table shows it, found by our
+// local port and the peer's address and port: a second witness to the peer's
+// close, for a system that reports a reset as a plain end of stream.
+enum NetTcpState { NetTcpTimeWait, NetTcpClosing, NetTcpCloseWait, NetTcpOther };  // Other: any other, or gone
+NetTcpState netTcpState(int localPort, const std::uint8_t peerAddress[4], int peerPort);

@@ -59,6 +59,9 @@ int tlsCheckPending(int session);
 
 // The most plain bytes one record carries, and what a record adds to them.
 enum { kTlsMaxPlain = 16 * 1024, kTlsRecordOverhead = 1024 };
+// The largest record a server may send: a TLS 1.2 ciphertext, its 5-byte
+// header and the plain bytes grown by at most 2048.
+enum { kTlsMaxRecord = 5 + kTlsMaxPlain + 2048 };
 
 // Encrypts the first min(length, kTlsMaxPlain) bytes of `plain` into one
 // record in `out`; fewer when `out` lacks room for them, though room for them

@@ -255,6 +255,13 @@ int netShutdownSend(SocketHandle socket)
     return shutdown(toFd(socket), SHUT_WR) == 0;
 }
 
+// Linux reports a reset as a failed receive, so an end of stream is the
+// peer's own close, whichever side closed first: it answers as TIME_WAIT does.
+NetTcpState netTcpState(int, const std::uint8_t*, int)
+{
+    return NetTcpTimeWait;
+}
+
 // Runs on a worker thread: getaddrinfo is safe to call from several at once.
 int netLookUpBlocking(const char* name, std::uint8_t address[4])
 {

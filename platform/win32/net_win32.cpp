@@ -4,6 +4,7 @@
 #include "platform/name_lookup.h"
 
 #include <winsock.h>
+#include <iphlpapi.h>
 
 #include <cstring>
 
@@ -41,6 +42,24 @@ sockaddr_in socketAddress(const std::uint8_t address[4], int port)
     std::memcpy(&result.sin_addr.s_addr, address, 4);
     result.sin_port = htons(static_cast<u_short>(port & 0xFFFF));
     return result;
+}
+
+// Our connection in the TCP table: our local port, the peer's address and port.
+NetTcpState stateIn(const MIB_TCPTABLE& table, int localPort, const std::uint8_t peerAddress[4], int peerPort)
+{
+    const sockaddr_in peer = socketAddress(peerAddress, peerPort);
+    for (DWORD i = 0; i < table.dwNumEntries; ++i) {
+        const MIB_TCPROW& row = table.table[i];
+        // A port is in network order in the low 16 bits; the others may hold anything.
+        if ((row.dwLocalPort & 0xFFFF) != htons(static_cast<u_short>(localPort)) ||
+            (row.dwRemotePort & 0xFFFF) != peer.sin_port || row.dwRemoteAddr != peer.sin_addr.s_addr)
+            continue;
+        return row.dwState == MIB_TCP_STATE_TIME_WAIT     ? NetTcpTimeWait
+               : row.dwState == MIB_TCP_STATE_CLOSING    ? NetTcpClosing
+               : row.dwState == MIB_TCP_STATE_CLOSE_WAIT ? NetTcpCloseWait
+                                                         : NetTcpOther;
+    }
+    return NetTcpOther;
 }
 
 } // namespace
@@ -248,6 +267,30 @@ int netSendTo(SocketHandle socket, const std::uint8_t address[4], int port, cons
 int netShutdownSend(SocketHandle socket)
 {
     return shutdown(toSocket(socket), 1) == 0;  // SD_SEND
+}
+
+// Wine reports a reset after our half-close as a plain end of stream; its TCP
+// table, like Windows', keeps our end in TIME_WAIT (or CLOSE_WAIT, when the
+// peer closed first) only after the peer's own close. The table comes whole
+// (no call looks up one connection) and a busy system's holds tens of
+// thousands of rows: it is read into a buffer of the size it last asked for,
+// and a larger one when it grew.
+NetTcpState netTcpState(int localPort, const std::uint8_t peerAddress[4], int peerPort)
+{
+    static ULONG asked = 64 * 1024;
+    for (int tries = 0; tries < 3; ++tries) {
+        ULONG size = asked + asked / 4;  // room for the rows that come meanwhile
+        MIB_TCPTABLE* table = static_cast<MIB_TCPTABLE*>(HeapAlloc(GetProcessHeap(), 0, size));
+        if (!table)
+            return NetTcpOther;
+        const DWORD result = GetTcpTable(table, &size, FALSE);
+        const NetTcpState state = result == NO_ERROR ? stateIn(*table, localPort, peerAddress, peerPort) : NetTcpOther;
+        HeapFree(GetProcessHeap(), 0, table);
+        if (result != ERROR_INSUFFICIENT_BUFFER)
+            return state;
+        asked = size;
+    }
+    return NetTcpOther;
 }
 
 // Runs on a worker thread: Winsock keeps gethostbyname's result per thread.

@@ -24,7 +24,6 @@ enum {
     kNameSize = 256,
     kRecordHeader = 5,
     kAlertRecord = 21,
-    kMaxRecord = kRecordHeader + 16 * 1024 + 2048,  // the largest TLS 1.2 ciphertext
     kOwedSize = 256,
     kHandshakeRounds = 16,
 };
@@ -69,7 +68,7 @@ struct Check {
 Session sessions[kTlsSessions];
 Check checks[kTlsSessions];
 // DecryptMessage works in place and the caller's bytes are const: one record is copied here.
-char record[kMaxRecord];
+char record[kTlsMaxRecord];
 
 const ULONG kRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
                        ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_MANUAL_CRED_VALIDATION |
@@ -499,7 +498,7 @@ TlsResult tlsDecrypt(int session, const char* in, int inLength, int& used, char*
     if (inLength < kRecordHeader)
         return TlsNeedMore;
     const int length = kRecordHeader + (static_cast<unsigned char>(in[3]) << 8 | static_cast<unsigned char>(in[4]));
-    if (length > kMaxRecord) {
+    if (length > kTlsMaxRecord) {
         entry->failed = 1;
         return TlsFailed;
     }

@@ -1,6 +1,6 @@
 """Delivery the program proves, to real collectors of the test's own on 127.0.0.1: frozen (SIGSTOP) while a caller
 comes, killed and restarted 5 s later, a collector gets the connect; at-least-once protocols (RELP) may repeat it."""
-import hashlib, os, socket, ssl, subprocess, sys, time, unittest
+import hashlib, os, signal, socket, ssl, subprocess, sys, time, unittest
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 from collector import Collector, manual_block, tcp_sockets, until
@@ -105,6 +105,24 @@ class Delivery(Collector):
         self.ng.wait()
         self.start_rsyslog()
         self.freeze_and_kill()
+        self.exit()
+
+    @journey("Collector=127.0.0.1\r\nPort={self.tcp}\r\nProtocol=tcp\r\n")
+    def test_tcp_to_rsyslog_killed_while_the_program_waits_for_its_close(self):
+        """rsyslog listening, then frozen: the connect goes into its queue whole with our half-close, and the program
+        waits up to 10 s for the close. 5 s on rsyslog dies, which resets that connection (Wine reads the reset as an
+        end of stream), and comes back: the connect arrives, once. (freeze_and_kill freezes an rsyslog just started,
+        before it listens: there the connects are refused until it is back.)"""
+        self.expect("listen", "heartbeat")
+        self.settled(self.tcp)
+        self.rsyslog.send_signal(signal.SIGSTOP)
+        called = time.monotonic()
+        self.call()
+        self.assertTrue(until(lambda: "08" in tcp_sockets(self.tcp), 4))  # our half-close came: close-wait
+        time.sleep(max(0, called + 5 - time.monotonic()))
+        self.stop_rsyslog(signal.SIGKILL)
+        self.start_rsyslog()
+        self.expect("connect")
         self.exit()
 
     @journey("Collector=127.0.0.1\r\nPort={self.relp}\r\nProtocol=relp\r\n", "utf-8")

@@ -6,6 +6,7 @@
 namespace {
 
 FakeNet net;
+const std::uint8_t kCollectorAddress[4] = {192, 0, 2, 200};
 
 // The caller or the collector at the far end of `socket`.
 FakeCaller* peerOf(SocketHandle socket)
@@ -82,7 +83,10 @@ int netListen(SocketHandle socket, int)
         net.wires[socket].listening = true;
     return net.failure != FailListen;
 }
-int netLocalPort(SocketHandle) { return net.boundPort; }
+int netLocalPort(SocketHandle socket)
+{
+    return socket == net.collector.open ? 40000 + net.collector.connects : net.boundPort;
+}
 
 NetAcceptResult netAccept(SocketHandle listener, SocketHandle& caller, PeerAddress& peer)
 {
@@ -122,8 +126,11 @@ int collectorReceive(char* buffer, int length)
     FakeCollector& c = net.collector;
     if (c.reset || (c.halfClosed && c.input.empty() && c.atEnd == ResetAtEnd))
         return NetReceiveFailed;
+    if (c.input.empty() && !c.later.empty())
+        return c.input.swap(c.later), NetReceiveWouldBlock;
     if (c.input.empty())
-        return c.hungUp || (c.halfClosed && c.atEnd == CloseAtEnd) ? 0 : NetReceiveWouldBlock;
+        return c.hungUp || (c.halfClosed && (c.atEnd == CloseAtEnd || c.atEnd == ResetReadAsEndAtEnd))
+                   ? 0 : NetReceiveWouldBlock;
     const std::size_t taken = c.input.copy(buffer, static_cast<std::size_t>(length));
     c.input.erase(0, taken);
     return static_cast<int>(taken);
@@ -169,12 +176,14 @@ void netAddressText(const PeerAddress& peer, char text[16])
 
 SocketHandle netCreateDatagramSocket() { return 999; }
 
-SocketHandle netConnectStart(const std::uint8_t*, int, NetError& error)
+SocketHandle netConnectStart(const std::uint8_t*, int port, NetError& error)
 {
     error = NetErrorNone;
     FakeCollector& c = net.collector;
     c.hungUp = c.reset = c.halfClosed = false;
     c.input = c.greeting;
+    c.later.clear();
+    c.port = port;
     return c.open = 1000 + ++c.connects;
 }
 
@@ -188,8 +197,12 @@ int netSendSome(SocketHandle socket, const char* buffer, int length)
     const std::string arrived(buffer, static_cast<std::size_t>(take(c, buffer, length)));
     if (arrived == "<hello>" && !c.silent)
         c.input += "<welcome>";
-    if (c.answer)
-        c.input += c.answer(arrived);
+    c.hungUp |= c.closesOnNotify && c.received.size() >= 14 && c.received.compare(c.received.size() - 14, 14,
+                                                                                    "<close_notify>") == 0;
+    const std::string answer = c.answer ? c.answer(arrived) : "";
+    const std::size_t segment = std::min(answer.find('\f'), answer.size());
+    c.input += answer.substr(0, segment);
+    c.later += answer.substr(std::min(segment + 1, answer.size()));
     return static_cast<int>(arrived.size());
 }
 
@@ -205,11 +218,24 @@ int netShutdownSend(SocketHandle socket)
     return socket == net.collector.open && !net.collector.reset && (net.collector.halfClosed = true);
 }
 
+NetTcpState netTcpState(int localPort, const std::uint8_t address[4], int port)
+{
+    FakeCollector& c = net.collector;
+    const bool ours = c.open != kNoSocket && localPort == netLocalPort(c.open) && port == c.port &&
+                      std::equal(address, address + 4, kCollectorAddress);
+    if (!ours || c.atEnd == ResetReadAsEndAtEnd)
+        return NetTcpOther;
+    if (c.closesOnNotify && c.hungUp)  // it closed first: our end of stream after its own leaves the table
+        return c.halfClosed ? NetTcpOther : NetTcpCloseWait;
+    if (!c.halfClosed)
+        return NetTcpOther;
+    return c.closingLooks-- > 0 ? NetTcpClosing : NetTcpTimeWait;
+}
+
 int netResolveStart(int, const char*) { return ++net.collector.lookups, 1; }
 NetResolveState netResolvePoll(int, std::uint8_t* address)
 {
-    static const std::uint8_t kAddress[4] = {192, 0, 2, 200};
-    std::copy(kAddress, kAddress + 4, address);
+    std::copy(kCollectorAddress, kCollectorAddress + 4, address);
     return net.collector.lookup;
 }
 void netResolveCancel(int) {}

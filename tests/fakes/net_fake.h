@@ -27,20 +27,23 @@ enum : SocketHandle { kFakeListenerHandle = 11 };
 // The collector alerts go to: a peer whose `received` ends each datagram in "|", and whose room is shared by all
 // its connections (datagrams fail with none left). Every name resolves as `lookup` says; every connect gets
 // `outcome` (a failure is a refusal), and its connection, 1000 + connects, stays open until either side closes
-// it. Once the decoy half-closes, the collector has read to the end and does as `atEnd` says. `hungUp` and
-// `reset` hold until the next connect. A TLS ClientHello ("<hello>") is answered "<welcome>" unless `silent`;
-// `answer`, when set, answers whatever arrives, the hello after its welcome too (a RELP or SMTP server);
-// `greeting` is said at each connect (an SMTP server's).
-enum FakeAtEnd { CloseAtEnd, StayOpenAtEnd, ResetAtEnd };
+// it. Once the decoy half-closes, the collector has read to the end and does as `atEnd` says; the TCP table then
+// shows the connection (local port 40000 + connects) in TIME_WAIT after `closingLooks` looks that find it
+// CLOSING, and gone after a reset. One that `closesOnNotify` closes on a TLS close_notify: CLOSE_WAIT, and gone
+// once the decoy half-closes after it. `hungUp` and `reset` hold until the next connect. A TLS ClientHello
+// ("<hello>") is answered "<welcome>" unless `silent`; `answer`, when set, answers whatever arrives, the hello
+// after its welcome too (a RELP or SMTP server), and what follows a '\f' in its answer comes in a later read
+// (another segment); `greeting` is said at each connect (an SMTP server's).
+enum FakeAtEnd { CloseAtEnd, StayOpenAtEnd, ResetAtEnd, ResetReadAsEndAtEnd };  // the last: as Wine reports it
 struct FakeCollector : FakeCaller {
     NetResolveState lookup = NetResolvePending;
     NetConnectState outcome = NetConnected;
-    int connects = 0, lookups = 0;
+    int connects = 0, lookups = 0, port = 0, closingLooks = 0;
     SocketHandle open = kNoSocket;
-    bool halfClosed = false, reset = false, silent = false;
+    bool halfClosed = false, reset = false, silent = false, closesOnNotify = false;
     FakeAtEnd atEnd = CloseAtEnd;
     std::string (*answer)(const std::string& arrived) = nullptr;
-    std::string greeting;
+    std::string greeting, later;
 };
 
 // A tripwire's listening socket: handles from 1001 up, odd, made once the

@@ -67,6 +67,13 @@ TlsResult tlsDecrypt(int, const char* in, int inLength, int& used, char* plain, 
 {
     const std::string bytes(in, static_cast<std::size_t>(inLength));
     used = plainLength = 0;
+    if (tls.recordSize && inLength < tls.recordSize)
+        return TlsNeedMore;
+    if (tls.recordSize) {
+        plainLength = copyOut(bytes.substr(0, kTlsMaxPlain), plain, plainSize);
+        used = tls.recordSize;
+        return TlsDone;
+    }
     if (bytes.compare(0, kCloseNotify.size(), kCloseNotify) == 0)
         return used = static_cast<int>(kCloseNotify.size()), TlsClosed;
     const std::size_t end = std::min(bytes.find(kCloseNotify), static_cast<std::size_t>(plainSize));

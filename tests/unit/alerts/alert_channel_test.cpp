@@ -109,6 +109,45 @@ TEST(AlertChannel, PostsDuringTheConfirmationWaitForTheNextConnectionAndExitCuts
     EXPECT_EQ(at(channel, 700), "b\n|2 0 0 The collector reset the connection.@420 idle");
 }
 
+TEST(AlertChannel, AnEndOfStreamConfirmsOnlyWithOurEndInTimeWaitAndClosingIsLookedAtAgainUntilTheDeadline)
+{
+    AlertChannel& channel = freshChannel(target(SyslogTcp));
+    collector.atEnd = ResetReadAsEndAtEnd;  // as Wine reports a reset: an end of stream, and gone from the table
+    at(channel, 0, "one");
+    EXPECT_EQ(at(channel, 200, "two"), "3 one3 two|0 2 0 The collector reset the connection.@200 retry@1200");
+    collector.atEnd = CloseAtEnd;
+    collector.closingLooks = 1;  // our close is not acknowledged yet
+    at(channel, 1200);
+    EXPECT_EQ(at(channel, 1400), "3 one3 two|0 2 0 The collector reset the connection.@200");
+    EXPECT_EQ(at(channel, 1500), "|2 0 0 The collector reset the connection.@200 idle") << "the whole batch, once";
+    collector.closingLooks = 1000;
+    at(channel, 2000, "three");
+    EXPECT_EQ(at(channel, 2200), "5 three|2 1 0 The collector reset the connection.@200");
+    EXPECT_EQ(at(channel, 12199), "|2 1 0 The collector reset the connection.@200") << "CLOSING: undecided";
+    EXPECT_EQ(at(channel, 12200), "|2 1 0 The collector did not answer in time.@12200 retry@13200");
+}
+
+TEST(AlertChannel, ACollectorThatStopsReadingInTheMiddleOfABatchFailsItAfter30sWithoutProgress)
+{
+    AlertChannel& channel = freshChannel(target(SyslogTcp));
+    collector.sendRoom = 20000;  // takes 20 KB, then reads nothing
+    const std::string message(200, 'm');
+    for (int i = 0; i < 1000; ++i)
+        alertChannelPost(channel, message.data(), static_cast<int>(message.size()));
+    at(channel, 0);
+    // The bytes that reached the collector counted, then the status.
+    const auto status = [](const std::string& seen) {
+        return std::to_string(seen.find('|')) + seen.substr(seen.find('|'));
+    };
+    EXPECT_EQ(status(at(channel, 200)), "20000|0 1000 0");
+    EXPECT_EQ(at(channel, 30199), "|0 1000 0");
+    EXPECT_EQ(at(channel, 30200), "|0 1000 0 The collector did not answer in time.@30200 retry@31200");
+    collector.sendRoom = -1;
+    at(channel, 31200);
+    EXPECT_EQ(status(at(channel, 31400)), "204000|1000 0 0 The collector did not answer in time.@30200 idle")
+        << "the batch again, whole";
+}
+
 TEST(AlertChannel, TlsSendsOnlyAfterTheHandshakeAndNothingWhenTheCertificateFails)
 {
     AlertChannel& channel = freshChannel(target(SyslogTls));
@@ -125,7 +164,9 @@ TEST(AlertChannel, TlsSendsOnlyAfterTheHandshakeAndNothingWhenTheCertificateFail
     }
     fakeTls().failure = TlsFailureNone;
     alertChannelRetrySoon(channel, 400);
-    EXPECT_EQ(at(channel, 400), "<hello>" + kOne + "|1 0 0 The collector's certificate has expired.@300 idle");
+    EXPECT_EQ(at(channel, 400), "<hello>" + kOne + "|0 1 0 The collector's certificate has expired.@300");
+    EXPECT_EQ(at(channel, 500), "|1 0 0 The collector's certificate has expired.@300 idle")
+        << "our end of stream goes a pump after the close_notify";
     EXPECT_EQ(fakeTls().serverName + (fakeTls().pinned ? " pinned" : ""), "collector.example");
     SyslogTarget pinned = target(SyslogTls);
     pinned.fingerprint.present = 1;
@@ -135,7 +176,10 @@ TEST(AlertChannel, TlsSendsOnlyAfterTheHandshakeAndNothingWhenTheCertificateFail
     EXPECT_TRUE(fakeTls().pinned);
     EXPECT_EQ(at(channel, 10500), "|1 1 0 The collector did not answer in time.@10500 retry@11500");
     collector.silent = false;
-    EXPECT_EQ(at(channel, 11500), "<hello>" + kOne + "|2 0 0 The collector did not answer in time.@10500 idle");
+    collector.closesOnNotify = true;  // as rsyslog does: its close comes before our end of stream
+    EXPECT_EQ(at(channel, 11500), "<hello>" + kOne + "|1 1 0 The collector did not answer in time.@10500");
+    EXPECT_EQ(at(channel, 11600), "|1 1 0 The collector did not answer in time.@10500") << "CLOSE_WAIT: look again";
+    EXPECT_EQ(at(channel, 11700), "|2 0 0 The collector did not answer in time.@10500 idle");
     EXPECT_EQ(fakeTls().live, 0);
 }
 
@@ -147,7 +191,8 @@ TEST(AlertChannel, TlsPumpsOnWhileTheCertificateCheckRunsSendsOnlyOnceItPassesAn
     EXPECT_TRUE(tlsCheckPending(channel.connection.tlsSession));
     EXPECT_EQ(at(channel, 29999), "|0 1 0") << "past the handshake's 10 s: the check has 30 s from its start";
     fakeTls().holdCheck = false;
-    EXPECT_EQ(at(channel, 29999), kOne + "|1 0 0 idle");
+    EXPECT_EQ(at(channel, 29999), kOne + "|0 1 0");
+    EXPECT_EQ(at(channel, 29999), "|1 0 0 idle") << "the half-close waits a pump behind close_notify";
     fakeTls().holdCheck = true;
     fakeTls().failure = TlsFailureExpired;
     EXPECT_EQ(at(channel, 30000, "two"), "<hello>|1 1 0");

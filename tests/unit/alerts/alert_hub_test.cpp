@@ -171,7 +171,7 @@ std::string connections(AlertIncidents& incidents, const char* address, int minu
     AlertFacts facts = connect(address);
     facts.time = at(10 + minute / 60, minute % 60);
     std::string seen;
-    AlertFacts summary;
+    AlertFacts summary{};
     const long long now = minute * 60000LL;
     while (alertIncidentsDue(incidents, now, summary)) {
         char text[200];

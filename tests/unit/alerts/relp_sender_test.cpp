@@ -1,5 +1,6 @@
 #include "alerts/alert_channel.h"
 #include "alerts/relp_sender.h"
+#include "alerts/syslog_message.h"
 #include "fakes/net_fake.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,16 @@ TEST(RelpSender, EachMessageLeavesOnItsAnswerAndWhatIsUnansweredGoesAgainWholeOn
     refusal = "500 queue\x7f full";
     EXPECT_EQ(at(channel, 90000), kOpen + "2 syslog 4 nine\n|8 1 The collector answered: 500 queue  full retry")
         << "only the printable of the collector's words";
+    refusal.clear();
+    const std::string tooLong(kSyslogMessageSize + 1, 'x'), longest(kSyslogMessageSize, 'y');
+    alertChannelPost(channel, tooLong.data(), static_cast<int>(tooLong.size()));
+    alertChannelRetrySoon(channel, 100000);
+    const std::string first = at(channel, 100000, longest);
+    const std::string kTooLong = "The message is too long to send.";
+    EXPECT_EQ(first + at(channel, 100001),
+              kOpen + "2 syslog 4 nine\n3 syslog " + std::to_string(kSyslogMessageSize) + " " + longest + "\n|9 1 " + kTooLong + "|10 0 " + kTooLong)
+        << "refused once it is the oldest";
+    EXPECT_EQ(alertChannelStatus(channel).dropped, 1ul);
 }
 
 TEST(RelpSender, TheFrameReaderResumesWhereTheBytesStoppedAndRefusesWhatIsNotRelp)

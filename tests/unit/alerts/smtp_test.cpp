@@ -239,6 +239,19 @@ TEST(Smtp, ASilentServerTimesOutAndRepliesAreReadWhateverTheirPieces)
     }
 }
 
+TEST(Smtp, AReplySentBeforeOurCommandWentOutAnswersNothing)
+{
+    // 354 and 250 in one piece; or the 250 in a later segment, read while the mail still waited to go.
+    const std::pair<std::string, std::string> kCases[] = {{"354 Go on\r\n250 2.0.0 Queued\r\n", ""},
+                                                          {"354 Go on\r\n\f250 2.0.0 Queued\r\n", "one;.;"}};
+    for (const auto& [data, mail] : kCases) {
+        AlertChannel& channel = freshChannel(MailSecurityNone);
+        script["DATA"] = data;
+        EXPECT_EQ(at(channel, 0, "one"),
+                  kEhlo + kSend + mail + "|0 1 0 The mail server does not speak SMTP.@0 retry@1000");
+    }
+}
+
 TEST(Smtp, TheMailOfAConnectHasEveryHeaderAndFactAndEachEventItsSubject)
 {
     SyslogOrigin origin;

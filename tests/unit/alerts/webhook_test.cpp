@@ -27,7 +27,7 @@ std::string readable(const AlertFacts& facts)
 
 std::string bodyOf(WebhookFormat format, const SyslogOrigin& origin, const AlertFacts& facts)
 {
-    WebhookRequest request;
+    WebhookRequest request{};
     EXPECT_TRUE(buildWebhookRequest(format, origin, facts, request));
     EXPECT_STREQ(request.headers, format == WebhookNtfy ? request.headers : "Content-Type: application/json\r\n");
     return std::string(request.body, request.bodyLength);
@@ -82,7 +82,7 @@ TEST(WebhookBody, EachFormatWhole)
     const std::string ntfy = "Content-Type: text/plain\r\nTitle: Velmoranth on FRONTDESK-PC\r\nPriority: ";
     for (const auto& [event, headers] : {std::pair(AlertConnect, ntfy + "4\r\nTags: warning,connect\r\n"),
                                          std::pair(AlertListen, ntfy + "3\r\nTags: listen\r\n")}) {
-        WebhookRequest request;
+        WebhookRequest request{};
         buildWebhookRequest(WebhookNtfy, kOrigin, factsOf(event), request);
         EXPECT_EQ(request.headers, headers);
     }
@@ -100,7 +100,7 @@ TEST(WebhookBody, JsonStringsAreEscapedToAscii)
 TEST(WebhookBody, TheQueuedFormSplitsBackAtTheFirstEmptyLine)
 {
     char message[kWebhookMessageSize];
-    WebhookRequest request;
+    WebhookRequest request{};
     buildWebhookRequest(WebhookNtfy, kOrigin, factsOf(AlertConnect), request);
     const int length = buildWebhookMessage(WebhookNtfy, kOrigin, factsOf(AlertConnect), message, sizeof message);
     EXPECT_EQ(std::string(message, length), request.headers + std::string("\r\n") + request.body);
