@@ -100,7 +100,7 @@ NetAcceptResult netAccept(SocketHandle listener, SocketHandle& caller, PeerAddre
     caller = net.backlog.front();
     net.backlog.pop_front();
     peer = PeerAddress{2, 0, {192, 0, 2, static_cast<std::uint8_t>((caller - 10) / 2 + 1)}, {}};
-    return net.failure == VanishBeforeAccept ? NetNothingToAccept : NetAccepted;
+    return net.failure == VanishBeforeAccept ? NetCallerGone : NetAccepted;
 }
 
 // Like select, it sees no handle above `highest`.
