@@ -92,6 +92,8 @@ NetAcceptResult netAccept(SocketHandle listener, SocketHandle& caller, PeerAddre
             return NetNothingToAccept;
         caller = waiting.front();
         waiting.pop_front();
+        if (peerOf(caller)->reset)
+            return NetCallerGone;
         peer = PeerAddress{2, 0, {203, 0, 113, static_cast<std::uint8_t>(peerOf(caller)->host)}, {}};
         return NetAccepted;
     }
