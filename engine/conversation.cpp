@@ -63,7 +63,7 @@ int acceptCaller(ListenerState& listener, const DaemonScript& script, const char
     SocketHandle caller = kNoSocket;
     PeerAddress peer{};
     NetAcceptResult result = netAccept(listener.listenSocket, caller, peer);
-    if (result == NetNothingToAccept)
+    if (result == NetNothingToAccept || result == NetCallerGone)
         return 1;  // the caller left before we took it: nothing to report
     if (result == NetAcceptFailed) {
         showErrorNotice(window, NoticeAccept);

@@ -26,22 +26,22 @@ void armWire(Tripwire& wire)
     closeWire(wire);
 }
 
-// Every connection waiting on one port, up to `most`.
-int serveWire(TripwireSet& set, Tripwire& wire, WindowHandle window, int most)
+// The first connection waiting on the port: a hit, hung up on at once and
+// told, or one its caller reset before it could be taken (counted: its
+// address is gone). 0 when none waits.
+int takeOne(TripwireSet& set, Tripwire& wire, WindowHandle window)
 {
-    int taken = 0;
-    while (taken < most) {
-        SocketHandle caller = kNoSocket;
-        PeerAddress peer{};
-        const NetAcceptResult result = netAccept(wire.socket, caller, peer);
-        if (result != NetAccepted)
-            return taken;
-        netClose(caller);
-        ++taken;
-        ++set.hits;
-        frontTripwireHit(window, peer, wire.port);
-    }
-    return taken;
+    SocketHandle caller = kNoSocket;
+    PeerAddress peer{};
+    const NetAcceptResult result = netAccept(wire.socket, caller, peer);
+    if (result == NetCallerGone)
+        ++set.gone;
+    if (result != NetAccepted)
+        return result == NetCallerGone;
+    netClose(caller);
+    ++set.hits;
+    frontTripwireHit(window, peer, wire.port);
+    return 1;
 }
 
 bool listed(const TripwireSet& set, int port)
@@ -71,12 +71,26 @@ void tripwiresArm(TripwireSet& set, const int* ports, int count, int daemonPort)
         armWire(set.wires[i]);
 }
 
+// One connection from each port in turn, so that a flood on one port keeps
+// no other waiting; a port found empty is left for the rest of the batch.
 int tripwiresServe(TripwireSet& set, WindowHandle window, int most)
 {
-    int taken = 0;
-    for (int i = 0; i < set.count && taken < most; ++i) {
+    int waiting[kMostTripwires];
+    int count = 0;
+    for (int i = 0; i < set.count; ++i) {
         if (set.wires[i].state == TripwireWatching)
-            taken += serveWire(set, set.wires[i], window, most - taken);
+            waiting[count++] = i;
+    }
+    int taken = 0;
+    while (count > 0 && taken < most) {
+        for (int at = 0; at < count && taken < most;) {
+            if (takeOne(set, set.wires[waiting[at]], window)) {
+                ++taken;
+                ++at;
+            } else {
+                waiting[at] = waiting[--count];
+            }
+        }
     }
     return taken;
 }

@@ -25,6 +25,7 @@ struct TripwireSet {
     int count;
     int socketsStarted;
     unsigned long hits;              // since the program started
+    unsigned long gone;              // reset by their callers before they could be taken
 };
 
 // Arms `ports` (each 1 to 65535, at most kMostTripwires), all but the
@@ -33,8 +34,9 @@ struct TripwireSet {
 // nothing waiting goes untold).
 void tripwiresArm(TripwireSet& set, const int* ports, int count, int daemonPort);
 
-// Takes the connections waiting on the armed ports, at most `most` of them,
-// closing each at once and telling the window of it. Returns how many it
+// Takes the connections waiting on the armed ports, one port after another,
+// at most `most` of them, closing each at once and telling the window of it
+// (one reset before it was taken is only counted). Returns how many it
 // took: `most` means more may wait.
 int tripwiresServe(TripwireSet& set, WindowHandle window, int most);
 

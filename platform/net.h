@@ -35,9 +35,11 @@ int netListen(SocketHandle socket, int backlog);
 // The local port a socket is bound to, 0 if unknown.
 int netLocalPort(SocketHandle socket);
 
-enum NetAcceptResult { NetAccepted, NetNothingToAccept, NetAcceptFailed };
-// Accepts one caller as a non-blocking socket. NetNothingToAccept when the
-// caller went away between the readiness wait and the accept.
+enum NetAcceptResult { NetAccepted, NetNothingToAccept, NetAcceptFailed, NetCallerGone };
+// Accepts one caller as a non-blocking socket. NetNothingToAccept when none
+// waits; NetCallerGone when the first that waited hung up with a reset before
+// it was taken (a connect scan does so at once): it is gone, with its
+// address, and others may wait behind it.
 NetAcceptResult netAccept(SocketHandle listener, SocketHandle& caller, PeerAddress& peer);
 
 // Waits at most `timeoutMs` for any socket of `watched` to become readable.

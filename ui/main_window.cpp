@@ -426,12 +426,6 @@ LRESULT onAlertWake(HWND window)
     return 0;
 }
 
-LRESULT onTripwireMore(HWND window)
-{
-    tripwiresServeBatch(window);
-    return 0;
-}
-
 LRESULT onTaskbarCreated()
 {
     trayIconAddAgain();
@@ -450,7 +444,6 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ENDSESSION: return onEndSession(window, wParam);
     case kTrayMessage: return trayIconNotify(window, wParam, lParam);
     case kAlertWakeMessage: return onAlertWake(window);
-    case kTripwireMoreMessage: return onTripwireMore(window);
     case kRestoreRequest: return answerRestoreRequest(window);
     default:
         if (message == taskbarCreatedMessage && message != 0)

@@ -1,15 +1,20 @@
 #include "ui/window_tripwires.h"
 
 #include "engine/front_end.h"
+#include "platform/clock.h"
 #include "storage/connection_log.h"
 #include "ui/program_state.h"
 #include "ui/window_alerts.h"
 
 namespace {
 
-// Hits taken in one go: a flood is served in batches, so the window answers
-// between them.
-enum { kHitsPerBatch = 200 };
+// A flood is served in batches of at most about 20 ms, each from the serving
+// timer, never from a posted message: a timer's message comes only after the
+// window's input, painting and other messages, and re-arming the timer puts
+// the timers that came due during a batch (the daemon's poll, the alerts')
+// before the next one. While batches come full, the timer runs at its
+// quickest.
+enum { kHitsPerStep = 8, kBatchMs = 20 };
 
 TripwireSet tripwires;
 int holdingDetected;
@@ -37,8 +42,14 @@ void tripwiresStop(HWND window)
 
 void tripwiresServeBatch(HWND window)
 {
-    if (tripwiresServe(tripwires, window, kHitsPerBatch) == kHitsPerBatch)
-        PostMessageA(window, kTripwireMoreMessage, 0, 0);
+    const unsigned long hitsBefore = tripwires.hits;
+    const long long start = clockMonotonicMs();
+    int taken = kHitsPerStep;
+    while (taken == kHitsPerStep && clockMonotonicMs() - start < kBatchMs)
+        taken = tripwiresServe(tripwires, window, kHitsPerStep);
+    SetTimer(window, kTripwireTimerId, taken == kHitsPerStep ? USER_TIMER_MINIMUM : kTripwirePeriodMs, nullptr);
+    if (tripwires.hits != hitsBefore)  // Detected is held from the batch's last hit
+        SetTimer(window, kDetectedHoldTimerId, kDetectedHoldMs, nullptr);
 }
 
 void tripwiresHoldEnded(HWND window)
@@ -71,5 +82,4 @@ void frontTripwireHit(WindowHandle handle, const PeerAddress& peer, int port)
     if (!holdingDetected)
         frontShowDisplayState(window, DisplayDetected);
     holdingDetected = 1;
-    SetTimer(window, kDetectedHoldTimerId, kDetectedHoldMs, nullptr);
 }

@@ -12,7 +12,6 @@ enum {
     kTripwirePeriodMs = 100,
     kDetectedHoldTimerId = 10009, // Detected stays this long after a hit
     kDetectedHoldMs = 5000,
-    kTripwireMoreMessage = WM_APP + 3,  // a flood's next batch, after what waits in the queue
 };
 
 // Arms the ports of the alerts file's [Tripwires] when it turns them on;
@@ -22,8 +21,8 @@ void tripwiresStart(HWND window, int daemonPort);
 // Takes (and tells) what waits on the armed ports, then closes them.
 void tripwiresStop(HWND window);
 
-// The serving timer's tick and the flood's next batch: at most one batch of
-// hits, then the window's other messages.
+// The serving timer's tick: at most one batch of hits, then the window's
+// other messages.
 void tripwiresServeBatch(HWND window);
 
 // The hold after the last hit ended: Detected gives way to Listening unless

@@ -123,7 +123,7 @@ NetAcceptResult netAccept(SocketHandle listener, SocketHandle& caller, PeerAddre
     std::memset(&address, 0, sizeof address);
     int fd = accept(toFd(listener), reinterpret_cast<sockaddr*>(&address), &length);
     if (fd < 0)
-        return wouldBlock(errno) || errno == ECONNABORTED ? NetNothingToAccept : NetAcceptFailed;
+        return wouldBlock(errno) ? NetNothingToAccept : errno == ECONNABORTED ? NetCallerGone : NetAcceptFailed;
     if (!makeNonBlocking(fd)) {
         close(fd);
         return NetAcceptFailed;

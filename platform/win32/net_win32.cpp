@@ -131,7 +131,11 @@ NetAcceptResult netAccept(SocketHandle listener, SocketHandle& caller, PeerAddre
     SOCKET socket = accept(toSocket(listener), reinterpret_cast<sockaddr*>(&address), &length);
     if (socket == INVALID_SOCKET) {
         int error = WSAGetLastError();
-        return error == WSAEWOULDBLOCK || error == WSAECONNRESET ? NetNothingToAccept : NetAcceptFailed;
+        if (error == WSAEWOULDBLOCK)
+            return NetNothingToAccept;
+        // A caller reset before it was taken: WSAECONNRESET on Windows, WSAENOTCONN on Wine (no address to read).
+        return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAENOTCONN ? NetCallerGone
+                                                                                           : NetAcceptFailed;
     }
     // Accepted sockets inherit non-blocking mode; set it anyway, it costs nothing.
     makeNonBlocking(socket);

@@ -96,6 +96,8 @@ NetAcceptResult netAccept(SocketHandle listener, SocketHandle& caller, PeerAddre
             return NetNothingToAccept;
         caller = waiting.front();
         waiting.pop_front();
+        if (peerOf(caller)->reset)
+            return NetCallerGone;
         peer = PeerAddress{2, 0, {203, 0, 113, static_cast<std::uint8_t>(peerOf(caller)->host)}, {}};
         return NetAccepted;
     }
@@ -104,7 +106,7 @@ NetAcceptResult netAccept(SocketHandle listener, SocketHandle& caller, PeerAddre
     caller = net.backlog.front();
     net.backlog.pop_front();
     peer = PeerAddress{2, 0, {192, 0, 2, static_cast<std::uint8_t>((caller - 10) / 2 + 1)}, {}};
-    return net.failure == VanishBeforeAccept ? NetNothingToAccept : NetAccepted;
+    return net.failure == VanishBeforeAccept ? NetCallerGone : NetAccepted;
 }
 
 // Like select, it sees no handle above `highest`.

@@ -16,6 +16,7 @@ struct FakeCaller {
     int closes = 0;        // times the decoy closed its socket
     long sendRoom = -1;    // bytes its buffers still take; -1: no end (0: a caller that never reads)
     int host = 0;          // its address is 203.0.113.host; 0: 192.0.2.(i + 1)
+    bool reset = false;    // a tripwire's caller that resets before it is accepted, as a connect scan does
 };
 
 enum FakeNetFailure { FailNone, FailStartup, FailSocket, FailBind, FailListen, FailAccept, VanishBeforeAccept };

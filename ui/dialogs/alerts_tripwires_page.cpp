@@ -88,7 +88,12 @@ void refreshTripwiresState()
     char text[kPageLineSize];
     stateText(text, sizeof text);
     refreshText(IDC_TRIPWIRES_STATE, text);
-    std::snprintf(text, sizeof text, "Hits %lu, scans %lu since the start.", tripwiresNow().hits,
-                  program.alerts.scans.scans);
+    // A connect scan resets each connection at once, before a program can take it and read its address.
+    const TripwireSet& tripwires = tripwiresNow();
+    const int used = std::snprintf(text, sizeof text, "Hits %lu, scans %lu since the start.", tripwires.hits,
+                                   program.alerts.scans.scans);
+    if (tripwires.gone && used > 0 && used < static_cast<int>(sizeof text))
+        std::snprintf(text + used, sizeof text - static_cast<size_t>(used),
+                      " %lu more reset before they could be taken: from no known address.", tripwires.gone);
     refreshText(IDC_TRIPWIRES_COUNTS, text);
 }

@@ -31,7 +31,8 @@ std::string hits(ScanTracker& tracker, const char* address, std::initializer_lis
 
 TEST(ScanTracker, DistinctPortsWithinTheWindowMakeOneScanUntilTheSourceIsQuietAndAFullTrackerDropsTheOldest)
 {
-    static ScanTracker tracker;
+    static ScanTracker tracker;  // kept between repeats: its counts start again
+    tracker.scans = tracker.evicted = 0;
     scanTrackerConfigure(tracker, 3, 60);
     EXPECT_EQ(hits(tracker, "198.51.100.1", {{21, 0}, {21, 1000}, {22, 2000}, {23, 59999}, {3389, 60000}}),
               "...+[21,22,23 4 59s].") << "its last millisecond is still in the window, and one scan is told";
