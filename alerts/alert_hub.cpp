@@ -124,7 +124,8 @@ int alertRender(const SyslogOrigin& origin, const AlertChannel& channel, const A
     switch (channel.sender) {
     case SenderSmtp: return buildMailMessage(origin, channel.mail, facts, out, size);
     case SenderWebhook: return buildWebhookMessage(channel.webhook.format, origin, facts, out, size);
-    default: return buildSyslogMessage(origin, facts, out, size);
+    // A stream frames at most kSyslogMessageSize bytes: no longer message is queued.
+    default: return buildSyslogMessage(origin, facts, out, size < kSyslogMessageSize ? size : kSyslogMessageSize);
     }
 }
 

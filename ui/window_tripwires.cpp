@@ -19,12 +19,28 @@ enum { kHitsPerStep = 8, kBatchMs = 20 };
 TripwireSet tripwires;
 int holdingDetected;
 
+// Detected is held from the last hit on.
+void holdDetected(HWND window)
+{
+    SetTimer(window, kDetectedHoldTimerId, kDetectedHoldMs, nullptr);
+}
+
+// What still waits is taken and told; a hold it starts runs its course.
+void disarm(HWND window)
+{
+    const unsigned long hitsBefore = tripwires.hits;
+    KillTimer(window, kTripwireTimerId);
+    tripwiresDisarm(tripwires, window);
+    if (tripwires.hits != hitsBefore)
+        holdDetected(window);
+}
+
 } // namespace
 
 void tripwiresStart(HWND window, int daemonPort)
 {
     const TripwireSettings& settings = program.alertsRead.settings.tripwires;
-    tripwiresStop(window);
+    disarm(window);
     if (!settings.enabled)
         return;
     tripwiresArm(tripwires, settings.ports, settings.portCount, daemonPort);
@@ -34,8 +50,7 @@ void tripwiresStart(HWND window, int daemonPort)
 
 void tripwiresStop(HWND window)
 {
-    KillTimer(window, kTripwireTimerId);
-    tripwiresDisarm(tripwires, window);
+    disarm(window);
     KillTimer(window, kDetectedHoldTimerId);
     holdingDetected = 0;
 }
@@ -48,8 +63,8 @@ void tripwiresServeBatch(HWND window)
     while (taken == kHitsPerStep && clockMonotonicMs() - start < kBatchMs)
         taken = tripwiresServe(tripwires, window, kHitsPerStep);
     SetTimer(window, kTripwireTimerId, taken == kHitsPerStep ? USER_TIMER_MINIMUM : kTripwirePeriodMs, nullptr);
-    if (tripwires.hits != hitsBefore)  // Detected is held from the batch's last hit
-        SetTimer(window, kDetectedHoldTimerId, kDetectedHoldMs, nullptr);
+    if (tripwires.hits != hitsBefore)
+        holdDetected(window);
 }
 
 void tripwiresHoldEnded(HWND window)
