@@ -224,7 +224,8 @@ TEST(AlertSettings, ChecksHostsFingerprintsAndIgnoreLists)
     const std::string many = replaced(std::string(kAlertIgnoreEntries, ','), ",", "10.0.0.1,");
     const std::pair<std::string, std::string> kLists[] = {
         {"", ""}, {"0.0.0.0/0, 10.1.2.3/32:65535", "0.0.0.0/0, 10.1.2.3:65535"}, {"10.9.8.7/8", "10.0.0.0/8"},
-        {"10.0.0.1/33", "!10.0.0.1/33"}, {"10.0.0.1:0", "!10.0.0.1:0"}, {"10.0.0.1,", "!"}, {"h.example", "!h.example"},
+        {"10.0.0.1/33", "!10.0.0.1/33"}, {"10.0.0.1:0", "!10.0.0.1:0"}, {"10.0.0.1,", "!"}, {" , 10.0.0.1", "!"},
+        {"h.example", "!h.example"},
         {many.substr(0, many.size() - 1), "10.0.0.1, 10.0.0.1, 10.0.0.1"}, {many + "10.0.0.2", "!10.0.0.2"}};
     for (const auto& [text, expected] : kLists) {
         AlertFilters filters{};
@@ -353,6 +354,7 @@ TEST(AlertSettings, SavesTheDialogsKeysInPlaceAndKeepsEveryOtherLine)
     AlertSettings settings = loadAlertSettings(file.c_str()).settings;
     const std::string fresh = folder.path("new.ini");
     ASSERT_EQ(saveAlertSettings(settings, fresh.c_str()), 1);
+    EXPECT_EQ(saveAlertSettings(settings, folder.path("no such folder/new.ini").c_str()), 0);
     EXPECT_EQ(masked(folder.read("new.ini")),
               "[Velmoranth Alerts]\r\nEnabled=1\r\nCollector=192.0.2.10\r\nPort=514\r\nProtocol=udp\r\n"
               "Framing=octet\r\nFingerprint=\r\nHeartbeat=15\r\nIgnore=\r\nQuiet=10\r\n\r\n[E-mail]\r\n"

@@ -107,7 +107,8 @@ TEST(RelpSender, TheFrameReaderResumesWhereTheBytesStoppedAndRefusesWhatIsNotRel
     const std::string kCases[][2] = {
         {"12 rsp 6 200 OK\n", "12 rsp 200 OK"}, {"3 rsp 0\n", "3 rsp "}, {"3 rsp 0 \n", "3 rsp "},
         {"0 serverclose 0\n", "0 serverclose "}, {"1234567890 rsp 0\n", "bad"}, {"1 RSP 0\n", "bad"},
-        {"1 rsp 6 200 OKX", "bad"}, {"1 rs{ 0\n", "bad"}, {"1 rsp 999999 x", "bad"}, {" 1 rsp 0\n", "bad"}, {"1  rsp 0\n", "bad"},
+        {"1 rsp 6 200 OKX", "bad"}, {"1 rs{ 0\n", "bad"}, {"1 rsp 999999 x", "bad"}, {" 1 rsp 0\n", "bad"},
+        {"1  rsp 0\n", "bad"}, {"1 rsp \n", "bad"},
     };
     for (const auto& [bytes, expected] : kCases) {
         for (std::size_t split = 0; split <= bytes.size(); split += 3) {  // the same frame in two reads

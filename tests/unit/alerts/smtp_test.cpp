@@ -297,6 +297,7 @@ TEST(Smtp, TheMailOfAConnectHasEveryHeaderAndFactAndEachEventItsSubject)
               "Connection from 203.0.113.7:51234 to port 23 (FreeBSD 5.1)\r\n");
     EXPECT_EQ(buildMailMessage(origin, target, facts, mail, length), 0) << "no room for the NUL";
     facts.summary = {4, 1, facts.time.local, facts.time.local, {}};
+    facts.summary.lastLocal.minute = 59;
     facts.time.utcOffsetMinutes = -90;
     const std::pair<AlertEvent, std::string> kSubjects[] = {
         {AlertSummary, "Velmoranth: 4 more connections from 203.0.113.7 to port 23 on\r\n FRONTDESK-PC"},
@@ -308,7 +309,8 @@ TEST(Smtp, TheMailOfAConnectHasEveryHeaderAndFactAndEachEventItsSubject)
         facts.event = subject.first;
         buildMailMessage(origin, target, facts, mail, sizeof mail);
         EXPECT_NE(std::strstr(mail, ("\r\nSubject: " + subject.second + "\r\n").c_str()), nullptr) << subject.second;
-        const bool counted = std::strstr(mail, "\r\nConnections: 4\r\nAddresses: 1\r\nFirst (local): ") != nullptr;
+        const bool counted = std::strstr(mail, "\r\nConnections: 4\r\nAddresses: 1\r\nFirst (local): 2026-12-07 "
+                                               "10:41:27.123\r\nLast (local): 2026-12-07 10:59:27.123\r\n") != nullptr;
         EXPECT_EQ(counted, subject.first == AlertSummary) << "a summary's counts, and only a summary's";
     }
     EXPECT_EQ(std::string(mail, 38), "Date: Mon, 07 Dec 2026 10:41:27 -0130\r");

@@ -155,7 +155,7 @@ TEST(WebhookSender, RepliesConfirmKeepOrDrop)
     const long long kNever = -1, kHour = 3600000;
     const std::tuple<HttpOutcome, std::string, long long> cases[] = {
         {{200, -1, "ok", HttpFailureNone}, "1 0 0 ", kNever},
-        {{204, -1, "", HttpFailureNone}, "1 0 0 ", kNever},
+        {{299, -1, "", HttpFailureNone}, "1 0 0 ", kNever},
         {{500, -1, "oops", HttpFailureNone}, "0 1 0 HTTP 500: oops", 1000},
         {{503, 99999, "", HttpFailureNone}, "0 1 0 HTTP 503", kHour},
         {{404, 30, "no_team", HttpFailureNone}, "0 0 1 HTTP 404: no_team", kNever},

@@ -32,11 +32,11 @@ TEST(Tripwires, ArmBesideTheDaemonServeInBatchesAndTellWhatWaitsAtDisarm)
     ASSERT_EQ(startListening(listener, kWindow, 23), 1);
     fakeNet().inUse = {3389};
     fakeNet().refused = {445};
-    const int ports[] = {3389, 21, 23, 445, 22, 21, 0, 70000};
-    tripwiresArm(set, ports, 8, 23);
+    const int ports[] = {3389, 21, 23, 445, 22, 21, 0, 1, 65535, 65536};
+    tripwiresArm(set, ports, 10, 23);
     EXPECT_EQ(portsIn(set, TripwireWatching) + "|" + portsIn(set, TripwireInUse) + "|" + portsIn(set, TripwireRefused),
-              "21,22|3389|445");
-    EXPECT_EQ(tripwiresArmed(set), 2);
+              "1,21,22,65535|3389|445");
+    EXPECT_EQ(tripwiresArmed(set), 4);
     EXPECT_EQ(fakeHit(3389, 7) + fakeHit(23, 7), 0) << "neither the port in use nor the daemon's is a tripwire";
     fakeHit(22, 7), fakeHit(21, 7), fakeHit(21, 6), fakeHit(21, 8);
     fakeNet().callers[2].reset = true;
@@ -50,7 +50,7 @@ TEST(Tripwires, ArmBesideTheDaemonServeInBatchesAndTellWhatWaitsAtDisarm)
         EXPECT_TRUE(caller.closes == !caller.reset && caller.received.empty());
     EXPECT_EQ(set.hits * 10 + set.gone, 41u);
     EXPECT_EQ(fakeHit(21, 7) + tripwiresArmed(set), 0) << "standing by, every tripwire refuses";
-    EXPECT_EQ(portsIn(set, TripwireOff), "21,22,445,3389");
+    EXPECT_EQ(portsIn(set, TripwireOff), "1,21,22,445,3389,65535");
     stopListening(listener, kWindow);
     EXPECT_EQ(fakeNet().startups, 0);
 }
