@@ -240,4 +240,4 @@ NetResolveState netResolvePoll(int, std::uint8_t* address)
     std::copy(kCollectorAddress, kCollectorAddress + 4, address);
     return net.collector.lookup;
 }
-void netResolveCancel(int) {}
+void netResolveCancel(int) { ++net.collector.lookupsCancelled; }

@@ -39,7 +39,7 @@ enum FakeAtEnd { CloseAtEnd, StayOpenAtEnd, ResetAtEnd, ResetReadAsEndAtEnd };  
 struct FakeCollector : FakeCaller {
     NetResolveState lookup = NetResolvePending;
     NetConnectState outcome = NetConnected;
-    int connects = 0, lookups = 0, port = 0, closingLooks = 0;
+    int connects = 0, lookups = 0, lookupsCancelled = 0, port = 0, closingLooks = 0;
     SocketHandle open = kNoSocket;
     bool halfClosed = false, reset = false, silent = false, closesOnNotify = false;
     FakeAtEnd atEnd = CloseAtEnd;

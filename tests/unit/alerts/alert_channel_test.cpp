@@ -221,6 +221,10 @@ TEST(AlertChannel, UdpCountsWhatTheNetworkTookKeepsWhatItRefusedAndLooksTheNameU
     EXPECT_EQ(at(channel, 302000, "four"), "|3 1 0 The collector's name could not be resolved.@302000 retry@303000")
         << "a new collector is looked up anew";
     alertChannelConfigureSyslog(channel, SyslogTarget{1, "elsewhere", 514, SyslogUdp, SyslogFramingOctet, {}});
+    collector.lookup = NetResolvePending;
+    at(channel, 303000);
+    EXPECT_EQ(at(channel, 318000), "|3 1 0 The collector's name could not be resolved.@318000 retry@320000");
+    EXPECT_EQ(collector.lookups * 10 + collector.lookupsCancelled, 41) << "a look-up not answered in time is let go";
     MailTarget mail{};
     mail.enabled = 1;
     WebhookTarget web{1, "https://hooks.example/x", WebhookJson, AlertEventsConnect};

@@ -106,6 +106,7 @@ TEST_F(Conversation, WaitingCallersAreTakenInTurnEachWithItsOwnAlertLogAndTimer)
     fakeFront().logSwitch = 1;
     disconnectTimerFired(listener, kWindow);
     disconnectTimerFired(listener, kWindow);  // a late tick must not close the handle again
+    EXPECT_EQ(listener.watchedSockets.count, 1) << "between calls only the listening socket is watched";
     admit();
     EXPECT_EQ(second.closes, 1);
     EXPECT_EQ(fakeFront().events, kOneCall + kOneCall + "stop 10005\n" + kDetected + "start 10005 30000\n");
