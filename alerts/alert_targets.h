@@ -4,6 +4,7 @@
 // "alerts.ini" by the alerts file's reader and writer, edited by the Alerts
 // dialog and handed to the channels as they are; the tripwires' ports and
 // scan rule too.
+#include "alerts/port_list.h"
 #include "engine/tripwires.h"
 
 enum {
@@ -89,8 +90,7 @@ struct AlertFilters {
 // source within `scanSeconds`.
 struct TripwireSettings {
     int enabled;
-    int ports[kMostTripwires];  // ascending, each once
-    int portCount;
+    PortList ports;             // ascending, each once; at most kMostTripwires
     int scanPorts;              // 2 to 64; 0: no scan is told
     int scanSeconds;            // 1 to 3600
 };

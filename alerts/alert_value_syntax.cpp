@@ -197,20 +197,10 @@ namespace {
 
 enum PortEntry { PortEntrySound, PortEntryBad, PortEntryTooMany };
 
-// Adds `port` in its place, once; false when the list is full.
-bool addPort(TripwireSettings& settings, int port)
+// Adds `port` in its place, once; false when the tripwires are full.
+bool addPort(PortList& ports, int port)
 {
-    int at = 0;
-    while (at < settings.portCount && settings.ports[at] < port)
-        ++at;
-    if (at < settings.portCount && settings.ports[at] == port)
-        return true;
-    if (settings.portCount == kMostTripwires)
-        return false;
-    for (int i = settings.portCount++; i > at; --i)
-        settings.ports[i] = settings.ports[i - 1];
-    settings.ports[at] = port;
-    return true;
+    return (ports.count < kMostTripwires || portListHas(ports, port)) && portListAdd(ports, port);
 }
 
 // One entry: a port, or a range low-high.
@@ -224,7 +214,7 @@ PortEntry readPortEntry(const char* entry, TripwireSettings& settings)
     if (!end || *end || high < low)
         return PortEntryBad;
     for (int port = low; port <= high; ++port) {
-        if (!addPort(settings, port))
+        if (!addPort(settings.ports, port))
             return PortEntryTooMany;
     }
     return PortEntrySound;
@@ -234,7 +224,7 @@ PortEntry readPortEntry(const char* entry, TripwireSettings& settings)
 
 int parsePortList(const char* text, TripwireSettings& settings, char* bad, int badSize)
 {
-    settings.portCount = 0;
+    settings.ports.count = 0;
     if (badSize > 0)
         bad[0] = '\0';
     char entry[kEntrySize];
@@ -252,19 +242,21 @@ int parsePortList(const char* text, TripwireSettings& settings, char* bad, int b
 
 void portListFileText(const TripwireSettings& settings, char* text, int size)
 {
+    const int* ports = settings.ports.ports;
+    const int count = settings.ports.count;
     int used = 0;
     text[0] = '\0';
-    for (int i = 0; i < settings.portCount && used >= 0 && used < size;) {
+    for (int i = 0; i < count && used >= 0 && used < size;) {
         int last = i;
-        while (last + 1 < settings.portCount && settings.ports[last + 1] == settings.ports[last] + 1)
+        while (last + 1 < count && ports[last + 1] == ports[last] + 1)
             ++last;
         if (last - i < 2)
             last = i;  // two in a row are two ports, not a range
         const char* comma = used ? "," : "";
         if (last > i)
-            used += std::snprintf(text + used, size - used, "%s%d-%d", comma, settings.ports[i], settings.ports[last]);
+            used += std::snprintf(text + used, size - used, "%s%d-%d", comma, ports[i], ports[last]);
         else
-            used += std::snprintf(text + used, size - used, "%s%d", comma, settings.ports[i]);
+            used += std::snprintf(text + used, size - used, "%s%d", comma, ports[i]);
         i = last + 1;
     }
 }

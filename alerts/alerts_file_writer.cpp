@@ -330,7 +330,7 @@ bool wanted(const Edit& edit, int section)
 {
     const TripwireSettings& tripwires = edit.settings.tripwires;
     const bool isTripwires = std::strcmp(kSavedKeys[edit.sections[section].first].section, kTripwiresSection) == 0;
-    return !isTripwires || tripwires.enabled || tripwires.portCount > 0;
+    return !isTripwires || tripwires.enabled || tripwires.ports.count > 0;
 }
 
 // At the end of the text (before a Ctrl-Z), each after a blank line.

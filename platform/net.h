@@ -38,8 +38,8 @@ int netLocalPort(SocketHandle socket);
 enum NetAcceptResult { NetAccepted, NetNothingToAccept, NetAcceptFailed, NetCallerGone };
 // Accepts one caller as a non-blocking socket. NetNothingToAccept when none
 // waits; NetCallerGone when the first that waited hung up with a reset before
-// it was taken (a connect scan does so at once): it is gone, with its
-// address, and others may wait behind it.
+// it was taken (a connect scan does so at once): it is gone, and its
+// address with it, and others may wait behind it.
 NetAcceptResult netAccept(SocketHandle listener, SocketHandle& caller, PeerAddress& peer);
 
 // Waits at most `timeoutMs` for any socket of `watched` to become readable.

@@ -213,7 +213,7 @@ void listenSequence(HWND window)
     if (!startListening(program.listener, window, program.scriptTable[kActiveSlot].port))
         return;
     enterListening(window);
-    tripwiresStart(window, netLocalPort(program.listener.listenSocket));
+    tripwiresStart(window);
     program.settingsChanged = 1;
     alertsPostEvent(window, AlertListen);
 }
@@ -411,7 +411,7 @@ LRESULT onEndSession(HWND window, WPARAM sessionEnds)
     if (startListening(program.listener, window, program.scriptTable[kActiveSlot].port)) {
         frontShowDisplayState(window, DisplayListening);
         startPollTimer(window);
-        tripwiresStart(window, netLocalPort(program.listener.listenSocket));
+        tripwiresStart(window);
         alertsPostEvent(window, AlertListen);
     } else {
         enterStandingBy(window);

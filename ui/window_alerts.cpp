@@ -51,14 +51,11 @@ AlertDecoyState decoyState()
 {
     const int port = program.listening ? netLocalPort(program.listener.listenSocket) : 0;
     AlertDecoyState decoy{program.listening, port, program.activeDaemonKind, {}, {}};
-    int ports[kMostTripwires];
     const TripwireSet& tripwires = tripwiresNow();
-    for (int i = 0, count = tripwirePortsIn(tripwires, TripwireWatching, ports); i < count; ++i)
-        portListAdd(decoy.armed, ports[i]);
-    const TripwireState kNotArmed[] = {TripwireInUse, TripwireRefused};
-    for (TripwireState state : kNotArmed) {
-        for (int i = 0, count = tripwirePortsIn(tripwires, state, ports); i < count; ++i)
-            portListAdd(decoy.refused, ports[i]);
+    for (int i = 0; i < tripwires.count; ++i) {
+        const Tripwire& wire = tripwires.wires[i];
+        if (wire.state != TripwireOff)
+            portListAdd(wire.state == TripwireWatching ? decoy.armed : decoy.refused, wire.port);
     }
     return decoy;
 }

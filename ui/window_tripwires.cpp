@@ -37,13 +37,14 @@ void disarm(HWND window)
 
 } // namespace
 
-void tripwiresStart(HWND window, int daemonPort)
+void tripwiresStart(HWND window)
 {
+    const int daemonPort = netLocalPort(program.listener.listenSocket);
     const TripwireSettings& settings = program.alertsRead.settings.tripwires;
     disarm(window);
     if (!settings.enabled)
         return;
-    tripwiresArm(tripwires, settings.ports, settings.portCount, daemonPort);
+    tripwiresArm(tripwires, settings.ports.ports, settings.ports.count, daemonPort);
     if (tripwiresArmed(tripwires))
         SetTimer(window, kTripwireTimerId, kTripwirePeriodMs, nullptr);
 }

@@ -15,8 +15,8 @@ enum {
 };
 
 // Arms the ports of the alerts file's [Tripwires] when it turns them on;
-// `daemonPort` is left out.
-void tripwiresStart(HWND window, int daemonPort);
+// the listening daemon's port is left out.
+void tripwiresStart(HWND window);
 
 // Takes (and tells) what waits on the armed ports, then closes them.
 void tripwiresStop(HWND window);

@@ -94,7 +94,7 @@ void onOk(HWND dialog)
     HWND owner = GetWindow(dialog, GW_OWNER);
     alertsApply(owner, settings);
     if (tripwiresChanged && program.listening)
-        tripwiresStart(owner, netLocalPort(program.listener.listenSocket));
+        tripwiresStart(owner);
     closeDialog(dialog, IDC_ALERTS_OK);
 }
 

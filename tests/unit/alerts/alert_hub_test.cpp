@@ -236,7 +236,7 @@ TEST(AlertHub, ASweepIsOneScanAndAtMostThreeMessagesForAPerson)
     settings.filters.heartbeatMinutes = 0;
     settings.filters.ignore[0] = IgnoreEntry{0x0A000009, 0xFFFFFFFF, 21};  // 10.0.0.9:21
     settings.filters.ignoreCount = 1;
-    settings.tripwires = TripwireSettings{1, {21, 22, 3389}, 3, 3, 60};
+    settings.tripwires = TripwireSettings{1, {{21, 22, 3389}, 3}, 3, 60};
     alertHubConfigure(hub, settings, 0);
     const struct {
         const char* from;
