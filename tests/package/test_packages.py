@@ -17,9 +17,13 @@ ALERTS, RUNONCE = os.path.join(FOLDER, "alerts.ini"), r"HKCU\Software\Microsoft\
 
 
 def wine(*args, cwd=None):  # exit code and output, through a file: Wine's own processes can keep a pipe open
-    with open(os.path.join(WORK, "wine.out"), "w") as out:
-        done = subprocess.run(["wine", *args], env=ENV, stdout=out, stderr=subprocess.DEVNULL, timeout=120, cwd=cwd)
-    return done.returncode, Path(out.name).read_text(encoding="latin-1")
+    for attempt in range(2):  # on a loaded machine Wine once failed to find its own reg.exe: "could not be started"
+        with open(os.path.join(WORK, "wine.out"), "w") as out:
+            done = subprocess.run(["wine", *args], env=ENV, stdout=out, stderr=subprocess.DEVNULL, timeout=120, cwd=cwd)
+        output = Path(out.name).read_text(encoding="latin-1")
+        if not output.startswith("Application could not be started"):
+            break
+    return done.returncode, output
 
 
 dos = lambda path: "Z:" + path.replace("/", "\\")
